@@ -1,0 +1,134 @@
+#include "CaptureEngine.h"
+
+#include <chrono>
+#include <system_error>
+
+namespace {
+
+// A capture that keeps failing (its interface went away) is retried at this pace, not spun on.
+constexpr std::chrono::milliseconds FailedReadPause{100};
+
+} // namespace
+
+CaptureEngine::CaptureEngine(DatagramSink& sink) : sink(sink) {}
+
+CaptureEngine::~CaptureEngine() {
+    Shutdown();
+}
+
+bool CaptureEngine::BindCaptureSocket(const Ipv4Address& address, std::string& error) {
+    DetachCapture();
+    selectedAddress = address;
+    std::shared_ptr<CaptureHandle> opened = CaptureHandle::Open(address, error);
+    if (!opened)
+        return false;
+    {
+        std::lock_guard lock(mutex);
+        capture = std::move(opened);
+    }
+    captureChanged.notify_all();
+    return true;
+}
+
+void CaptureEngine::CloseCaptureSocket() {
+    DetachCapture();
+}
+
+std::shared_ptr<CaptureHandle> CaptureEngine::DetachCapture() {
+    std::shared_ptr<CaptureHandle> old;
+    {
+        std::lock_guard lock(mutex);
+        old = std::move(capture);
+        capture.reset();
+    }
+    if (old)
+        old->BreakLoop();
+    captureChanged.notify_all();
+    return old;
+}
+
+bool CaptureEngine::StartWorker() {
+    std::unique_lock lock(mutex);
+    stopRequested = false;
+    if (workerRunning)
+        return true;
+    lock.unlock();
+    if (worker.joinable())
+        worker.join();
+    lock.lock();
+    try {
+        workerRunning = true;
+        worker = std::thread(&CaptureEngine::CaptureWorker, this);
+    } catch (const std::system_error&) {
+        workerRunning = false;
+        return false;
+    }
+    return true;
+}
+
+void CaptureEngine::RequestStop() {
+    {
+        std::lock_guard lock(mutex);
+        stopRequested = true;
+    }
+    captureChanged.notify_all();
+}
+
+void CaptureEngine::Shutdown() {
+    RequestStop();
+    std::shared_ptr<CaptureHandle> old = DetachCapture();
+    if (worker.joinable())
+        worker.join();
+}
+
+bool CaptureEngine::WorkerRunning() const {
+    std::lock_guard lock(mutex);
+    return workerRunning;
+}
+
+std::optional<CaptureHandle::Statistics> CaptureEngine::Statistics() const {
+    std::shared_ptr<CaptureHandle> current;
+    {
+        std::lock_guard lock(mutex);
+        current = capture;
+    }
+    return current ? current->Stats() : std::nullopt;
+}
+
+void CaptureEngine::CaptureWorker() {
+    for (;;) {
+        std::shared_ptr<CaptureHandle> reading;
+        {
+            std::unique_lock lock(mutex);
+            if (stopRequested) {
+                workerRunning = false;
+                return;
+            }
+            if (!capture) {
+                captureChanged.wait(lock, [this] { return stopRequested || capture; });
+                continue;
+            }
+            reading = capture;
+        }
+        packet.Clear();
+        const CaptureHandle::ReadResult result = reading->ReadInto(packet);
+        if (result == CaptureHandle::ReadResult::Failed) {
+            std::unique_lock lock(mutex);
+            captureChanged.wait_for(lock, FailedReadPause,
+                                    [&] { return stopRequested || capture != reading; });
+            continue;
+        }
+        if (result != CaptureHandle::ReadResult::Datagram)
+            continue;
+        {
+            // A datagram read from a capture that was closed meanwhile is lost with it.
+            std::lock_guard lock(mutex);
+            if (capture != reading)
+                continue;
+        }
+        sink.PacketArrived();
+        datagramTotal.fetch_add(1);
+        datagramBalance.fetch_add(1);
+        sink.PacketCounted();
+    }
+}

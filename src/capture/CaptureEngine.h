@@ -1,0 +1,71 @@
+#pragma once
+
+#include "CaptureHandle.h"
+#include "DatagramSink.h"
+#include "Ipv4Address.h"
+#include "PacketBuffer.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+// Turns the selected local address into a stream of IPv4 datagrams handed, one at a time, to a
+// sink. Commands come from one thread (the window's); the worker thread only reads, counts and
+// hands over.
+class CaptureEngine {
+public:
+    explicit CaptureEngine(DatagramSink& sink);
+    ~CaptureEngine();
+
+    CaptureEngine(const CaptureEngine&) = delete;
+    CaptureEngine& operator=(const CaptureEngine&) = delete;
+
+    // Closes the current capture (ending a blocked read) and opens one on the address. Returns
+    // false with the reason in error when the capture cannot be opened; the engine then has no
+    // capture until the next bind, and a running worker waits for one.
+    bool BindCaptureSocket(const Ipv4Address& address, std::string& error);
+    // Closes the current capture without opening another; the selected address stays.
+    void CloseCaptureSocket();
+
+    // Clears StopRequested and makes sure one worker runs: a worker still waiting after a pause
+    // simply goes on. Returns false when a new thread cannot be started.
+    bool StartWorker();
+    // Sets StopRequested: the worker ends when it next reaches the head of its loop.
+    void RequestStop();
+    // Stops the worker for good and releases the capture; used when the window closes.
+    void Shutdown();
+
+    bool WorkerRunning() const;
+    const Ipv4Address& SelectedAddress() const { return selectedAddress; }
+    const PacketBuffer& Packet() const { return packet; }
+
+    std::int32_t DatagramTotal() const { return datagramTotal.load(); }
+    std::int32_t DatagramBalance() const { return datagramBalance.load(); }
+    // The record store's clear takes its records out of the balance.
+    void ReduceBalance(std::int32_t records) { datagramBalance.fetch_sub(records); }
+
+    std::optional<CaptureHandle::Statistics> Statistics() const;
+
+private:
+    void CaptureWorker();
+    // Takes the capture out of service; the handle is freed once no thread reads it.
+    std::shared_ptr<CaptureHandle> DetachCapture();
+
+    DatagramSink& sink;
+    Ipv4Address selectedAddress;
+    PacketBuffer packet;
+    std::atomic<std::int32_t> datagramTotal{0};
+    std::atomic<std::int32_t> datagramBalance{0};
+
+    mutable std::mutex mutex;
+    std::condition_variable captureChanged;
+    std::shared_ptr<CaptureHandle> capture;
+    bool stopRequested = true;
+    bool workerRunning = false;
+    std::thread worker;
+};

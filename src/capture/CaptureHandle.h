@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Ipv4Address.h"
+#include "PacketBuffer.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+typedef struct pcap pcap_t;
+
+// A libpcap capture on the interface that holds one local address.
+class CaptureHandle {
+public:
+    enum class ReadResult { Datagram, Nothing, Broken, Failed };
+
+    struct Statistics {
+        std::uint32_t received = 0;
+        std::uint32_t dropped = 0;
+    };
+
+    // Opens and activates the capture; on failure returns null and says why in error.
+    static std::unique_ptr<CaptureHandle> Open(const Ipv4Address& address, std::string& error);
+
+    ~CaptureHandle();
+    CaptureHandle(const CaptureHandle&) = delete;
+    CaptureHandle& operator=(const CaptureHandle&) = delete;
+
+    // Blocks until a frame arrives or BreakLoop is called. A frame that carries an IPv4
+    // datagram is copied into buffer.
+    ReadResult ReadInto(PacketBuffer& buffer);
+
+    // Ends a blocked ReadInto; safe from any thread.
+    void BreakLoop();
+
+    std::optional<Statistics> Stats() const;
+
+private:
+    CaptureHandle(pcap_t* pcap, int linkType) : pcap(pcap), linkType(linkType) {}
+
+    pcap_t* pcap;
+    int linkType;
+};

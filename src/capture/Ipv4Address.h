@@ -1,0 +1,15 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// A local or remote IPv4 address, first octet first (network order).
+struct Ipv4Address {
+    std::array<std::uint8_t, 4> octets{};
+
+    // "%d.%d.%d.%d", the one form in which the program shows and compares addresses.
+    std::string Dotted() const;
+
+    friend bool operator==(const Ipv4Address&, const Ipv4Address&) = default;
+};

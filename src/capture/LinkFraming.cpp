@@ -1,0 +1,102 @@
+#include "LinkFraming.h"
+
+namespace LinkFraming {
+namespace {
+
+constexpr std::uint16_t EtherTypeIpv4 = 0x0800;
+constexpr std::uint16_t EtherTypeVlan = 0x8100;
+constexpr std::uint16_t EtherTypeQinQ = 0x88a8;
+constexpr std::size_t EthernetHeader = 14;
+constexpr std::size_t VlanTag = 4;
+constexpr std::size_t MinimumIpv4Header = 20;
+constexpr std::uint32_t AfInet = 2;
+
+std::uint16_t BigEndian16(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
+}
+
+bool StartsAsIpv4(std::span<const std::uint8_t> datagram) {
+    return !datagram.empty() && (datagram[0] >> 4) == 4;
+}
+
+std::span<const std::uint8_t> AfterHeader(std::span<const std::uint8_t> frame, std::size_t header) {
+    if (frame.size() <= header)
+        return {};
+    return frame.subspan(header);
+}
+
+std::span<const std::uint8_t> FromEthernet(std::span<const std::uint8_t> frame) {
+    if (frame.size() < EthernetHeader)
+        return {};
+    std::size_t typeOffset = 12;
+    std::size_t tags = 0;
+    std::uint16_t type = BigEndian16(frame, typeOffset);
+    while (type == EtherTypeVlan || type == EtherTypeQinQ) {
+        typeOffset += VlanTag;
+        ++tags;
+        if (frame.size() < typeOffset + 2)
+            return {};
+        type = BigEndian16(frame, typeOffset);
+    }
+    if (type != EtherTypeIpv4)
+        return {};
+    std::span<const std::uint8_t> datagram = AfterHeader(frame, typeOffset + 2);
+    const bool minimumFrame = frame.size() <= MinimumEthernetFrame + tags * VlanTag;
+    if (minimumFrame && datagram.size() >= 4) {
+        const std::size_t totalLength = BigEndian16(datagram, 2);
+        if (totalLength >= MinimumIpv4Header && totalLength < datagram.size())
+            datagram = datagram.first(totalLength);
+    }
+    return datagram;
+}
+
+std::span<const std::uint8_t> FromLoopback(std::span<const std::uint8_t> frame, bool networkOrder) {
+    if (frame.size() < 4)
+        return {};
+    const std::uint32_t little =
+        frame[0] | frame[1] << 8 | frame[2] << 16 | std::uint32_t(frame[3]) << 24;
+    const std::uint32_t big =
+        std::uint32_t(frame[0]) << 24 | frame[1] << 16 | frame[2] << 8 | frame[3];
+    const bool inet = networkOrder ? big == AfInet : (little == AfInet || big == AfInet);
+    return inet ? AfterHeader(frame, 4) : std::span<const std::uint8_t>{};
+}
+
+std::span<const std::uint8_t> FromCooked(std::span<const std::uint8_t> frame, std::size_t header,
+                                         std::size_t protocolOffset) {
+    if (frame.size() < header || BigEndian16(frame, protocolOffset) != EtherTypeIpv4)
+        return {};
+    return AfterHeader(frame, header);
+}
+
+} // namespace
+
+std::span<const std::uint8_t> Ipv4Datagram(int linkType, std::span<const std::uint8_t> frame) {
+    std::span<const std::uint8_t> datagram;
+    switch (linkType) {
+    case Ethernet:
+        datagram = FromEthernet(frame);
+        break;
+    case BsdLoopback:
+        datagram = FromLoopback(frame, false);
+        break;
+    case OpenBsdLoop:
+        datagram = FromLoopback(frame, true);
+        break;
+    case LinuxCooked:
+        datagram = FromCooked(frame, 16, 14);
+        break;
+    case LinuxCooked2:
+        datagram = FromCooked(frame, 20, 0);
+        break;
+    case RawIp:
+    case RawIpAlias:
+    case RawIpv4:
+        datagram = frame;
+        break;
+    default:
+        return {};
+    }
+    return StartsAsIpv4(datagram) ? datagram : std::span<const std::uint8_t>{};
+}
+
+} // namespace LinkFraming

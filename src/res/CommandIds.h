@@ -1,0 +1,34 @@
+#pragma once
+
+// Command ids of menus, shortcuts, tool bar buttons and of the messages the program sends to its
+// own main window. The values are fixed: everything else refers to them.
+namespace CommandId {
+
+// Sent by the capture worker and the record store.
+inline constexpr int ShowLastPacket = 2024;
+inline constexpr int PacketArrived = 2026;
+inline constexpr int PacketCounted = 2027;
+
+// Tool bar buttons.
+inline constexpr int BeginMonitorTool = 32771;
+inline constexpr int PauseMonitorTool = 32772;
+inline constexpr int StopMonitorTool = 32773;
+inline constexpr int AboutTool = 32774;
+inline constexpr int ClearRecordsTool = 32796;
+inline constexpr int HelpTool = 57670;
+
+// Menu items and shortcuts.
+inline constexpr int SaveSelected = 32786;
+inline constexpr int SaveAll = 32787;
+inline constexpr int Exit = 32788;
+inline constexpr int BeginMonitor = 32789;
+inline constexpr int StopMonitor = 32790;
+inline constexpr int ClearRecords = 32791;
+inline constexpr int EditFilter = 32792;
+inline constexpr int About = 32794;
+inline constexpr int Help = 32795;
+inline constexpr int PauseMonitor = 32797;
+inline constexpr int InterfaceLibrary = 32799;
+inline constexpr int CopyDump = 32800;
+
+} // namespace CommandId

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <span>
+
+// A dialog laid out in dialog units, as data: one row per control.
+struct DialogTemplate {
+    enum class Kind { ListView, RichEdit, Static, Link, PushButton, ComboBox, CheckBox };
+
+    struct Control {
+        int id;
+        Kind kind;
+        int x, y, width, height;
+        const char* text;
+    };
+
+    int width;
+    int height;
+    int fontPointSize;
+    const char* caption;
+    std::span<const Control> controls;
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+#include "DialogTemplate.h"
+
+// Template 102: the main window.
+extern const DialogTemplate MainWindowTemplate;

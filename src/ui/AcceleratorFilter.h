@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QWidget;
+
+// Runs the accelerator table for keys typed anywhere in one window, and still lets every key go
+// on to the focused widget, so a plain letter both runs its command and reaches an edit field.
+class AcceleratorFilter : public QObject {
+    Q_OBJECT
+
+public:
+    AcceleratorFilter(QWidget* window, std::function<void(int commandId)> runCommand);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* window;
+    std::function<void(int)> runCommand;
+};

@@ -1,0 +1,336 @@
+#include "MainWindow.h"
+
+#include "../capture/HostAddressList.h"
+#include "../chrome/CStaticLink.h"
+#include "../res/Branding.h"
+#include "../res/CommandIds.h"
+#include "../res/ControlIds.h"
+#include "../res/ControlTips.h"
+#include "../res/MainWindowTemplate.h"
+#include "../res/MenuTemplate.h"
+#include "../res/StringTable.h"
+#include "../res/ToolBarTemplate.h"
+#include "AcceleratorFilter.h"
+#include "DialogBuilder.h"
+#include "StatusBar.h"
+#include "WindowHandover.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTimerEvent>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+constexpr int ElapsedTickMs = 100;
+const char* const CreateSocketFail = "create socket fail ";
+const char* const BeginMonitorFail = "begin monitor fail";
+
+QIcon ToolIcon(const QImage& strip, int index) {
+    const QImage image = strip.copy(index * ToolBarTemplate::ButtonWidth, 0,
+                                    ToolBarTemplate::ButtonWidth, ToolBarTemplate::ButtonHeight);
+    QPixmap pixmap = QPixmap::fromImage(image);
+    // The strip's grey background is transparent.
+    pixmap.setMask(pixmap.createMaskFromColor(QColor(192, 192, 192)));
+    return QIcon(pixmap);
+}
+
+bool IsToolButton(int commandId) {
+    return std::ranges::find(ToolBarTemplate::Buttons, commandId) != ToolBarTemplate::Buttons.end();
+}
+
+} // namespace
+
+const MainWindow::CommandRoute MainWindow::CommandTable[] = {
+    {CommandId::BeginMonitorTool, &MainWindow::BeginMonitor, Enablement::WhenCanBegin},
+    {CommandId::BeginMonitor, &MainWindow::BeginMonitor, Enablement::WhenCanBegin},
+    {CommandId::PauseMonitorTool, &MainWindow::PauseMonitor, Enablement::WhenCanPause},
+    {CommandId::PauseMonitor, &MainWindow::PauseMonitor, Enablement::WhenCanPause},
+    {CommandId::StopMonitorTool, &MainWindow::StopMonitor, Enablement::WhenCanStop},
+    {CommandId::StopMonitor, &MainWindow::StopMonitor, Enablement::WhenCanStop},
+    {CommandId::Exit, &MainWindow::ExitCommand, Enablement::Always},
+    {CommandId::ClearRecordsTool, nullptr, Enablement::Always},
+    {CommandId::AboutTool, nullptr, Enablement::Always},
+    {CommandId::HelpTool, nullptr, Enablement::Always},
+};
+
+MainWindow::Environment MainWindow::Environment::OfThisProcess() {
+    Environment environment;
+    environment.programDirectory = QCoreApplication::applicationDirPath().toStdString();
+    environment.hostAddresses = [] {
+        return HostAddressList::Order(HostAddressList::ReadInterfaces());
+    };
+    environment.showMessage = [](const QString& text) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Talvane"), text, QMessageBox::Ok);
+        box.exec();
+    };
+    return environment;
+}
+
+MainWindow::MainWindow(Environment environmentIn)
+    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      environment(std::move(environmentIn)), recordDirectory(environment.programDirectory),
+      handover(new WindowHandover(*this, this)), engine(*handover) {
+    setWindowTitle(QString::fromUtf8(MainWindowTemplate.caption));
+    setFont(DialogBuilder::DialogFont(MainWindowTemplate.fontPointSize));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    CreateMenuBar();
+    layout->setMenuBar(menuBar);
+    client = new QWidget(this);
+    layout->addWidget(client);
+    const QSize clientSize = DialogBuilder::ClientSize(MainWindowTemplate, font());
+    client->resize(clientSize);
+    resize(clientSize.width(), clientSize.height() + menuBar->sizeHint().height());
+    controls = DialogBuilder::Build(MainWindowTemplate, client);
+    qApp->installEventFilter(
+        new AcceleratorFilter(this, [this](int commandId) { RunCommand(commandId); }));
+    OnInitDialog();
+}
+
+MainWindow::~MainWindow() {
+    DestroyWindow();
+}
+
+void MainWindow::OnInitDialog() {
+    QIcon icon(QStringLiteral(":/images/icon128.png"));
+    icon.addFile(QStringLiteral(":/images/icon128-16.png"));
+    setWindowIcon(icon);
+    elapsedTimer.start(ElapsedTickMs, this);
+    CreateToolBar();
+    statusBar = new StatusBar(client);
+    PlaceControlBars();
+    static_cast<QCheckBox*>(Control(ControlId::UseFilter))->setChecked(true);
+    FillAddressList();
+    BindCaptureSocket();
+    connect(AddressCombo(), &QComboBox::currentIndexChanged, this, &MainWindow::OnAddressChanged);
+    recordDirectory.Prepare();
+
+    auto* dataView = static_cast<QPlainTextEdit*>(Control(ControlId::DataView));
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSize(MainWindowTemplate.fontPointSize);
+    dataView->setFont(fixed);
+    QPalette dataPalette = dataView->palette();
+    dataPalette.setColor(QPalette::Base, QColor(200, 200, 200));
+    dataView->setPalette(dataPalette);
+
+    for (const ControlTip& tip : ControlTips)
+        Control(tip.controlId)->setToolTip(QString::fromUtf8(tip.text));
+
+    auto* banner = static_cast<CStaticLink*>(Control(ControlId::Banner));
+    banner->setPixmap(QPixmap(QStringLiteral(":/images/banner136.png")));
+    banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    banner->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
+
+    UpdateCommandStates();
+}
+
+void MainWindow::CreateMenuBar() {
+    menuBar = new QMenuBar(this);
+    for (const MenuTemplate::Popup& popup : MainMenu.popups) {
+        QMenu* menu = menuBar->addMenu(QString::fromUtf8(popup.title));
+        for (const MenuTemplate::Item& item : popup.items) {
+            QString text = QString::fromUtf8(item.text);
+            if (*item.shortcutText != '\0')
+                text += '\t' + QString::fromUtf8(item.shortcutText);
+            QAction* action = menu->addAction(text);
+            const int commandId = item.commandId;
+            connect(action, &QAction::triggered, this,
+                    [this, commandId] { RunCommand(commandId); });
+            actions[commandId] = action;
+        }
+    }
+}
+
+void MainWindow::CreateToolBar() {
+    toolBar = new QToolBar(client);
+    toolBar->setIconSize(QSize(ToolBarTemplate::ButtonWidth, ToolBarTemplate::ButtonHeight));
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    const QImage strip(QStringLiteral(":/images/toolbar131.png"));
+    int index = 0;
+    for (const int commandId : ToolBarTemplate::Buttons) {
+        const QString tip = QString::fromStdString(StringTable::ToolTip(commandId));
+        QAction* action = toolBar->addAction(ToolIcon(strip, index++), tip);
+        action->setToolTip(tip);
+        connect(action, &QAction::triggered, this, [this, commandId] { RunCommand(commandId); });
+        actions[commandId] = action;
+    }
+}
+
+void MainWindow::PlaceControlBars() {
+    const QSize area = client->size();
+    toolBar->setGeometry(0, 0, area.width(), toolBar->sizeHint().height());
+    // The address list and the filter switch sit on the bar's strip, above it.
+    toolBar->lower();
+    const int statusHeight = statusBar->sizeHint().height();
+    statusBar->setGeometry(0, area.height() - statusHeight, area.width(), statusHeight);
+}
+
+void MainWindow::FillAddressList() {
+    hostAddressList = environment.hostAddresses();
+    QComboBox* combo = AddressCombo();
+    for (const Ipv4Address& address : hostAddressList)
+        combo->addItem(QString::fromStdString(address.Dotted()));
+    combo->setCurrentIndex(hostAddressList.empty() ? -1 : 0);
+}
+
+void MainWindow::BindCaptureSocket() {
+    const int index = AddressCombo()->currentIndex();
+    if (index < 0 || index >= static_cast<int>(hostAddressList.size())) {
+        // No address to monitor: nothing can be captured.
+        engine.CloseCaptureSocket();
+        environment.showMessage(QString::fromUtf8(CreateSocketFail));
+        setWindowTitle(TitleFor(nullptr));
+        return;
+    }
+    const Ipv4Address& address = hostAddressList[static_cast<std::size_t>(index)];
+    std::string error;
+    if (!engine.BindCaptureSocket(address, error))
+        environment.showMessage(QString::fromUtf8(CreateSocketFail));
+    setWindowTitle(TitleFor(&address));
+}
+
+QString MainWindow::TitleFor(const Ipv4Address* address) {
+    QString title = QString::fromUtf8("Talvane -- 以太网版      监控IP:");
+    if (address != nullptr)
+        title += QString::fromStdString(address->Dotted());
+    return title;
+}
+
+void MainWindow::OnAddressChanged() {
+    BindCaptureSocket();
+}
+
+const MainWindow::CommandRoute* MainWindow::FindRoute(int commandId) {
+    for (const CommandRoute& route : CommandTable) {
+        if (route.commandId == commandId)
+            return &route;
+    }
+    return nullptr;
+}
+
+bool MainWindow::CommandEnabled(int commandId) const {
+    const CommandRoute* route = FindRoute(commandId);
+    if (route == nullptr)
+        return !IsToolButton(commandId);
+    switch (route->enabled) {
+    case Enablement::Always:
+        return true;
+    case Enablement::WhenCanBegin:
+        return state.CanBegin();
+    case Enablement::WhenCanPause:
+        return state.CanPause();
+    case Enablement::WhenCanStop:
+        return state.CanStop();
+    }
+    return false;
+}
+
+void MainWindow::UpdateCommandStates() {
+    for (const auto& [commandId, action] : actions)
+        action->setEnabled(CommandEnabled(commandId));
+}
+
+void MainWindow::RunCommand(int commandId) {
+    if (!CommandEnabled(commandId))
+        return;
+    const CommandRoute* route = FindRoute(commandId);
+    if (route != nullptr && route->handler != nullptr)
+        (this->*route->handler)();
+}
+
+QAction* MainWindow::Action(int commandId) const {
+    const auto found = actions.find(commandId);
+    return found == actions.end() ? nullptr : found->second;
+}
+
+QWidget* MainWindow::Control(int controlId) const {
+    const auto found = controls.find(controlId);
+    return found == controls.end() ? nullptr : found->second;
+}
+
+QComboBox* MainWindow::AddressCombo() const {
+    return static_cast<QComboBox*>(Control(ControlId::AddressCombo));
+}
+
+void MainWindow::BeginMonitor() {
+    state.Begin();
+    const bool started = engine.StartWorker();
+    ShowStatePane();
+    UpdateCommandStates();
+    if (!started)
+        environment.showMessage(QString::fromUtf8(BeginMonitorFail));
+}
+
+void MainWindow::PauseMonitor() {
+    state.Pause();
+    // The worker stays in its read: the next datagram is still handed over before it ends.
+    engine.RequestStop();
+    ShowStatePane();
+    UpdateCommandStates();
+}
+
+void MainWindow::StopMonitor() {
+    state.Stop();
+    engine.RequestStop();
+    BindCaptureSocket();
+    ShowStatePane();
+    UpdateCommandStates();
+}
+
+void MainWindow::ShowStatePane() {
+    statusBar->SetPaneText(StatusBar::StatePane, QString::fromUtf8(state.PaneText()));
+}
+
+void MainWindow::ExitCommand() {
+    reject();
+}
+
+void MainWindow::accept() {
+    // Enter does nothing: the window closes only by its close paths.
+}
+
+void MainWindow::done(int result) {
+    DestroyWindow();
+    QDialog::done(result);
+}
+
+void MainWindow::DestroyWindow() {
+    if (destroyed)
+        return;
+    destroyed = true;
+    elapsedTimer.stop();
+    handover->Abandon();
+    engine.Shutdown();
+    recordDirectory.RemoveRecordFiles();
+}
+
+void MainWindow::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != elapsedTimer.timerId()) {
+        QDialog::timerEvent(event);
+        return;
+    }
+    if (!state.ClockRuns())
+        return;
+    elapsed.Tick();
+    statusBar->SetPaneText(StatusBar::TimePane, QString::fromStdString(elapsed.PaneText()));
+}
+
+void MainWindow::PacketArrived() {
+    emit DatagramArrived(engine.Packet());
+}
+
+void MainWindow::PacketCounted() {
+    // No datagram becomes a record yet, so every counted one is a filtered one.
+    statusBar->SetCounters(engine.DatagramTotal(), engine.DatagramBalance());
+}

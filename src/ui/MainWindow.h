@@ -1,0 +1,117 @@
+#pragma once
+
+#include "../capture/CaptureEngine.h"
+#include "../capture/DatagramSink.h"
+#include "../capture/Ipv4Address.h"
+#include "../capture/MonitorState.h"
+#include "../records/RecordDirectory.h"
+#include "ElapsedClock.h"
+
+#include <QBasicTimer>
+#include <QDialog>
+#include <functional>
+#include <map>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QMenuBar;
+class QToolBar;
+class StatusBar;
+class WindowHandover;
+
+// The program's one window: the record list, the data view, the address list, menus, tool bar
+// and status bar. It routes every command and receives every captured datagram.
+class MainWindow : public QDialog, private DatagramSink {
+    Q_OBJECT
+
+public:
+    // What the window takes from the machine it runs on.
+    struct Environment {
+        // The executable's directory; filters and tempfiles live below it.
+        std::filesystem::path programDirectory;
+        std::function<std::vector<Ipv4Address>()> hostAddresses;
+        std::function<void(const QString&)> showMessage;
+
+        static Environment OfThisProcess();
+    };
+
+    explicit MainWindow(Environment environment);
+    ~MainWindow() override;
+
+    // Runs a command as its menu item, tool bar button or shortcut does: a disabled command does
+    // nothing.
+    void RunCommand(int commandId);
+    bool CommandEnabled(int commandId) const;
+
+    QAction* Action(int commandId) const;
+    QWidget* Control(int controlId) const;
+    QComboBox* AddressCombo() const;
+    QToolBar* ToolBar() const { return toolBar; }
+    StatusBar* Status() const { return statusBar; }
+    QWidget* ClientArea() const { return client; }
+
+    const MonitorState& State() const { return state; }
+    const CaptureEngine& Engine() const { return engine; }
+    const RecordDirectory& Records() const { return recordDirectory; }
+
+    void BeginMonitor();
+    void PauseMonitor();
+    void StopMonitor();
+
+    // The window's own title for a monitored address.
+    static QString TitleFor(const Ipv4Address* address);
+
+signals:
+    // A datagram lies in the engine's packet buffer; emitted while the worker waits.
+    void DatagramArrived(const PacketBuffer& packet);
+
+public slots:
+    void accept() override;
+    void done(int result) override;
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    enum class Enablement { Always, WhenCanBegin, WhenCanPause, WhenCanStop };
+    struct CommandRoute {
+        int commandId;
+        void (MainWindow::*handler)();
+        Enablement enabled;
+    };
+    static const CommandRoute CommandTable[];
+    static const CommandRoute* FindRoute(int commandId);
+
+    void OnInitDialog();
+    void CreateMenuBar();
+    void CreateToolBar();
+    void PlaceControlBars();
+    void FillAddressList();
+    void BindCaptureSocket();
+    void OnAddressChanged();
+    void UpdateCommandStates();
+    void ShowStatePane();
+    void ExitCommand();
+    void DestroyWindow();
+
+    void PacketArrived() override;
+    void PacketCounted() override;
+
+    Environment environment;
+    QMenuBar* menuBar = nullptr;
+    QWidget* client = nullptr;
+    QToolBar* toolBar = nullptr;
+    StatusBar* statusBar = nullptr;
+    std::map<int, QWidget*> controls;
+    std::map<int, QAction*> actions;
+
+    MonitorState state;
+    ElapsedClock elapsed;
+    QBasicTimer elapsedTimer;
+    std::vector<Ipv4Address> hostAddressList;
+    RecordDirectory recordDirectory;
+    WindowHandover* handover;
+    CaptureEngine engine;
+    bool destroyed = false;
+};

@@ -1,0 +1,70 @@
+#include "StatusBar.h"
+
+#include "../capture/MonitorState.h"
+#include "ElapsedClock.h"
+#include "StatusTexts.h"
+
+#include <QLabel>
+#include <QTimerEvent>
+
+namespace {
+
+// About 30 redraws a second at most, however fast datagrams arrive.
+constexpr int RefreshIntervalMs = 33;
+
+struct PaneLayout {
+    int width; // 0: takes the remaining width
+    QString initialText;
+};
+
+} // namespace
+
+StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
+    const PaneLayout layout[] = {
+        {0, QString::fromUtf8(StatusTexts::InitialStream)},
+        {100, QString::fromUtf8(MonitorState().PaneText())},
+        {120, QString::fromStdString(ElapsedClock::InitialPaneText())},
+        {120, QString::fromUtf8(StatusTexts::InitialFiltered)},
+    };
+    setSizeGripEnabled(false);
+    for (std::size_t index = 0; index < panes.size(); ++index) {
+        auto* label = new QLabel(layout[index].initialText, this);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (layout[index].width == 0) {
+            addWidget(label, 1);
+        } else {
+            label->setFixedWidth(layout[index].width);
+            addPermanentWidget(label);
+        }
+        panes[index] = label;
+    }
+}
+
+void StatusBar::SetPaneText(Pane pane, const QString& text) {
+    panes[pane]->setText(text);
+}
+
+QString StatusBar::PaneText(Pane pane) const {
+    return panes[pane]->text();
+}
+
+void StatusBar::SetCounters(std::int32_t total, std::int32_t filtered) {
+    datagramTotal = total;
+    filteredCount = filtered;
+    if (!refresh.isActive())
+        refresh.start(RefreshIntervalMs, this);
+}
+
+void StatusBar::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != refresh.timerId()) {
+        QStatusBar::timerEvent(event);
+        return;
+    }
+    refresh.stop();
+    ShowCounters();
+}
+
+void StatusBar::ShowCounters() {
+    SetPaneText(FilteredPane, QString::fromStdString(StatusTexts::Filtered(filteredCount)));
+    SetPaneText(StreamPane, QString::fromStdString(StatusTexts::Stream(datagramTotal)));
+}

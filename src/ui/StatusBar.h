@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QBasicTimer>
+#include <QStatusBar>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+class QLabel;
+
+// The main window's status bar: datagram count, monitor state, monitoring time and filtered
+// count. The counters change once per datagram but are drawn at display rate.
+class StatusBar : public QStatusBar {
+    Q_OBJECT
+
+public:
+    enum Pane { StreamPane = 0, StatePane = 1, TimePane = 2, FilteredPane = 3 };
+
+    explicit StatusBar(QWidget* parent);
+
+    void SetPaneText(Pane pane, const QString& text);
+    QString PaneText(Pane pane) const;
+
+    // Cheap enough for every datagram: the texts follow at the next display refresh.
+    void SetCounters(std::int32_t datagramTotal, std::int32_t filteredCount);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void ShowCounters();
+
+    std::array<QLabel*, 4> panes{};
+    std::int32_t datagramTotal = 0;
+    std::int32_t filteredCount = 0;
+    QBasicTimer refresh;
+};

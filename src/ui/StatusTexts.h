@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The texts of the counter panes of the status bar.
+namespace StatusTexts {
+
+inline constexpr const char* InitialStream = "监控流: 0";
+inline constexpr const char* InitialFiltered = "过滤数据包:0";
+
+// Pane 0: every datagram handed to the window since start.
+std::string Stream(std::int32_t datagramTotal);
+// Pane 3: datagrams that did not become records.
+std::string Filtered(std::int32_t filteredCount);
+
+} // namespace StatusTexts
