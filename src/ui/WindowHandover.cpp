@@ -2,10 +2,50 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <chrono>
+#include <thread>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 const QEvent::Type HandOverEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// How long each side spins for the other before it sleeps: longer than a datagram's round trip
+// under load, short enough to cost little when traffic is sparse.
+constexpr std::chrono::microseconds WorkerSpin{100};
+constexpr std::chrono::microseconds WindowSpin{50};
+// The window goes back to its event loop at least this often, so it repaints and takes input
+// while a flood of datagrams lasts.
+constexpr std::chrono::milliseconds ServeSlice{15};
+
+void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#endif
+}
+
+// Spins until done() holds or the time is up; returns whether it holds. After a short busy spin it
+// yields on every round, so that the other thread gets on if both share one core.
+template <typename Condition> bool SpinFor(std::chrono::microseconds limit, Condition done) {
+    constexpr unsigned BusyRounds = 64;
+    const Clock::time_point end = Clock::now() + limit;
+    for (unsigned round = 0;; ++round) {
+        if (done())
+            return true;
+        if (round < BusyRounds) {
+            CpuRelax();
+            continue;
+        }
+        if (Clock::now() >= end)
+            return false;
+        std::this_thread::yield();
+    }
+}
 
 } // namespace
 
@@ -21,38 +61,69 @@ void WindowHandover::PacketCounted() {
 }
 
 void WindowHandover::HandOver(Command command) {
-    std::unique_lock lock(mutex);
-    if (abandoned)
+    if (abandoned.load())
         return;
-    pending = command;
-    QCoreApplication::postEvent(this, new QEvent(HandOverEvent));
-    handled.wait(lock, [this] { return pending == Command::None || abandoned; });
+    pending.store(command, std::memory_order_relaxed);
+    const std::uint64_t ticket = requested.load(std::memory_order_relaxed) + 1;
+    requested.store(ticket);
+    if (!serving.load())
+        WakeWindow();
+    const auto handled = [&] { return answered.load() == ticket || abandoned.load(); };
+    if (SpinFor(WorkerSpin, handled))
+        return;
+    for (;;) {
+        const std::uint64_t seen = answered.load();
+        if (seen == ticket || abandoned.load())
+            return;
+        answered.wait(seen);
+    }
 }
 
 void WindowHandover::Abandon() {
-    {
-        std::lock_guard lock(mutex);
-        abandoned = true;
-    }
-    handled.notify_all();
+    abandoned.store(true);
+    answered.fetch_add(1);
+    answered.notify_all();
+}
+
+void WindowHandover::WakeWindow() {
+    QCoreApplication::postEvent(this, new QEvent(HandOverEvent));
 }
 
 bool WindowHandover::event(QEvent* event) {
     if (event->type() != HandOverEvent)
         return QObject::event(event);
-    Command command;
-    {
-        std::lock_guard lock(mutex);
-        command = abandoned ? Command::None : pending;
+    // A nested event loop inside a handler must not answer the request being handled.
+    if (!insideServe)
+        Serve();
+    return true;
+}
+
+void WindowHandover::Serve() {
+    insideServe = true;
+    serving.store(true);
+    const Clock::time_point sliceEnd = Clock::now() + ServeSlice;
+    while (HandleRequest() || SpinFor(WindowSpin, [this] {
+               return requested.load() != answered.load(std::memory_order_relaxed);
+           })) {
+        if (Clock::now() >= sliceEnd)
+            break;
     }
-    if (command == Command::Arrived)
+    serving.store(false);
+    insideServe = false;
+    // A request made just before serving ended found the flag still set and woke nobody.
+    if (requested.load() != answered.load(std::memory_order_relaxed) && !abandoned.load())
+        WakeWindow();
+}
+
+bool WindowHandover::HandleRequest() {
+    const std::uint64_t ticket = requested.load();
+    if (ticket == answered.load(std::memory_order_relaxed) || abandoned.load())
+        return false;
+    if (pending.load(std::memory_order_relaxed) == Command::Arrived)
         window.PacketArrived();
-    else if (command == Command::Counted)
+    else
         window.PacketCounted();
-    {
-        std::lock_guard lock(mutex);
-        pending = Command::None;
-    }
-    handled.notify_all();
+    answered.store(ticket);
+    answered.notify_one();
     return true;
 }

@@ -3,11 +3,16 @@
 #include "../capture/DatagramSink.h"
 
 #include <QObject>
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
+#include <cstdint>
 
 // Carries the worker's two calls per datagram over to the window's thread and blocks the worker
 // until the window has handled each, so the packet buffer needs no lock.
+//
+// Waking a thread on the other core costs tens of microseconds, more than the window's work per
+// datagram. So while datagrams stream in, each side briefly spins for the other's next step
+// instead of sleeping: the window handles a burst in one visit from its event loop, and neither
+// thread sleeps between two datagrams of it. Both fall back to sleeping once the stream pauses.
 class WindowHandover : public QObject, public DatagramSink {
     Q_OBJECT
 
@@ -26,13 +31,20 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    enum class Command { None, Arrived, Counted };
+    enum class Command { Arrived, Counted };
 
     void HandOver(Command command);
+    void Serve();
+    bool HandleRequest();
+    void WakeWindow();
 
     DatagramSink& window;
-    std::mutex mutex;
-    std::condition_variable handled;
-    Command pending = Command::None;
-    bool abandoned = false;
+    std::atomic<Command> pending{Command::Arrived};
+    // Tickets of the latest request and of the latest handled one; equal when nothing waits.
+    std::atomic<std::uint64_t> requested{0};
+    std::atomic<std::uint64_t> answered{0};
+    // Set while the window is in its serving loop and will see a new request without a wake-up.
+    std::atomic<bool> serving{false};
+    std::atomic<bool> abandoned{false};
+    bool insideServe = false;
 };

@@ -1,0 +1,89 @@
+// Measures the hand-over of datagrams from a worker thread to the window's thread alone, without
+// capture: how many datagrams per second it carries and what it costs the window's thread.
+
+#include "ui/WindowHandover.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <pthread.h>
+#include <sched.h>
+#include <thread>
+#include <time.h>
+
+namespace {
+
+struct CountingWindow : DatagramSink {
+    long arrived = 0;
+    long counted = 0;
+    void PacketArrived() override { ++arrived; }
+    void PacketCounted() override { ++counted; }
+};
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+void PinCurrentThread(const cpu_set_t& cpus) {
+    pthread_setaffinity_np(pthread_self(), sizeof cpus, &cpus);
+}
+
+void Run(QApplication& app, const char* name, long datagrams, const cpu_set_t& cpus) {
+    CountingWindow window;
+    WindowHandover handover(window, nullptr);
+    PinCurrentThread(cpus);
+    std::atomic<bool> finished{false};
+    const double cpuBefore = ThreadCpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    std::thread worker([&] {
+        PinCurrentThread(cpus);
+        for (long index = 0; index < datagrams; ++index) {
+            handover.PacketArrived();
+            handover.PacketCounted();
+        }
+        finished = true;
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (finished)
+            app.quit();
+    });
+    poll.start(5);
+    app.exec();
+    worker.join();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double windowCpu = ThreadCpuSeconds() - cpuBefore;
+    std::printf("%-22s %10ld %14.0f %16.3f\n", name, window.counted, double(datagrams) / seconds,
+                windowCpu / double(datagrams) * 1e6);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const long datagrams = argc > 1 ? std::atol(argv[1]) : 200000;
+
+    cpu_set_t all;
+    sched_getaffinity(0, sizeof all, &all);
+    cpu_set_t firstCpu;
+    CPU_ZERO(&firstCpu);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &firstCpu);
+            break;
+        }
+    }
+
+    std::printf("%-22s %10s %14s %16s\n", "threads", "datagrams", "datagrams/s", "window us/dgram");
+    Run(app, "on any cores", datagrams, all);
+    Run(app, "sharing one core", datagrams / 4, firstCpu);
+    return 0;
+}

@@ -1,0 +1,96 @@
+#include "chrome/CStaticLink.h"
+
+#include <QDesktopServices>
+#include <QtTest>
+
+// Stands in for the desktop's browser and mail program.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+class CStaticLinkTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void clickOpensTheTargetNotTheText();
+    void withoutTargetTheTextIsOpenedAndKept();
+    void withoutAnyTargetNothingHappens();
+    void failedOpenKeepsTheLinkUnvisited();
+    void looksLikeALink();
+
+private:
+    UrlRecorder recorder;
+};
+
+void CStaticLinkTest::init() {
+    recorder.opened.clear();
+    for (const char* scheme : {"https", "mailto"})
+        QDesktopServices::setUrlHandler(scheme, &recorder, "open");
+}
+
+void CStaticLinkTest::cleanup() {
+    for (const char* scheme : {"https", "mailto"})
+        QDesktopServices::unsetUrlHandler(scheme);
+}
+
+void CStaticLinkTest::clickOpensTheTargetNotTheText() {
+    CStaticLink link(1036);
+    link.setText("Web: talvane.example.org");
+    link.SetTarget("https://talvane.example.org/");
+    link.resize(200, 20);
+    link.show();
+
+    QTest::mouseClick(&link, Qt::LeftButton);
+    QTest::mouseClick(&link, Qt::RightButton);
+
+    QCOMPARE(recorder.opened, QList<QUrl>{QUrl("https://talvane.example.org/")});
+    QCOMPARE(link.Colour(), CStaticLink::VisitedColour);
+}
+
+void CStaticLinkTest::withoutTargetTheTextIsOpenedAndKept() {
+    CStaticLink link(1037);
+    link.setText("mailto:talvane@example.org");
+
+    QVERIFY(link.FollowLink());
+    link.setText("changed afterwards");
+    QVERIFY(link.FollowLink());
+
+    const QUrl mail("mailto:talvane@example.org");
+    QCOMPARE(recorder.opened, (QList<QUrl>{mail, mail}));
+    QCOMPARE(link.Target(), mail.toString());
+}
+
+void CStaticLinkTest::withoutAnyTargetNothingHappens() {
+    CStaticLink link(1013);
+    QVERIFY(!link.FollowLink());
+    QVERIFY(recorder.opened.isEmpty());
+}
+
+void CStaticLinkTest::failedOpenKeepsTheLinkUnvisited() {
+    CStaticLink link(1014);
+    // Not a URL at all: the desktop cannot open it.
+    link.SetTarget("http://[broken");
+    QVERIFY(!link.FollowLink());
+    QCOMPARE(link.Colour(), CStaticLink::UnvisitedColour);
+    QVERIFY(recorder.opened.isEmpty());
+}
+
+void CStaticLinkTest::looksLikeALink() {
+    CStaticLink link(1032);
+    link.setText("更多帮助...");
+    QCOMPARE(link.Colour(), QColor(0, 0, 255));
+    QCOMPARE(link.palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QVERIFY(link.font().underline());
+    QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
+}
+
+QTEST_MAIN(CStaticLinkTest)
+#include "CStaticLinkTest.moc"

@@ -1,0 +1,382 @@
+#include "ui/MainWindow.h"
+#include "res/CommandIds.h"
+#include "res/ControlIds.h"
+#include "ui/StatusBar.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+#include <fstream>
+
+namespace {
+
+// Documentation addresses: no interface holds them, so no capture opens and nothing needs root.
+const std::vector<Ipv4Address> TestAddresses = {{{192, 0, 2, 1}}, {{198, 51, 100, 7}}};
+
+const QString CreateSocketFail = "create socket fail ";
+
+struct WindowUnderTest {
+    QTemporaryDir programDirectory;
+    QStringList messages;
+    std::unique_ptr<MainWindow> window;
+
+    explicit WindowUnderTest(std::vector<Ipv4Address> addresses = TestAddresses) {
+        MainWindow::Environment environment;
+        environment.programDirectory = programDirectory.path().toStdString();
+        environment.hostAddresses = [addresses] { return addresses; };
+        environment.showMessage = [this](const QString& text) { messages.append(text); };
+        window = std::make_unique<MainWindow>(environment);
+    }
+
+    QString Pane(StatusBar::Pane pane) const { return window->Status()->PaneText(pane); }
+
+    bool ShowActive() {
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+};
+
+enum class Trigger { ToolButton, MenuItem, Shortcut };
+
+struct MonitorCommand {
+    char letter;
+    int toolId;
+    int menuId;
+};
+
+const MonitorCommand MonitorCommands[] = {
+    {'b', CommandId::BeginMonitorTool, CommandId::BeginMonitor},
+    {'p', CommandId::PauseMonitorTool, CommandId::PauseMonitor},
+    {'s', CommandId::StopMonitorTool, CommandId::StopMonitor},
+};
+
+const MonitorCommand& CommandFor(char letter) {
+    for (const MonitorCommand& command : MonitorCommands) {
+        if (command.letter == letter)
+            return command;
+    }
+    qFatal("no such command");
+}
+
+struct StateRow {
+    const char* name;
+    const char* path;
+    const char* pane;
+    const char* enabled; // begin, pause, stop
+};
+
+const StateRow States[] = {
+    {"ready", "", "监控状态: 就绪", "100"},
+    {"monitoring", "b", "监控状态: 监控", "011"},
+    {"paused", "bp", "监控状态: 暂停", "101"},
+    {"stopped", "bs", "监控状态: 停止", "100"},
+};
+
+const StateRow& StateAfter(const StateRow& from, char letter) {
+    const int command = letter == 'b' ? 0 : letter == 'p' ? 1 : 2;
+    if (from.enabled[command] == '0')
+        return from;
+    const char* target = letter == 'b' ? "monitoring" : letter == 'p' ? "paused" : "stopped";
+    for (const StateRow& state : States) {
+        if (qstrcmp(state.name, target) == 0)
+            return state;
+    }
+    qFatal("no such state");
+}
+
+QString EnabledFlags(const MainWindow& window, bool toolBar) {
+    QString flags;
+    for (const MonitorCommand& command : MonitorCommands) {
+        const QAction* action = window.Action(toolBar ? command.toolId : command.menuId);
+        flags += action->isEnabled() ? '1' : '0';
+    }
+    return flags;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyMonitorCommandInEveryState_data();
+    void everyMonitorCommandInEveryState();
+    void plainLetterRunsItsCommandAndReachesTheAddressField();
+    void exitLetterClosesTheWindow();
+    void enterKeepsTheWindowEscapeClosesIt();
+    void titleNamesTheMonitoredAddress();
+    void captureThatCannotOpenIsReportedAtStartAndAtStop();
+    void noAddressAtAll();
+    void menuBarTexts();
+    void toolBarButtonsAndTips();
+    void controlsAtStart();
+    void elapsedTimeAdvancesOnlyWhileMonitoring();
+    void recordDirectoryIsPrivateAndEmptiedAtClose();
+};
+
+void MainWindowTest::everyMonitorCommandInEveryState_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("enabledBefore");
+    QTest::addColumn<int>("trigger");
+    QTest::addColumn<char>("command");
+    QTest::addColumn<QString>("paneAfter");
+    QTest::addColumn<QString>("enabledAfter");
+
+    const std::pair<Trigger, const char*> triggers[] = {
+        {Trigger::ToolButton, "tool button"},
+        {Trigger::MenuItem, "menu item"},
+        {Trigger::Shortcut, "shortcut"},
+    };
+    for (const StateRow& state : States) {
+        for (const auto& [trigger, triggerName] : triggers) {
+            for (const MonitorCommand& command : MonitorCommands) {
+                const StateRow& after = StateAfter(state, command.letter);
+                QTest::addRow("%s, %s %c", state.name, triggerName, command.letter)
+                    << QString(state.path) << QString(state.enabled) << int(trigger)
+                    << command.letter << QString::fromUtf8(after.pane) << QString(after.enabled);
+            }
+        }
+    }
+}
+
+void MainWindowTest::everyMonitorCommandInEveryState() {
+    QFETCH(QString, path);
+    QFETCH(QString, enabledBefore);
+    QFETCH(int, trigger);
+    QFETCH(char, command);
+    QFETCH(QString, paneAfter);
+    QFETCH(QString, enabledAfter);
+
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    MainWindow& window = *test.window;
+    for (const QChar letter : path)
+        window.RunCommand(CommandFor(letter.toLatin1()).menuId);
+    QCOMPARE(EnabledFlags(window, true), enabledBefore);
+    QCOMPARE(EnabledFlags(window, false), enabledBefore);
+
+    const MonitorCommand& chosen = CommandFor(command);
+    switch (Trigger(trigger)) {
+    case Trigger::ToolButton:
+        QTest::mouseClick(window.ToolBar()->widgetForAction(window.Action(chosen.toolId)),
+                          Qt::LeftButton);
+        break;
+    case Trigger::MenuItem:
+        window.Action(chosen.menuId)->trigger();
+        break;
+    case Trigger::Shortcut:
+        QTest::keyClick(QApplication::focusWidget(), chosen.letter);
+        break;
+    }
+
+    QCOMPARE(test.Pane(StatusBar::StatePane), paneAfter);
+    QCOMPARE(EnabledFlags(window, true), enabledAfter);
+    QCOMPARE(EnabledFlags(window, false), enabledAfter);
+    QCOMPARE(window.Engine().WorkerRunning() || !window.State().CanPause(), true);
+}
+
+void MainWindowTest::plainLetterRunsItsCommandAndReachesTheAddressField() {
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    QComboBox* combo = test.window->AddressCombo();
+    combo->setFocus();
+    combo->lineEdit()->clear();
+
+    QTest::keyClicks(QApplication::focusWidget(), "b");
+    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Monitoring);
+    QTest::keyClicks(QApplication::focusWidget(), "p");
+    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Paused);
+    QTest::keyClicks(QApplication::focusWidget(), "S");
+    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Stopped);
+    // A letter with Shift or Alt is no shortcut, and Ctrl+B is none either.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::ControlModifier);
+    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Stopped);
+
+    QCOMPARE(combo->lineEdit()->text(), "bpS");
+    QCOMPARE(combo->count(), 2);
+}
+
+void MainWindowTest::exitLetterClosesTheWindow() {
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    test.window->AddressCombo()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+    QVERIFY(!test.window->isVisible());
+    QCOMPARE(test.window->result(), int(QDialog::Rejected));
+}
+
+void MainWindowTest::enterKeepsTheWindowEscapeClosesIt() {
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    for (QWidget* focus : {static_cast<QWidget*>(test.window->AddressCombo()),
+                           test.window->Control(ControlId::SaveSelected),
+                           test.window->Control(ControlId::RecordList)}) {
+        focus->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        QVERIFY2(test.window->isVisible(), qPrintable(focus->metaObject()->className()));
+    }
+    QCOMPARE(test.window->AddressCombo()->count(), 2);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!test.window->isVisible());
+}
+
+void MainWindowTest::titleNamesTheMonitoredAddress() {
+    WindowUnderTest test;
+    const QByteArray prefix = "Talvane -- \xe4\xbb\xa5\xe5\xa4\xaa\xe7\xbd\x91\xe7\x89\x88"
+                              "      \xe7\x9b\x91\xe6\x8e\xa7IP:";
+    QCOMPARE(test.window->windowTitle().toUtf8(), prefix + "192.0.2.1");
+
+    test.window->AddressCombo()->setCurrentIndex(1);
+    QCOMPARE(test.window->windowTitle().toUtf8(), prefix + "198.51.100.7");
+    QCOMPARE(test.window->Engine().SelectedAddress(), TestAddresses[1]);
+    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Ready);
+}
+
+void MainWindowTest::captureThatCannotOpenIsReportedAtStartAndAtStop() {
+    WindowUnderTest test;
+    QCOMPARE(test.messages, QStringList{CreateSocketFail});
+
+    test.window->BeginMonitor();
+    QCOMPARE(test.messages.size(), 1);
+    QVERIFY(test.window->Engine().WorkerRunning());
+
+    test.window->StopMonitor();
+    QCOMPARE(test.messages, (QStringList{CreateSocketFail, CreateSocketFail}));
+    // A worker without capture waits for one; stop ends it.
+    QTRY_VERIFY_WITH_TIMEOUT(!test.window->Engine().WorkerRunning(), 10000);
+}
+
+void MainWindowTest::noAddressAtAll() {
+    WindowUnderTest test(std::vector<Ipv4Address>{});
+    QCOMPARE(test.window->AddressCombo()->count(), 0);
+    QCOMPARE(test.messages, QStringList{CreateSocketFail});
+    QCOMPARE(test.window->windowTitle(), QString::fromUtf8("Talvane -- 以太网版      监控IP:"));
+
+    test.window->BeginMonitor();
+    test.window->PauseMonitor();
+    test.window->BeginMonitor();
+    test.window->StopMonitor();
+    QCOMPARE(test.Pane(StatusBar::StatePane), QString::fromUtf8("监控状态: 停止"));
+    QTRY_VERIFY_WITH_TIMEOUT(!test.window->Engine().WorkerRunning(), 10000);
+}
+
+void MainWindowTest::menuBarTexts() {
+    WindowUnderTest test;
+    QStringList texts;
+    for (QAction* popup : test.window->findChild<QMenuBar*>()->actions()) {
+        texts << popup->text();
+        for (QAction* item : popup->menu()->actions())
+            texts << "  " + item->text();
+    }
+    const QStringList expected = {
+        "文件(&F)",
+        "  保存选中记录(&S)\tCtrl+S",
+        "  保存所有记录(&A)\tCtrl+A",
+        "  退出软件(&X)",
+        "监控(&M)",
+        "  开始监控(&B)\tB",
+        "  暂停监控(&P)\tP",
+        "  停止监控(&S)\tS",
+        "  清空记录(&C)\tC",
+        "设置(&S)",
+        "  编辑监控条件(&E)\tCtrl+E",
+        "  加载接口库(&D)\tCtrl+D",
+        "关于(&A)",
+        "  关于(&A)\tA",
+        "帮助(&F1)",
+        "  帮助(&F1)\tF1",
+    };
+    QCOMPARE(texts, expected);
+}
+
+void MainWindowTest::toolBarButtonsAndTips() {
+    WindowUnderTest test;
+    QStringList tips;
+    for (QAction* action : test.window->ToolBar()->actions())
+        tips << action->toolTip();
+    QCOMPARE(tips, (QStringList{"begin monitor", "pause monitor", "stop monitor", "clear", "about",
+                                "help"}));
+    for (int id : {CommandId::ClearRecordsTool, CommandId::AboutTool, CommandId::HelpTool})
+        QVERIFY(test.window->Action(id)->isEnabled());
+
+    QCOMPARE(test.window->Control(ControlId::SaveSelected)->toolTip(), "保存当前选中的记录");
+    QCOMPARE(test.window->Control(ControlId::SaveAll)->toolTip(), "保存所有监控记录");
+    QCOMPARE(test.window->Control(ControlId::UseFilter)->toolTip(),
+             "选中后会执行过滤设置,在设置菜单中编辑");
+    QVERIFY(test.window->Control(ControlId::RecordList)->toolTip().isEmpty());
+}
+
+void MainWindowTest::controlsAtStart() {
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    QVERIFY(static_cast<QCheckBox*>(window.Control(ControlId::UseFilter))->isChecked());
+    QVERIFY(!static_cast<QCheckBox*>(window.Control(ControlId::WideDump))->isChecked());
+    QCOMPARE(static_cast<QPushButton*>(window.Control(ControlId::SaveAll))->text(), "保存所有");
+    QCOMPARE(window.AddressCombo()->currentText(), "192.0.2.1");
+    QCOMPARE(window.AddressCombo()->itemText(1), "198.51.100.7");
+    QCOMPARE(test.Pane(StatusBar::StreamPane), "监控流: 0");
+    QCOMPARE(test.Pane(StatusBar::StatePane), "监控状态: 就绪");
+    QCOMPARE(test.Pane(StatusBar::TimePane), "监控时间 00:00:00");
+    QCOMPARE(test.Pane(StatusBar::FilteredPane), "过滤数据包:0");
+
+    // The record list starts below the tool bar; the status bar spans the bottom.
+    const QRect list = window.Control(ControlId::RecordList)->geometry();
+    QVERIFY(list.top() >= window.ToolBar()->geometry().bottom());
+    QCOMPARE(window.Status()->geometry().bottom(), window.ClientArea()->height() - 1);
+    QCOMPARE(window.Status()->width(), window.ClientArea()->width());
+    // Every control lies inside the client area, left to right in template order.
+    const QRect area(QPoint(0, 0), window.ClientArea()->size());
+    for (int id : {ControlId::RecordList, ControlId::DataView, ControlId::Banner,
+                   ControlId::WideDump, ControlId::SaveAll})
+        QVERIFY2(area.contains(window.Control(id)->geometry()), qPrintable(QString::number(id)));
+    QVERIFY(window.Control(ControlId::SaveSelected)->x() < window.Control(ControlId::SaveAll)->x());
+}
+
+void MainWindowTest::elapsedTimeAdvancesOnlyWhileMonitoring() {
+    WindowUnderTest test;
+    QTest::qWait(350);
+    QCOMPARE(test.Pane(StatusBar::TimePane), "监控时间 00:00:00");
+
+    test.window->BeginMonitor();
+    QTRY_VERIFY(test.Pane(StatusBar::TimePane).startsWith("监控时间 0:0:"));
+    test.window->PauseMonitor();
+    const QString paused = test.Pane(StatusBar::TimePane);
+    QTest::qWait(350);
+    QCOMPARE(test.Pane(StatusBar::TimePane), paused);
+
+    test.window->BeginMonitor();
+    QTRY_VERIFY(test.Pane(StatusBar::TimePane) != paused);
+    test.window->StopMonitor();
+    const QString stopped = test.Pane(StatusBar::TimePane);
+    QVERIFY(stopped != "监控时间 00:00:00");
+    QTest::qWait(350);
+    QCOMPARE(test.Pane(StatusBar::TimePane), stopped);
+}
+
+void MainWindowTest::recordDirectoryIsPrivateAndEmptiedAtClose() {
+    WindowUnderTest test;
+    const std::filesystem::path records = test.window->Records().Path();
+    QVERIFY(std::filesystem::is_directory(records));
+    QCOMPARE(std::filesystem::status(records).permissions() & std::filesystem::perms::all,
+             std::filesystem::perms::owner_all);
+    std::ofstream(records / "0") << "record";
+    std::ofstream(records / "17") << "left from an earlier run";
+
+    test.window->show();
+    test.window->BeginMonitor();
+    test.window->close();
+
+    QVERIFY(!test.window->Engine().WorkerRunning());
+    QVERIFY(std::filesystem::is_empty(records));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
