@@ -1,0 +1,124 @@
+#include "FilterFile.h"
+
+#include <array>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr std::uint8_t LongLength = 0xFF;
+constexpr std::uint16_t LongerLength = 0xFFFF;
+
+void AppendLittleEndian(std::string& bytes, std::uint32_t value, int size) {
+    for (int index = 0; index < size; ++index)
+        bytes.push_back(static_cast<char>(value >> (8 * index) & 0xFF));
+}
+
+void AppendText(std::string& bytes, const std::string& text) {
+    const std::size_t length = text.size();
+    if (length < LongLength) {
+        AppendLittleEndian(bytes, static_cast<std::uint32_t>(length), 1);
+    } else if (length < LongerLength - 1) {
+        AppendLittleEndian(bytes, LongLength, 1);
+        AppendLittleEndian(bytes, static_cast<std::uint32_t>(length), 2);
+    } else {
+        AppendLittleEndian(bytes, LongLength, 1);
+        AppendLittleEndian(bytes, LongerLength, 2);
+        AppendLittleEndian(bytes, static_cast<std::uint32_t>(length), 4);
+    }
+    bytes += text;
+}
+
+// Reads from the front of a byte view, refusing to read past its end.
+class Reader {
+public:
+    explicit Reader(std::string_view bytes) : rest(bytes) {}
+
+    std::optional<std::uint32_t> LittleEndian(int size) {
+        if (rest.size() < static_cast<std::size_t>(size))
+            return std::nullopt;
+        std::uint32_t value = 0;
+        for (int index = 0; index < size; ++index)
+            value |= std::uint32_t(static_cast<std::uint8_t>(rest[index])) << (8 * index);
+        rest.remove_prefix(static_cast<std::size_t>(size));
+        return value;
+    }
+
+    std::optional<std::string> Text() {
+        std::optional<std::uint32_t> length = LittleEndian(1);
+        if (length == LongLength) {
+            length = LittleEndian(2);
+            if (length == LongerLength)
+                length = LittleEndian(4);
+        }
+        if (!length || rest.size() < *length)
+            return std::nullopt;
+        std::string text(rest.substr(0, *length));
+        rest.remove_prefix(*length);
+        return text;
+    }
+
+private:
+    std::string_view rest;
+};
+
+} // namespace
+
+std::string FilterFile::Encode(const FilterSettings& settings) {
+    std::string bytes;
+    for (std::int32_t value : {settings.filterBroadcast, settings.filterLan, settings.monitorUdp,
+                               settings.monitorTcp, settings.monitorLan})
+        AppendLittleEndian(bytes, static_cast<std::uint32_t>(value), 4);
+    for (const std::string* text :
+         {&settings.filterLocalPortText, &settings.filterRemotePortText, &settings.filterIpText,
+          &settings.monitorLocalPortText, &settings.monitorRemotePortText, &settings.monitorIpText})
+        AppendText(bytes, *text);
+    return bytes;
+}
+
+std::optional<FilterSettings> FilterFile::Decode(std::string_view bytes) {
+    Reader reader(bytes);
+    FilterSettings settings;
+    for (std::int32_t* value : {&settings.filterBroadcast, &settings.filterLan,
+                                &settings.monitorUdp, &settings.monitorTcp, &settings.monitorLan}) {
+        const std::optional<std::uint32_t> read = reader.LittleEndian(4);
+        if (!read)
+            return std::nullopt;
+        *value = static_cast<std::int32_t>(*read);
+    }
+    for (std::string* text : {&settings.filterLocalPortText, &settings.filterRemotePortText,
+                              &settings.filterIpText, &settings.monitorLocalPortText,
+                              &settings.monitorRemotePortText, &settings.monitorIpText}) {
+        std::optional<std::string> read = reader.Text();
+        if (!read)
+            return std::nullopt;
+        *text = std::move(*read);
+    }
+    return settings;
+}
+
+bool FilterFile::Save(const std::filesystem::path& path, const FilterSettings& settings) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file)
+        return false;
+    const std::string bytes = Encode(settings);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    return !file.fail();
+}
+
+FilterFile::ReadResult FilterFile::Load(const std::filesystem::path& path,
+                                        FilterSettings& settings) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return ReadResult::Missing;
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    if (file.bad())
+        return ReadResult::Damaged;
+    std::optional<FilterSettings> read = Decode(bytes);
+    if (!read)
+        return ReadResult::Damaged;
+    settings = std::move(*read);
+    return ReadResult::Loaded;
+}

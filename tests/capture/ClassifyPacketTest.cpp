@@ -1,0 +1,423 @@
+#include "capture/ClassifyPacket.h"
+
+#include <QtTest>
+
+using Bytes = std::vector<std::uint8_t>;
+Q_DECLARE_METATYPE(Bytes)
+Q_DECLARE_METATYPE(FilterSettings)
+
+namespace {
+
+Ipv4Address Address(const QString& dotted) {
+    Ipv4Address address;
+    const QStringList octets = dotted.split('.');
+    for (int index = 0; index < 4; ++index)
+        address.octets[std::size_t(index)] = std::uint8_t(octets[index].toInt());
+    return address;
+}
+
+struct Datagram {
+    std::uint8_t protocol = 17;
+    QString source = "192.168.0.25";
+    QString target = "10.1.2.3";
+    std::uint16_t sourcePort = 1030;
+    std::uint16_t targetPort = 80;
+    int payload = 0;
+    int headerWords = 5;
+    int tcpWords = 5;
+    int totalLengthError = 0;
+
+    Bytes Build() const {
+        const int header = headerWords * 4;
+        const int transport = protocol == 6 ? tcpWords * 4 : protocol == 17 ? 8 : 0;
+        Bytes bytes(std::size_t(std::max(header, 20) + transport + payload), 0);
+        bytes[0] = std::uint8_t(0x40 | headerWords);
+        const int total = int(bytes.size()) + totalLengthError;
+        bytes[2] = std::uint8_t(total >> 8);
+        bytes[3] = std::uint8_t(total);
+        bytes[8] = 64;
+        bytes[9] = protocol;
+        const Ipv4Address from = Address(source);
+        const Ipv4Address to = Address(target);
+        std::copy(from.octets.begin(), from.octets.end(), bytes.begin() + 12);
+        std::copy(to.octets.begin(), to.octets.end(), bytes.begin() + 16);
+        if (transport > 0) {
+            bytes[std::size_t(header)] = std::uint8_t(sourcePort >> 8);
+            bytes[std::size_t(header) + 1] = std::uint8_t(sourcePort);
+            bytes[std::size_t(header) + 2] = std::uint8_t(targetPort >> 8);
+            bytes[std::size_t(header) + 3] = std::uint8_t(targetPort);
+        }
+        if (protocol == 6 && transport >= 13)
+            bytes[std::size_t(header) + 12] = std::uint8_t(tcpWords << 4);
+        for (int index = 0; index < payload; ++index)
+            bytes[bytes.size() - std::size_t(payload) + std::size_t(index)] =
+                std::uint8_t(index + 1);
+        return bytes;
+    }
+
+    Datagram Tcp() const {
+        Datagram copy = *this;
+        copy.protocol = 6;
+        return copy;
+    }
+    Datagram From(const QString& address, std::uint16_t port) const {
+        Datagram copy = *this;
+        copy.source = address;
+        copy.sourcePort = port;
+        return copy;
+    }
+    Datagram To(const QString& address, std::uint16_t port) const {
+        Datagram copy = *this;
+        copy.target = address;
+        copy.targetPort = port;
+        return copy;
+    }
+    Datagram Carrying(int bytes) const {
+        Datagram copy = *this;
+        copy.payload = bytes;
+        return copy;
+    }
+    Datagram Protocol(std::uint8_t number) const {
+        Datagram copy = *this;
+        copy.protocol = number;
+        return copy;
+    }
+};
+
+FilterSettings Settings(std::initializer_list<std::pair<const char*, const char*>> values) {
+    FilterSettings settings;
+    for (const auto& [field, value] : values) {
+        const QString name = field;
+        const std::int32_t on = QByteArray(value).toInt();
+        if (name == "filterBroadcast")
+            settings.filterBroadcast = on;
+        else if (name == "filterLan")
+            settings.filterLan = on;
+        else if (name == "monitorUdp")
+            settings.monitorUdp = on;
+        else if (name == "monitorTcp")
+            settings.monitorTcp = on;
+        else if (name == "monitorLan")
+            settings.monitorLan = on;
+        else if (name == "filterLocalPorts")
+            settings.filterLocalPortText = value;
+        else if (name == "filterRemotePorts")
+            settings.filterRemotePortText = value;
+        else if (name == "filterIps")
+            settings.filterIpText = value;
+        else if (name == "monitorLocalPorts")
+            settings.monitorLocalPortText = value;
+        else if (name == "monitorRemotePorts")
+            settings.monitorRemotePortText = value;
+        else if (name == "monitorIps")
+            settings.monitorIpText = value;
+        else
+            qFatal("unknown filter field %s", field);
+    }
+    return settings;
+}
+
+const QStringList Rejected;
+
+} // namespace
+
+class ClassifyPacketTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void classifies_data();
+    void classifies();
+    void rejectionTouchesNoOutput();
+    void payloadIsTheDatagramsTail();
+};
+
+void ClassifyPacketTest::classifies_data() {
+    QTest::addColumn<QString>("local");
+    QTest::addColumn<FilterSettings>("settings");
+    QTest::addColumn<Bytes>("datagram");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("payloadLength");
+
+    const QString local = "192.168.0.25";
+    const FilterSettings none;
+    const Datagram udp;
+    const Datagram tcp = udp.Tcp();
+    const Datagram icmp = udp.Protocol(1);
+
+    const FilterSettings example =
+        Settings({{"filterBroadcast", "1"}, {"monitorTcp", "1"}, {"filterRemotePorts", "8080"}});
+    const Datagram exampleTcp = tcp.Carrying(20);
+    QTest::newRow("worked example")
+        << local << example << exampleTcp.Build()
+        << QStringList{"192.168.0.25", "1030", "TCP", "10.1.2.3", "80"} << 6 << 20;
+    FilterSettings example80 = example;
+    example80.filterRemotePortText = "80";
+    QTest::newRow("worked example, remote 80")
+        << local << example80 << exampleTcp.Build() << Rejected << 0 << 0;
+    example80.filterRemotePortText = "@@";
+    QTest::newRow("worked example, remote @@")
+        << local << example80 << exampleTcp.Build() << Rejected << 0 << 0;
+
+    Datagram tooLong = udp.Carrying(4);
+    tooLong.totalLengthError = 1;
+    QTest::newRow("total length one more")
+        << local << none << tooLong.Build() << Rejected << 0 << 0;
+    tooLong.totalLengthError = -1;
+    QTest::newRow("total length one less")
+        << local << none << tooLong.Build() << Rejected << 0 << 0;
+    QTest::newRow("protocol 58") << local << none << udp.Protocol(58).Build() << Rejected << 0 << 0;
+    QTest::newRow("protocol 50") << local << none << udp.Protocol(50).Build() << Rejected << 0 << 0;
+
+    const FilterSettings udpAndTcp = Settings({{"monitorUdp", "1"}, {"monitorTcp", "1"}});
+    QTest::newRow("ping with udp and tcp on")
+        << local << udpAndTcp << icmp.Build() << Rejected << 0 << 0;
+    QTest::newRow("tcp with udp and tcp on")
+        << local << udpAndTcp << tcp.Build()
+        << QStringList{"192.168.0.25", "1030", "TCP", "10.1.2.3", "80"} << 6 << 0;
+    QTest::newRow("udp with tcp only")
+        << local << Settings({{"monitorTcp", "1"}}) << udp.Build() << Rejected << 0 << 0;
+    QTest::newRow("tcp with udp only")
+        << local << Settings({{"monitorUdp", "1"}}) << tcp.Build() << Rejected << 0 << 0;
+    const FilterSettings allPortLists = Settings({{"filterLocalPorts", "@|@@|@@@|@@@@|@@@@@"},
+                                                  {"filterRemotePorts", "0"},
+                                                  {"monitorLocalPorts", "1"},
+                                                  {"monitorRemotePorts", "2"}});
+    QTest::newRow("ping despite every port list")
+        << local << allPortLists << icmp.Carrying(32).Build()
+        << QStringList{"192.168.0.25", "", "ICMP", "10.1.2.3", ""} << 1 << 0;
+    QTest::newRow("igmp") << local << none << udp.Protocol(2).To("224.0.0.22", 0).Build()
+                          << QStringList{"192.168.0.25", "", "IGMP", "224.0.0.22", ""} << 2 << 0;
+
+    const FilterSettings broadcast = Settings({{"filterBroadcast", "1"}});
+    QTest::newRow("to 192.168.0.255")
+        << local << broadcast << udp.To("192.168.0.255", 138).Build() << Rejected << 0 << 0;
+    QTest::newRow("to 10.1.2.255")
+        << local << broadcast << udp.To("10.1.2.255", 138).Build() << Rejected << 0 << 0;
+    QTest::newRow("from 192.168.0.255")
+        << local << broadcast << udp.From("192.168.0.255", 138).To(local, 138).Build()
+        << QStringList{"192.168.0.255", "138", "UDP", "192.168.0.25", "138"} << 17 << 0;
+    QTest::newRow("any non-zero switch is on")
+        << local << Settings({{"filterBroadcast", "-7"}}) << udp.To("10.1.2.255", 1).Build()
+        << Rejected << 0 << 0;
+
+    const FilterSettings filterIps = Settings({{"filterIps", "10.0.0.@"}});
+    QTest::newRow("filter IP, to 10.0.0.0")
+        << local << filterIps << udp.To("10.0.0.0", 1).Build() << Rejected << 0 << 0;
+    QTest::newRow("filter IP, from 10.0.0.9")
+        << local << filterIps << udp.From("10.0.0.9", 1).To(local, 2).Build() << Rejected << 0 << 0;
+    QTest::newRow("filter IP, to 10.0.0.10")
+        << local << filterIps << udp.To("10.0.0.10", 1).Build()
+        << QStringList{"192.168.0.25", "1030", "UDP", "10.0.0.10", "1"} << 17 << 0;
+
+    const FilterSettings monitorIps = Settings({{"monitorIps", "192.168.0.25@|192.168.0.240"}});
+    QTest::newRow("monitor IPs, both ends match")
+        << local << monitorIps
+        << udp.From("192.168.0.250", 5).To("192.168.0.240", 6).Carrying(3).Build()
+        << QStringList{"192.168.0.250", "5", "UDP", "192.168.0.240", "6"} << 17 << 3;
+    QTest::newRow("monitor IPs, third host")
+        << local << monitorIps << udp.From("192.168.0.250", 5).To("192.168.0.7", 6).Build()
+        << Rejected << 0 << 0;
+    QTest::newRow("monitor IP empty entry never rejects")
+        << local << Settings({{"monitorIps", "|"}}) << udp.Build()
+        << QStringList{"192.168.0.25", "1030", "UDP", "10.1.2.3", "80"} << 17 << 0;
+
+    const FilterSettings twoLocal = Settings({{"monitorLocalPorts", "80|8080"}});
+    QTest::newRow("monitor local 80|8080, local 80")
+        << local << twoLocal << udp.From("10.1.2.3", 9).To(local, 80).Build() << Rejected << 0 << 0;
+    QTest::newRow("monitor local 80|8080, local 8080")
+        << local << twoLocal << tcp.From(local, 8080).Build() << Rejected << 0 << 0;
+    const FilterSettings wildLocal = Settings({{"monitorLocalPorts", "8@8@"}});
+    QTest::newRow("monitor local 8@8@, 8080")
+        << local << wildLocal << tcp.From(local, 8080).Build()
+        << QStringList{"192.168.0.25", "8080", "TCP", "10.1.2.3", "80"} << 6 << 0;
+    QTest::newRow("monitor local 8@8@, 8888")
+        << local << wildLocal << udp.From("10.1.2.3", 53).To(local, 8888).Build()
+        << QStringList{"10.1.2.3", "53", "UDP", "192.168.0.25", "8888"} << 17 << 0;
+    QTest::newRow("monitor local 8@8@, 8000")
+        << local << wildLocal << tcp.From(local, 8000).Build() << Rejected << 0 << 0;
+    QTest::newRow("monitor remote, remote matches")
+        << local << Settings({{"monitorRemotePorts", "80"}}) << tcp.Build()
+        << QStringList{"192.168.0.25", "1030", "TCP", "10.1.2.3", "80"} << 6 << 0;
+    QTest::newRow("filter local, local matches")
+        << local << Settings({{"filterLocalPorts", "0103@"}}) << tcp.Build() << Rejected << 0 << 0;
+    QTest::newRow("to itself the local port is the destination")
+        << local << Settings({{"filterLocalPorts", "1030"}}) << udp.To(local, 2000).Build()
+        << QStringList{"192.168.0.25", "1030", "UDP", "192.168.0.25", "2000"} << 17 << 0;
+    QTest::newRow("to itself, destination port filtered")
+        << local << Settings({{"filterLocalPorts", "2000"}}) << udp.To(local, 2000).Build()
+        << Rejected << 0 << 0;
+
+    const QString lan = "192.168.1.5";
+    const FilterSettings filterLan = Settings({{"filterLan", "1"}});
+    QTest::newRow("192.168 lan, same subnet")
+        << lan << filterLan << udp.From("192.168.1.7", 1).To("192.168.1.9", 2).Build() << Rejected
+        << 0 << 0;
+    QTest::newRow("192.168 lan, other shared subnet")
+        << lan << filterLan << udp.From("192.168.7.1", 1).To("192.168.7.2", 2).Build() << Rejected
+        << 0 << 0;
+    QTest::newRow("192.168 lan, across subnets")
+        << lan << filterLan << udp.From(lan, 1).To("192.168.2.1", 2).Build()
+        << QStringList{"192.168.1.5", "1", "UDP", "192.168.2.1", "2"} << 17 << 0;
+    QTest::newRow("172 lan, same second octet")
+        << "172.20.0.1" << filterLan << udp.From("172.20.1.1", 1).To("172.20.9.9", 2).Build()
+        << Rejected << 0 << 0;
+    QTest::newRow("172 lan, other second octet")
+        << "172.20.0.1" << filterLan << udp.From("172.20.1.1", 1).To("172.21.1.1", 2).Build()
+        << QStringList{"172.20.1.1", "1", "UDP", "172.21.1.1", "2"} << 17 << 0;
+    QTest::newRow("172.5 is no private range")
+        << "172.5.0.1" << Settings({{"filterLan", "1"}, {"monitorLan", "1"}})
+        << udp.From("172.5.1.1", 1).To("172.5.9.9", 2).Build()
+        << QStringList{"172.5.1.1", "1", "UDP", "172.5.9.9", "2"} << 17 << 0;
+    const FilterSettings bothLan = Settings({{"filterLan", "1"}, {"monitorLan", "1"}});
+    QTest::newRow("public local address ignores both lan switches")
+        << "8.8.4.4" << bothLan << udp.From("8.8.4.4", 1).To("10.0.0.1", 2).Build()
+        << QStringList{"8.8.4.4", "1", "UDP", "10.0.0.1", "2"} << 17 << 0;
+    QTest::newRow("both lan switches, inside")
+        << "10.0.0.2" << bothLan << udp.From("10.0.0.2", 1).To("10.9.9.9", 2).Build() << Rejected
+        << 0 << 0;
+    QTest::newRow("both lan switches, outside")
+        << "10.0.0.2" << bothLan << udp.From("10.0.0.2", 1).To("11.0.0.1", 2).Build() << Rejected
+        << 0 << 0;
+    QTest::newRow("monitor lan, inside")
+        << "10.0.0.2" << Settings({{"monitorLan", "1"}})
+        << udp.From("10.0.0.2", 1).To("10.9.9.9", 2).Build()
+        << QStringList{"10.0.0.2", "1", "UDP", "10.9.9.9", "2"} << 17 << 0;
+
+    QTest::newRow("tcp of 40 bytes")
+        << local << none << tcp.Build()
+        << QStringList{"192.168.0.25", "1030", "TCP", "10.1.2.3", "80"} << 6 << 0;
+    QTest::newRow("udp of 28 bytes")
+        << local << none << udp.Build()
+        << QStringList{"192.168.0.25", "1030", "UDP", "10.1.2.3", "80"} << 17 << 0;
+
+    const FilterSettings netbios = Settings({{"filterLocalPorts", "137"}});
+    const Datagram nameQuery = udp.From("192.168.1.9", 137).To("192.168.1.255", 138);
+    QTest::newRow("broadcast takes the destination port as local")
+        << lan << netbios << nameQuery.Build()
+        << QStringList{"192.168.1.9", "137", "UDP", "192.168.1.255", "138"} << 17 << 0;
+    QTest::newRow("broadcast, local port 138 filtered")
+        << lan << Settings({{"filterLocalPorts", "138"}}) << nameQuery.Build() << Rejected << 0
+        << 0;
+    const Datagram multicast = udp.From("192.168.1.9", 1234).To("224.0.0.251", 5353);
+    QTest::newRow("multicast takes the source port as local")
+        << lan << Settings({{"filterLocalPorts", "1234"}}) << multicast.Build() << Rejected << 0
+        << 0;
+    QTest::newRow("multicast, remote port filtered")
+        << lan << Settings({{"filterRemotePorts", "5353"}}) << multicast.Build() << Rejected << 0
+        << 0;
+    QTest::newRow("multicast, destination port is remote")
+        << lan << Settings({{"filterLocalPorts", "5353"}}) << multicast.Build()
+        << QStringList{"192.168.1.9", "1234", "UDP", "224.0.0.251", "5353"} << 17 << 0;
+    QTest::newRow("foreign traffic, any monitor port entry rejects")
+        << lan << Settings({{"monitorRemotePorts", "|"}}) << multicast.Build() << Rejected << 0
+        << 0;
+    QTest::newRow("foreign traffic, no port of this network")
+        << lan << Settings({{"filterLocalPorts", "1234"}, {"filterRemotePorts", "5353"}})
+        << udp.From("8.8.8.8", 1234).To("9.9.9.9", 5353).Build()
+        << QStringList{"8.8.8.8", "1234", "UDP", "9.9.9.9", "5353"} << 17 << 0;
+
+    Datagram options = udp.Carrying(5);
+    options.headerWords = 6;
+    QTest::newRow("ip options are skipped")
+        << local << none << options.Build()
+        << QStringList{"192.168.0.25", "1030", "UDP", "10.1.2.3", "80"} << 17 << 5;
+    Datagram tcpOptions = tcp.Carrying(7);
+    tcpOptions.tcpWords = 8;
+    QTest::newRow("tcp options are skipped")
+        << local << none << tcpOptions.Build()
+        << QStringList{"192.168.0.25", "1030", "TCP", "10.1.2.3", "80"} << 6 << 7;
+}
+
+void ClassifyPacketTest::classifies() {
+    QFETCH(QString, local);
+    QFETCH(FilterSettings, settings);
+    QFETCH(Bytes, datagram);
+    QFETCH(QStringList, fields);
+    QFETCH(int, protocol);
+    QFETCH(int, payloadLength);
+
+    auto payload = std::make_unique<PacketBuffer>();
+    std::vector<std::string> fieldList;
+    std::int32_t protocolNumber = -1;
+    const Classification result =
+        ClassifyPacket(datagram, Address(local), ActiveFilter::From(settings), *payload, fieldList,
+                       protocolNumber);
+
+    QCOMPARE(result, fields.isEmpty() ? Classification::Rejected : Classification::Accepted);
+    if (fields.isEmpty())
+        return;
+    QStringList actual;
+    for (const std::string& field : fieldList)
+        actual << QString::fromStdString(field);
+    QCOMPARE(actual, fields);
+    QCOMPARE(protocolNumber, protocol);
+    QCOMPARE(payload->length, payloadLength);
+}
+
+void ClassifyPacketTest::rejectionTouchesNoOutput() {
+    const Datagram udp;
+    Datagram shortHeader = udp;
+    shortHeader.headerWords = 4;
+    Bytes longHeader = udp.Build();
+    longHeader[0] = 0x4f;
+    Bytes tcpOffsetPastEnd = udp.Tcp().Carrying(4).Build();
+    tcpOffsetPastEnd[32] = 0xf0;
+    Bytes tcpWithoutHeader = udp.Protocol(6).Build();
+    tcpWithoutHeader.resize(30);
+    tcpWithoutHeader[3] = 30;
+    Bytes udpWithoutHeader = udp.Build();
+    udpWithoutHeader.resize(24);
+    udpWithoutHeader[3] = 24;
+
+    const std::vector<Bytes> malformed = {
+        {},
+        {0x45, 0, 0},
+        shortHeader.Build(),
+        longHeader,
+        tcpOffsetPastEnd,
+        tcpWithoutHeader,
+        udpWithoutHeader,
+        udp.Protocol(58).Build(),
+    };
+    for (std::size_t index = 0; index < malformed.size(); ++index) {
+        const Bytes& datagram = malformed[index];
+        auto payload = std::make_unique<PacketBuffer>();
+        std::vector<std::string> fieldList = {"untouched"};
+        std::int32_t protocol = 99;
+        QCOMPARE(ClassifyPacket(datagram, Address("192.168.0.25"), ActiveFilter{}, *payload,
+                                fieldList, protocol),
+                 Classification::Rejected);
+        QVERIFY2(fieldList == std::vector<std::string>{"untouched"},
+                 qPrintable(QString::number(index)));
+        QCOMPARE(protocol, 99);
+    }
+}
+
+void ClassifyPacketTest::payloadIsTheDatagramsTail() {
+    Datagram tcp = Datagram().Tcp().Carrying(300);
+    tcp.tcpWords = 6;
+    const Bytes datagram = tcp.Build();
+    auto payload = std::make_unique<PacketBuffer>();
+    payload->Assign(Bytes(2000, 0xee));
+    std::vector<std::string> fieldList;
+    std::int32_t protocol = 0;
+    QCOMPARE(ClassifyPacket(datagram, Address("192.168.0.25"), ActiveFilter{}, *payload, fieldList,
+                            protocol),
+             Classification::Accepted);
+    const auto bytes = payload->Datagram();
+    QCOMPARE(Bytes(bytes.begin(), bytes.end()), Bytes(datagram.begin() + 44, datagram.end()));
+    QVERIFY(std::all_of(payload->data.begin() + 300, payload->data.end(),
+                        [](std::uint8_t byte) { return byte == 0; }));
+
+    // A later ICMP datagram leaves an empty payload.
+    QCOMPARE(ClassifyPacket(Datagram().Protocol(1).Carrying(8).Build(), Address("192.168.0.25"),
+                            ActiveFilter{}, *payload, fieldList, protocol),
+             Classification::Accepted);
+    QCOMPARE(payload->length, 0);
+    QVERIFY(std::all_of(payload->data.begin(), payload->data.end(),
+                        [](std::uint8_t byte) { return byte == 0; }));
+}
+
+QTEST_APPLESS_MAIN(ClassifyPacketTest)
+#include "ClassifyPacketTest.moc"

@@ -1,0 +1,190 @@
+#include "filtering/FilterFile.h"
+
+#include <QtTest>
+#include <fstream>
+
+namespace {
+
+std::string Zeros(std::size_t count) {
+    return std::string(count, '\0');
+}
+
+FilterSettings Sample() {
+    FilterSettings settings;
+    settings.filterBroadcast = 1;
+    settings.filterLan = 0;
+    settings.monitorUdp = 1;
+    settings.monitorTcp = 0;
+    settings.monitorLan = 1;
+    settings.filterLocalPortText = "80|8080";
+    settings.filterRemotePortText = "|";
+    settings.filterIpText = "10.0.0.@";
+    settings.monitorLocalPortText = "";
+    settings.monitorRemotePortText = "8@8@";
+    settings.monitorIpText = "192.168.0.25@|192.168.0.240";
+    return settings;
+}
+
+QByteArray Bytes(const std::string& bytes) {
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+} // namespace
+
+class FilterFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void emptySettingsTake26Bytes();
+    void sampleLayout();
+    void lengthPrefixForms_data();
+    void lengthPrefixForms();
+    void switchesKeepAnyValue();
+    void everyTruncationIsAFailure();
+    void trailingBytesAreIgnored();
+    void lengthPrefixPastTheEndIsAFailure_data();
+    void lengthPrefixPastTheEndIsAFailure();
+    void acceptsLongFormsForShortTexts();
+    void savesAndLoadsFiles();
+};
+
+void FilterFileTest::emptySettingsTake26Bytes() {
+    const std::string bytes = FilterFile::Encode(FilterSettings{});
+    QCOMPARE(Bytes(bytes), Bytes(Zeros(26)));
+    QCOMPARE(FilterFile::Decode(bytes), std::optional<FilterSettings>(FilterSettings{}));
+}
+
+void FilterFileTest::sampleLayout() {
+    const std::string expected = std::string("\x01\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\x01\0\0\0", 20) +
+                                 "\x07"
+                                 "80|8080"
+                                 "\x01|"
+                                 "\x08"
+                                 "10.0.0.@" +
+                                 std::string(1, '\0') +
+                                 "\x04"
+                                 "8@8@"
+                                 "\x1b"
+                                 "192.168.0.25@|192.168.0.240";
+    QCOMPARE(Bytes(FilterFile::Encode(Sample())), Bytes(expected));
+    QCOMPARE(FilterFile::Decode(expected), std::optional<FilterSettings>(Sample()));
+}
+
+void FilterFileTest::lengthPrefixForms_data() {
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QByteArray>("prefix");
+
+    QTest::newRow("254") << 254 << QByteArray("\xfe", 1);
+    QTest::newRow("255") << 255 << QByteArray("\xff\xff\x00", 3);
+    QTest::newRow("300") << 300 << QByteArray("\xff\x2c\x01", 3);
+    QTest::newRow("65533") << 65533 << QByteArray("\xff\xfd\xff", 3);
+    QTest::newRow("65534") << 65534 << QByteArray("\xff\xff\xff\xfe\xff\x00\x00", 7);
+    QTest::newRow("70000") << 70000 << QByteArray("\xff\xff\xff\x70\x11\x01\x00", 7);
+}
+
+void FilterFileTest::lengthPrefixForms() {
+    QFETCH(int, length);
+    QFETCH(QByteArray, prefix);
+
+    FilterSettings settings;
+    settings.filterRemotePortText = std::string(std::size_t(length), '7');
+    settings.monitorIpText = "1.2.3.4";
+    const std::string bytes = FilterFile::Encode(settings);
+
+    const QByteArray expected = QByteArray(21, '\0') + prefix + QByteArray(length, '7') +
+                                QByteArray(3, '\0') +
+                                QByteArray("\x07"
+                                           "1.2.3.4");
+    QCOMPARE(Bytes(bytes), expected);
+    QCOMPARE(FilterFile::Decode(bytes), std::optional<FilterSettings>(settings));
+}
+
+void FilterFileTest::switchesKeepAnyValue() {
+    std::string bytes = Zeros(26);
+    bytes[0] = '\x02';
+    bytes[7] = '\x80';
+    bytes[16] = '\xff';
+    bytes[17] = '\xff';
+    bytes[18] = '\xff';
+    bytes[19] = '\xff';
+    const std::optional<FilterSettings> settings = FilterFile::Decode(bytes);
+    QVERIFY(settings);
+    QCOMPARE(settings->filterBroadcast, 2);
+    QCOMPARE(settings->filterLan, std::int32_t(0x80000000));
+    QCOMPARE(settings->monitorLan, -1);
+    QCOMPARE(FilterFile::Encode(*settings), bytes);
+}
+
+void FilterFileTest::everyTruncationIsAFailure() {
+    FilterSettings settings = Sample();
+    settings.filterIpText = std::string(300, '1');
+    const std::string bytes = FilterFile::Encode(settings);
+    for (std::size_t size = 0; size < bytes.size(); ++size)
+        QVERIFY2(!FilterFile::Decode(bytes.substr(0, size)), qPrintable(QString::number(size)));
+    QVERIFY(FilterFile::Decode(bytes));
+}
+
+void FilterFileTest::trailingBytesAreIgnored() {
+    const std::string bytes = FilterFile::Encode(Sample()) + "garbage";
+    QCOMPARE(FilterFile::Decode(bytes), std::optional<FilterSettings>(Sample()));
+}
+
+void FilterFileTest::lengthPrefixPastTheEndIsAFailure_data() {
+    QTest::addColumn<QByteArray>("texts");
+
+    QTest::newRow("short form") << QByteArray("\x00\x00\x00\x00\x00\x05"
+                                              "abc",
+                                              9);
+    QTest::newRow("16-bit form") << QByteArray("\x00\x00\x00\x00\x00\xff\x00\x01"
+                                               "x",
+                                               9);
+    QTest::newRow("32-bit form") << QByteArray("\x00\x00\x00\x00\x00\xff\xff\xff\xff\xff\xff\xff"
+                                               "x",
+                                               13);
+    QTest::newRow("prefix itself cut") << QByteArray("\x00\x00\x00\x00\x00\xff\xff", 7);
+}
+
+void FilterFileTest::lengthPrefixPastTheEndIsAFailure() {
+    QFETCH(QByteArray, texts);
+    const std::string bytes = Zeros(20) + texts.toStdString();
+    QVERIFY(!FilterFile::Decode(bytes));
+}
+
+void FilterFileTest::acceptsLongFormsForShortTexts() {
+    const std::string bytes = Zeros(20) +
+                              std::string("\xff\x02\x00"
+                                          "80"
+                                          "\xff\xff\xff\x01\x00\x00\x00"
+                                          "|",
+                                          13) +
+                              Zeros(4);
+    const std::optional<FilterSettings> settings = FilterFile::Decode(bytes);
+    QVERIFY(settings);
+    QCOMPARE(settings->filterLocalPortText, "80");
+    QCOMPARE(settings->filterRemotePortText, "|");
+}
+
+void FilterFileTest::savesAndLoadsFiles() {
+    QTemporaryDir directory;
+    const std::filesystem::path path = directory.filePath("last.ft").toStdString();
+
+    FilterSettings loaded = Sample();
+    QCOMPARE(FilterFile::Load(path, loaded), FilterFile::ReadResult::Missing);
+    QCOMPARE(loaded, Sample());
+
+    QVERIFY(FilterFile::Save(path, FilterSettings{}));
+    QCOMPARE(std::filesystem::file_size(path), std::uintmax_t(26));
+    QCOMPARE(FilterFile::Load(path, loaded), FilterFile::ReadResult::Loaded);
+    QCOMPARE(loaded, FilterSettings{});
+
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << std::string(25, '\0');
+    loaded = Sample();
+    QCOMPARE(FilterFile::Load(path, loaded), FilterFile::ReadResult::Damaged);
+    QCOMPARE(loaded, Sample());
+
+    QVERIFY(
+        !FilterFile::Save(directory.filePath("no such folder/last.ft").toStdString(), Sample()));
+}
+
+QTEST_APPLESS_MAIN(FilterFileTest)
+#include "FilterFileTest.moc"
