@@ -112,10 +112,13 @@ FilterFile::ReadResult FilterFile::Load(const std::filesystem::path& path,
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return ReadResult::Missing;
-    const std::string bytes((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    if (file.bad())
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure&) {
+        // Not a readable file, such as a directory of that name.
         return ReadResult::Damaged;
+    }
     std::optional<FilterSettings> read = Decode(bytes);
     if (!read)
         return ReadResult::Damaged;

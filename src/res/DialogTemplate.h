@@ -4,7 +4,21 @@
 
 // A dialog laid out in dialog units, as data: one row per control.
 struct DialogTemplate {
-    enum class Kind { ListView, RichEdit, Static, Link, PushButton, ComboBox, CheckBox };
+    enum class Kind {
+        ListView,
+        RichEdit,
+        Static,
+        Link,
+        PushButton,
+        DefaultPushButton,
+        ComboBox,
+        CheckBox,
+        GroupBox,
+        Edit
+    };
+
+    // The id of controls nobody refers to: labels and frames.
+    static constexpr int NoId = -1;
 
     struct Control {
         int id;

@@ -19,4 +19,7 @@ protected:
 private:
     QWidget* window;
     std::function<void(int)> runCommand;
+    // The press this filter has already taken; an unhandled key travels up through the
+    // parents and passes here again, perhaps after its command has moved the focus.
+    const QEvent* takenPress = nullptr;
 };

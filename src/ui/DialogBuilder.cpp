@@ -5,14 +5,19 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <algorithm>
+#include <limits>
 
 namespace {
 
-QWidget* CreateControl(const DialogTemplate::Control& control, QWidget* client) {
+QWidget* CreateControl(const DialogTemplate::Control& control, bool hasDefaultButton,
+                       QWidget* client) {
     const QString text = QString::fromUtf8(control.text);
     switch (control.kind) {
     case DialogTemplate::Kind::ListView:
@@ -31,8 +36,14 @@ QWidget* CreateControl(const DialogTemplate::Control& control, QWidget* client) 
     }
     case DialogTemplate::Kind::PushButton: {
         auto* button = new QPushButton(text, client);
-        // Enter must not press a button that merely has been shown first.
-        button->setAutoDefault(false);
+        // Without a default button Enter presses nothing, not even the button shown first; with
+        // one, Enter presses the focused button or else the default one.
+        button->setAutoDefault(hasDefaultButton);
+        return button;
+    }
+    case DialogTemplate::Kind::DefaultPushButton: {
+        auto* button = new QPushButton(text, client);
+        button->setDefault(true);
         return button;
     }
     case DialogTemplate::Kind::ComboBox: {
@@ -44,6 +55,18 @@ QWidget* CreateControl(const DialogTemplate::Control& control, QWidget* client) 
     }
     case DialogTemplate::Kind::CheckBox:
         return new QCheckBox(text, client);
+    case DialogTemplate::Kind::GroupBox: {
+        auto* frame = new QGroupBox(text, client);
+        // A frame only frames: clicks go to the controls inside it.
+        frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+        return frame;
+    }
+    case DialogTemplate::Kind::Edit: {
+        auto* edit = new QLineEdit(client);
+        // Pattern fields have no length limit of their own.
+        edit->setMaxLength(std::numeric_limits<int>::max());
+        return edit;
+    }
     }
     return nullptr;
 }
@@ -66,9 +89,13 @@ DialogUnits DialogBuilder::UnitsFor(const QFont& font) {
 
 std::map<int, QWidget*> DialogBuilder::Build(const DialogTemplate& dialog, QWidget* client) {
     const DialogUnits units = UnitsFor(client->font());
+    const bool hasDefaultButton =
+        std::ranges::any_of(dialog.controls, [](const DialogTemplate::Control& control) {
+            return control.kind == DialogTemplate::Kind::DefaultPushButton;
+        });
     std::map<int, QWidget*> controls;
     for (const DialogTemplate::Control& control : dialog.controls) {
-        QWidget* widget = CreateControl(control, client);
+        QWidget* widget = CreateControl(control, hasDefaultButton, client);
         const DialogUnits::Rect rect =
             units.Map(control.x, control.y, control.width, control.height);
         // A combo box's template height includes its drop-down list; the box itself keeps the
@@ -77,7 +104,10 @@ std::map<int, QWidget*> DialogBuilder::Build(const DialogTemplate& dialog, QWidg
                                ? widget->sizeHint().height()
                                : rect.height;
         widget->setGeometry(rect.x, rect.y, rect.width, height);
-        controls[control.id] = widget;
+        if (control.kind == DialogTemplate::Kind::GroupBox)
+            widget->lower();
+        if (control.id != DialogTemplate::NoId)
+            controls[control.id] = widget;
     }
     return controls;
 }

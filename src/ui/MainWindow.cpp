@@ -2,17 +2,21 @@
 
 #include "../capture/HostAddressList.h"
 #include "../chrome/CStaticLink.h"
+#include "../filtering/FilterDialog.h"
+#include "../filtering/FilterFile.h"
 #include "../res/Branding.h"
 #include "../res/CommandIds.h"
 #include "../res/ControlIds.h"
 #include "../res/ControlTips.h"
 #include "../res/MainWindowTemplate.h"
 #include "../res/MenuTemplate.h"
+#include "../res/MessageTexts.h"
 #include "../res/StringTable.h"
 #include "../res/ToolBarTemplate.h"
 #include "AcceleratorFilter.h"
 #include "DialogBuilder.h"
 #include "StatusBar.h"
+#include "UserPrompts.h"
 #include "WindowHandover.h"
 
 #include <QApplication>
@@ -20,7 +24,6 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTimerEvent>
 #include <QToolBar>
@@ -30,8 +33,6 @@
 namespace {
 
 constexpr int ElapsedTickMs = 100;
-const char* const CreateSocketFail = "create socket fail ";
-const char* const BeginMonitorFail = "begin monitor fail";
 
 QIcon ToolIcon(const QImage& strip, int index) {
     const QImage image = strip.copy(index * ToolBarTemplate::ButtonWidth, 0,
@@ -56,6 +57,7 @@ const MainWindow::CommandRoute MainWindow::CommandTable[] = {
     {CommandId::StopMonitorTool, &MainWindow::StopMonitor, Enablement::WhenCanStop},
     {CommandId::StopMonitor, &MainWindow::StopMonitor, Enablement::WhenCanStop},
     {CommandId::Exit, &MainWindow::ExitCommand, Enablement::Always},
+    {CommandId::EditFilter, &MainWindow::EditFilter, Enablement::Always},
     {CommandId::ClearRecordsTool, nullptr, Enablement::Always},
     {CommandId::AboutTool, nullptr, Enablement::Always},
     {CommandId::HelpTool, nullptr, Enablement::Always},
@@ -67,10 +69,8 @@ MainWindow::Environment MainWindow::Environment::OfThisProcess() {
     environment.hostAddresses = [] {
         return HostAddressList::Order(HostAddressList::ReadInterfaces());
     };
-    environment.showMessage = [](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Talvane"), text, QMessageBox::Ok);
-        box.exec();
-    };
+    environment.showMessage = UserPrompts::MessageBox;
+    environment.chooseFile = UserPrompts::FileDialog;
     return environment;
 }
 
@@ -109,7 +109,9 @@ void MainWindow::OnInitDialog() {
     CreateToolBar();
     statusBar = new StatusBar(client);
     PlaceControlBars();
-    static_cast<QCheckBox*>(Control(ControlId::UseFilter))->setChecked(true);
+    auto* useFilter = static_cast<QCheckBox*>(Control(ControlId::UseFilter));
+    useFilter->setChecked(true);
+    connect(useFilter, &QCheckBox::clicked, this, &MainWindow::ReloadActiveFilter);
     FillAddressList();
     BindCaptureSocket();
     connect(AddressCombo(), &QComboBox::currentIndexChanged, this, &MainWindow::OnAddressChanged);
@@ -189,14 +191,14 @@ void MainWindow::BindCaptureSocket() {
     if (index < 0 || index >= static_cast<int>(hostAddressList.size())) {
         // No address to monitor: nothing can be captured.
         engine.CloseCaptureSocket();
-        environment.showMessage(QString::fromUtf8(CreateSocketFail));
+        environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
         setWindowTitle(TitleFor(nullptr));
         return;
     }
     const Ipv4Address& address = hostAddressList[static_cast<std::size_t>(index)];
     std::string error;
     if (!engine.BindCaptureSocket(address, error))
-        environment.showMessage(QString::fromUtf8(CreateSocketFail));
+        environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
     setWindowTitle(TitleFor(&address));
 }
 
@@ -264,12 +266,13 @@ QComboBox* MainWindow::AddressCombo() const {
 }
 
 void MainWindow::BeginMonitor() {
+    ReloadActiveFilter();
     state.Begin();
     const bool started = engine.StartWorker();
     ShowStatePane();
     UpdateCommandStates();
     if (!started)
-        environment.showMessage(QString::fromUtf8(BeginMonitorFail));
+        environment.showMessage(QString::fromUtf8(MessageTexts::BeginMonitorFail));
 }
 
 void MainWindow::PauseMonitor() {
@@ -286,6 +289,32 @@ void MainWindow::StopMonitor() {
     BindCaptureSocket();
     ShowStatePane();
     UpdateCommandStates();
+}
+
+void MainWindow::ReloadActiveFilter() {
+    activeFilter = ActiveFilter();
+    if (!static_cast<QCheckBox*>(Control(ControlId::UseFilter))->isChecked())
+        return;
+    const std::filesystem::path lastFile = FilterDialog::LastFile(environment.programDirectory);
+    switch (FilterFile::Load(lastFile, filterSettings)) {
+    case FilterFile::ReadResult::Loaded:
+        activeFilter = ActiveFilter::From(filterSettings);
+        break;
+    case FilterFile::ReadResult::Damaged:
+        // Monitoring unfiltered is no secret: the user expected a filter.
+        environment.showMessage(QString::fromUtf8(MessageTexts::FilterFileDamaged) +
+                                QString::fromStdString(lastFile.string()));
+        break;
+    case FilterFile::ReadResult::Missing:
+        break;
+    }
+}
+
+void MainWindow::EditFilter() {
+    FilterDialog dialog(filterSettings, environment.programDirectory, environment.showMessage,
+                        environment.chooseFile, this);
+    if (dialog.exec() == QDialog::Accepted)
+        ReloadActiveFilter();
 }
 
 void MainWindow::ShowStatePane() {
@@ -327,6 +356,10 @@ void MainWindow::timerEvent(QTimerEvent* event) {
 }
 
 void MainWindow::PacketArrived() {
+    lastPacket.fieldList.clear();
+    lastPacket.classification =
+        ClassifyPacket(engine.Packet().Datagram(), engine.SelectedAddress(), activeFilter,
+                       lastPacket.payload, lastPacket.fieldList, lastPacket.protocol);
     emit DatagramArrived(engine.Packet());
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "../capture/CaptureEngine.h"
+#include "../capture/ClassifyPacket.h"
 #include "../capture/DatagramSink.h"
 #include "../capture/Ipv4Address.h"
 #include "../capture/MonitorState.h"
+#include "../filtering/FilterSettings.h"
 #include "../records/RecordDirectory.h"
 #include "ElapsedClock.h"
+#include "UserPrompts.h"
 
 #include <QBasicTimer>
 #include <QDialog>
@@ -31,7 +34,8 @@ public:
         // The executable's directory; filters and tempfiles live below it.
         std::filesystem::path programDirectory;
         std::function<std::vector<Ipv4Address>()> hostAddresses;
-        std::function<void(const QString&)> showMessage;
+        UserPrompts::ShowMessage showMessage;
+        UserPrompts::ChooseFile chooseFile;
 
         static Environment OfThisProcess();
     };
@@ -51,19 +55,34 @@ public:
     StatusBar* Status() const { return statusBar; }
     QWidget* ClientArea() const { return client; }
 
+    // What the classification made of the datagram handed over last.
+    struct ClassifiedPacket {
+        Classification classification = Classification::Rejected;
+        std::vector<std::string> fieldList;
+        std::int32_t protocol = 0;
+        PacketBuffer payload;
+    };
+
     const MonitorState& State() const { return state; }
+    const ActiveFilter& ActiveFilterInUse() const { return activeFilter; }
+    const ClassifiedPacket& LastPacket() const { return lastPacket; }
     const CaptureEngine& Engine() const { return engine; }
     const RecordDirectory& Records() const { return recordDirectory; }
 
     void BeginMonitor();
     void PauseMonitor();
     void StopMonitor();
+    // Re-reads filters/last.ft into the active filter, or empties it while check box 1015 is
+    // cleared.
+    void ReloadActiveFilter();
+    void EditFilter();
 
     // The window's own title for a monitored address.
     static QString TitleFor(const Ipv4Address* address);
 
 signals:
-    // A datagram lies in the engine's packet buffer; emitted while the worker waits.
+    // A datagram lies in the engine's packet buffer and has been classified; emitted while the
+    // worker waits.
     void DatagramArrived(const PacketBuffer& packet);
 
 public slots:
@@ -107,6 +126,10 @@ private:
     std::map<int, QAction*> actions;
 
     MonitorState state;
+    // The dialog's edited copy of the settings, kept between showings.
+    FilterSettings filterSettings;
+    ActiveFilter activeFilter;
+    ClassifiedPacket lastPacket;
     ElapsedClock elapsed;
     QBasicTimer elapsedTimer;
     std::vector<Ipv4Address> hostAddressList;

@@ -1,6 +1,9 @@
 #include "ui/MainWindow.h"
+#include "filtering/FilterDialog.h"
+#include "filtering/FilterFile.h"
 #include "res/CommandIds.h"
 #include "res/ControlIds.h"
+#include "res/FilterDialogTemplate.h"
 #include "ui/StatusBar.h"
 
 #include <QCheckBox>
@@ -118,6 +121,9 @@ private slots:
     void controlsAtStart();
     void elapsedTimeAdvancesOnlyWhileMonitoring();
     void recordDirectoryIsPrivateAndEmptiedAtClose();
+    void activeFilterFollowsTheLastFileAndTheCheckBox();
+    void damagedLastFileIsReportedAndFiltersNothing();
+    void filterDialogOkAppliesTheSettings();
 };
 
 void MainWindowTest::everyMonitorCommandInEveryState_data() {
@@ -376,6 +382,82 @@ void MainWindowTest::recordDirectoryIsPrivateAndEmptiedAtClose() {
 
     QVERIFY(!test.window->Engine().WorkerRunning());
     QVERIFY(std::filesystem::is_empty(records));
+}
+
+void MainWindowTest::activeFilterFollowsTheLastFileAndTheCheckBox() {
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    window.show();
+    window.BeginMonitor();
+    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter{});
+    window.PauseMonitor();
+
+    FilterSettings stored;
+    stored.filterBroadcast = 5;
+    stored.filterRemotePortText = "0080|8@8@";
+    stored.monitorIpText = "010.0.0.1";
+    const std::filesystem::path lastFile =
+        FilterDialog::LastFile(test.programDirectory.path().toStdString());
+    std::filesystem::create_directory(lastFile.parent_path());
+    QVERIFY(FilterFile::Save(lastFile, stored));
+
+    // Nothing is read until a begin or a click on the check box.
+    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter{});
+    window.BeginMonitor();
+    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter::From(stored));
+    QCOMPARE(window.ActiveFilterInUse().filterRemotePorts.Entries(),
+             (std::vector<std::string>{"80", "8@8@"}));
+
+    QWidget* useFilter = window.Control(ControlId::UseFilter);
+    QTest::mouseClick(useFilter, Qt::LeftButton, {}, QPoint(5, useFilter->height() / 2));
+    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter{});
+    QTest::mouseClick(useFilter, Qt::LeftButton, {}, QPoint(5, useFilter->height() / 2));
+    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter::From(stored));
+
+    std::filesystem::remove(lastFile);
+    QTest::mouseClick(useFilter, Qt::LeftButton, {}, QPoint(5, useFilter->height() / 2));
+    QTest::mouseClick(useFilter, Qt::LeftButton, {}, QPoint(5, useFilter->height() / 2));
+    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter{});
+    QCOMPARE(test.messages, QStringList{CreateSocketFail});
+}
+
+void MainWindowTest::damagedLastFileIsReportedAndFiltersNothing() {
+    WindowUnderTest test;
+    const std::filesystem::path lastFile =
+        FilterDialog::LastFile(test.programDirectory.path().toStdString());
+    std::filesystem::create_directory(lastFile.parent_path());
+    std::ofstream(lastFile, std::ios::binary) << std::string(20, '\1');
+
+    test.window->BeginMonitor();
+
+    QCOMPARE(test.window->ActiveFilterInUse(), ActiveFilter{});
+    QCOMPARE(test.messages.size(), 2);
+    QVERIFY(test.messages.last().startsWith("过滤设置文件已损坏: "));
+    QVERIFY(test.messages.last().endsWith("filters/last.ft"));
+}
+
+void MainWindowTest::filterDialogOkAppliesTheSettings() {
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    bool dialogSeen = false;
+    // The dialog runs its own loop; answer it from there once it is up.
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<FilterDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll.stop();
+        dialogSeen = true;
+        static_cast<QLineEdit*>(dialog->Control(FilterControlId::FilterLocalPort))->setText("53");
+        QTest::mouseClick(dialog->Control(FilterControlId::Ok), Qt::LeftButton);
+    });
+    poll.start();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+
+    QVERIFY(dialogSeen);
+    QCOMPARE(test.window->ActiveFilterInUse().filterLocalPorts.Entries(),
+             std::vector<std::string>{"53"});
 }
 
 QTEST_MAIN(MainWindowTest)

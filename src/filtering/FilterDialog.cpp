@@ -1,0 +1,212 @@
+#include "FilterDialog.h"
+
+#include "../chrome/CStaticLink.h"
+#include "../res/Branding.h"
+#include "../res/FilterDialogTemplate.h"
+#include "../res/MessageTexts.h"
+#include "../ui/DialogBuilder.h"
+#include "FilterFile.h"
+#include "PatternValidation.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace Id = FilterControlId;
+
+namespace {
+
+struct SwitchBinding {
+    int controlId;
+    std::int32_t FilterSettings::*field;
+};
+
+struct TextBinding {
+    int controlId;
+    std::string FilterSettings::*field;
+};
+
+constexpr SwitchBinding Switches[] = {
+    {Id::FilterBroadcast, &FilterSettings::filterBroadcast},
+    {Id::FilterLan, &FilterSettings::filterLan},
+    {Id::MonitorUdp, &FilterSettings::monitorUdp},
+    {Id::MonitorTcp, &FilterSettings::monitorTcp},
+    {Id::MonitorLan, &FilterSettings::monitorLan},
+};
+
+constexpr TextBinding Texts[] = {
+    {Id::FilterLocalPort, &FilterSettings::filterLocalPortText},
+    {Id::FilterRemotePort, &FilterSettings::filterRemotePortText},
+    {Id::FilterIp, &FilterSettings::filterIpText},
+    {Id::MonitorLocalPort, &FilterSettings::monitorLocalPortText},
+    {Id::MonitorRemotePort, &FilterSettings::monitorRemotePortText},
+    {Id::MonitorIp, &FilterSettings::monitorIpText},
+};
+
+// The order in which the fields are validated.
+constexpr int ValidationOrder[] = {Id::FilterLocalPort,  Id::FilterRemotePort,
+                                   Id::MonitorLocalPort, Id::MonitorRemotePort,
+                                   Id::FilterIp,         Id::MonitorIp};
+
+const QString ExportFilter = QString::fromUtf8("保存过滤设置 (*.ft)");
+const QString ImportFilter = QString::fromUtf8("打开过滤设置 (*.ft)");
+
+} // namespace
+
+std::filesystem::path FilterDialog::LastFile(const std::filesystem::path& programDirectory) {
+    return programDirectory / "filters" / "last.ft";
+}
+
+std::filesystem::path FilterDialog::DefaultFile(const std::filesystem::path& programDirectory) {
+    return programDirectory / "filters" / "default.ft";
+}
+
+FilterDialog::FilterDialog(FilterSettings& settings, std::filesystem::path programDirectory,
+                           UserPrompts::ShowMessage showMessage, UserPrompts::ChooseFile chooseFile,
+                           QWidget* parent)
+    : QDialog(parent), settings(settings), programDirectory(std::move(programDirectory)),
+      showMessage(std::move(showMessage)), chooseFile(std::move(chooseFile)) {
+    setWindowTitle(QString::fromUtf8(FilterDialogTemplate.caption));
+    setFont(DialogBuilder::DialogFont(FilterDialogTemplate.fontPointSize));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* client = new QWidget(this);
+    layout->addWidget(client);
+    const QSize clientSize = DialogBuilder::ClientSize(FilterDialogTemplate, font());
+    client->setFixedSize(clientSize);
+    controls = DialogBuilder::Build(FilterDialogTemplate, client);
+    OnInitDialog();
+}
+
+QWidget* FilterDialog::Control(int controlId) const {
+    const auto found = controls.find(controlId);
+    return found == controls.end() ? nullptr : found->second;
+}
+
+void FilterDialog::OnInitDialog() {
+    ShowInControls(settings);
+    auto* moreHelp = static_cast<CStaticLink*>(Control(Id::MoreHelp));
+    moreHelp->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
+    for (int helpLine : {Id::HelpLine1, Id::HelpLine2}) {
+        QPalette blue = Control(helpLine)->palette();
+        blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+        Control(helpLine)->setPalette(blue);
+    }
+    std::error_code ignored;
+    std::filesystem::create_directory(programDirectory / "filters", ignored);
+    LoadFilterFile(LastFile(programDirectory));
+
+    connect(static_cast<QPushButton*>(Control(Id::Cancel)), &QPushButton::clicked, this,
+            &QDialog::reject);
+    connect(static_cast<QPushButton*>(Control(Id::Ok)), &QPushButton::clicked, this,
+            &FilterDialog::accept);
+    connect(static_cast<QPushButton*>(Control(Id::Export)), &QPushButton::clicked, this,
+            &FilterDialog::Export);
+    connect(static_cast<QPushButton*>(Control(Id::Import)), &QPushButton::clicked, this,
+            &FilterDialog::Import);
+    connect(static_cast<QPushButton*>(Control(Id::RestoreDefaults)), &QPushButton::clicked, this,
+            &FilterDialog::RestoreDefaults);
+    MakeLanSwitchesExclusive();
+    Control(Id::Ok)->setFocus();
+}
+
+void FilterDialog::MakeLanSwitchesExclusive() {
+    auto* filterLan = static_cast<QCheckBox*>(Control(Id::FilterLan));
+    auto* monitorLan = static_cast<QCheckBox*>(Control(Id::MonitorLan));
+    // Only a click excludes the other switch; a loaded file may set both.
+    connect(filterLan, &QCheckBox::clicked, monitorLan, [monitorLan](bool checked) {
+        if (checked)
+            monitorLan->setChecked(false);
+    });
+    connect(monitorLan, &QCheckBox::clicked, filterLan, [filterLan](bool checked) {
+        if (checked)
+            filterLan->setChecked(false);
+    });
+}
+
+void FilterDialog::ShowInControls(const FilterSettings& shown) {
+    for (const SwitchBinding& binding : Switches)
+        static_cast<QCheckBox*>(Control(binding.controlId))->setChecked(shown.*binding.field != 0);
+    for (const TextBinding& binding : Texts)
+        static_cast<QLineEdit*>(Control(binding.controlId))
+            ->setText(QString::fromStdString(shown.*binding.field));
+}
+
+FilterSettings FilterDialog::FromControls() const {
+    FilterSettings read;
+    for (const SwitchBinding& binding : Switches)
+        read.*binding.field = static_cast<QCheckBox*>(Control(binding.controlId))->isChecked();
+    for (const TextBinding& binding : Texts)
+        read.*binding.field =
+            static_cast<QLineEdit*>(Control(binding.controlId))->text().toStdString();
+    return read;
+}
+
+bool FilterDialog::ValidatePatternFields() {
+    std::array<std::string, 6> texts;
+    PatternValidation::Fields fields;
+    for (std::size_t index = 0; index < texts.size(); ++index) {
+        texts[index] =
+            static_cast<QLineEdit*>(Control(ValidationOrder[index]))->text().toStdString();
+        fields[index] = texts[index];
+    }
+    const std::string_view message = PatternValidation::ValidatePatternFields(fields);
+    if (message.empty())
+        return true;
+    showMessage(QString::fromUtf8(message.data(), qsizetype(message.size())));
+    return false;
+}
+
+bool FilterDialog::SaveFilterFile(const std::filesystem::path& path) {
+    const FilterSettings edited = FromControls();
+    if (!FilterFile::Save(path, edited))
+        return false;
+    settings = edited;
+    return true;
+}
+
+bool FilterDialog::LoadFilterFile(const std::filesystem::path& path) {
+    switch (FilterFile::Load(path, settings)) {
+    case FilterFile::ReadResult::Loaded:
+        ShowInControls(settings);
+        return true;
+    case FilterFile::ReadResult::Damaged:
+        showMessage(QString::fromUtf8(MessageTexts::FilterFileDamaged) +
+                    QString::fromStdString(path.string()));
+        return false;
+    case FilterFile::ReadResult::Missing:
+        return false;
+    }
+    return false;
+}
+
+void FilterDialog::accept() {
+    if (!ValidatePatternFields())
+        return;
+    if (!SaveFilterFile(LastFile(programDirectory))) {
+        showMessage(QString::fromUtf8(MessageTexts::FilterSaveFailed));
+        return;
+    }
+    QDialog::accept();
+}
+
+void FilterDialog::Export() {
+    if (!ValidatePatternFields())
+        return;
+    const QString path = chooseFile({UserPrompts::FileChoice::Mode::Save, ExportFilter,
+                                     QStringLiteral("filter"), QStringLiteral("ft")});
+    if (!path.isEmpty())
+        SaveFilterFile(path.toStdString());
+}
+
+void FilterDialog::Import() {
+    const QString path = chooseFile(
+        {UserPrompts::FileChoice::Mode::Open, ImportFilter, QString(), QStringLiteral("ft")});
+    if (!path.isEmpty())
+        LoadFilterFile(path.toStdString());
+}
+
+void FilterDialog::RestoreDefaults() {
+    LoadFilterFile(DefaultFile(programDirectory));
+}

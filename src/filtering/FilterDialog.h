@@ -1,0 +1,49 @@
+#pragma once
+
+#include "../ui/UserPrompts.h"
+#include "FilterSettings.h"
+
+#include <QDialog>
+#include <filesystem>
+#include <map>
+
+// Edits the filter settings: five switches and six pattern fields, with export, import and the
+// factory settings. OK validates the fields and writes filters/last.ft, which is the only way a
+// change reaches the classifier.
+class FilterDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static std::filesystem::path LastFile(const std::filesystem::path& programDirectory);
+    static std::filesystem::path DefaultFile(const std::filesystem::path& programDirectory);
+
+    // settings is the edited copy; it outlives the dialog and keeps its values between showings.
+    FilterDialog(FilterSettings& settings, std::filesystem::path programDirectory,
+                 UserPrompts::ShowMessage showMessage, UserPrompts::ChooseFile chooseFile,
+                 QWidget* parent = nullptr);
+
+    QWidget* Control(int controlId) const;
+
+    void Export();
+    void Import();
+    void RestoreDefaults();
+
+public slots:
+    void accept() override;
+
+private:
+    void OnInitDialog();
+    // Shows the validation message of the first invalid field; returns whether all are valid.
+    bool ValidatePatternFields();
+    bool SaveFilterFile(const std::filesystem::path& path);
+    bool LoadFilterFile(const std::filesystem::path& path);
+    void ShowInControls(const FilterSettings& shown);
+    FilterSettings FromControls() const;
+    void MakeLanSwitchesExclusive();
+
+    FilterSettings& settings;
+    std::filesystem::path programDirectory;
+    UserPrompts::ShowMessage showMessage;
+    UserPrompts::ChooseFile chooseFile;
+    std::map<int, QWidget*> controls;
+};

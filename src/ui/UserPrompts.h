@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// The modal questions and notices the program puts to the user. Windows take them as functions,
+// so that they can be answered without a person in tests.
+namespace UserPrompts {
+
+// A message box with an OK button; returns when the user has closed it.
+using ShowMessage = std::function<void(const QString& text)>;
+
+struct FileChoice {
+    enum class Mode { Save, Open };
+    Mode mode = Mode::Open;
+    QString nameFilter;
+    QString defaultName;
+    QString defaultSuffix;
+};
+// The chosen file's full path, or an empty text when the user cancelled.
+using ChooseFile = std::function<QString(const FileChoice& choice)>;
+
+void MessageBox(const QString& text);
+QString FileDialog(const FileChoice& choice);
+
+} // namespace UserPrompts

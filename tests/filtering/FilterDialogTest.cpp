@@ -1,0 +1,312 @@
+#include "filtering/FilterDialog.h"
+#include "filtering/FilterFile.h"
+#include "res/FilterDialogTemplate.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <fstream>
+
+namespace fs = std::filesystem;
+namespace Id = FilterControlId;
+
+namespace {
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+FilterSettings BothLanSwitches() {
+    FilterSettings settings;
+    settings.filterLan = 1;
+    settings.monitorLan = 1;
+    settings.monitorIpText = "10.0.0.@";
+    return settings;
+}
+
+// A program directory with a dialog on it, whose questions the test answers.
+struct DialogUnderTest {
+    QTemporaryDir programDirectory;
+    FilterSettings settings;
+    QStringList messages;
+    QList<UserPrompts::FileChoice> fileChoices;
+    QString chosenFile;
+    std::unique_ptr<FilterDialog> dialog;
+
+    fs::path Directory() const { return programDirectory.path().toStdString(); }
+    fs::path LastFile() const { return FilterDialog::LastFile(Directory()); }
+
+    FilterDialog& Open() {
+        dialog = std::make_unique<FilterDialog>(
+            settings, Directory(), [this](const QString& text) { messages << text; },
+            [this](const UserPrompts::FileChoice& choice) {
+                fileChoices << choice;
+                return chosenFile;
+            });
+        dialog->show();
+        return *dialog;
+    }
+
+    QCheckBox* Box(int id) const { return static_cast<QCheckBox*>(dialog->Control(id)); }
+    QLineEdit* Edit(int id) const { return static_cast<QLineEdit*>(dialog->Control(id)); }
+    void Click(int id) const { QTest::mouseClick(dialog->Control(id), Qt::LeftButton); }
+    bool Accepted() const { return !dialog->isVisible() && dialog->result() == QDialog::Accepted; }
+};
+
+} // namespace
+
+class FilterDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void invalidFieldKeepsTheDialogAndTheFile();
+    void okWithEverythingEmptyWritesTheEmptyFile();
+    void okShowsTheFieldsAndSavesThem();
+    void lanSwitchesExcludeEachOtherOnClick();
+    void importShowsBothLanSwitchesAndOkKeepsThem();
+    void cancelAfterImportReopensWithTheLastFile();
+    void exportWritesWithoutClosing();
+    void importedTextIsValidatedOnlyOnOk();
+    void restoreDefaults();
+    void damagedFileIsReportedAndChangesNothing();
+    void unwritableLastFileKeepsTheDialogOpen();
+    void layoutAndColours();
+    void shippedFactorySettings();
+};
+
+void FilterDialogTest::invalidFieldKeepsTheDialogAndTheFile() {
+    DialogUnderTest test;
+    fs::create_directory(test.Directory() / "filters");
+    QVERIFY(FilterFile::Save(test.LastFile(), BothLanSwitches()));
+    const std::string before = ReadBytes(test.LastFile());
+    test.Open();
+
+    test.Edit(Id::FilterLocalPort)->setText("8a");
+    test.Click(Id::Ok);
+
+    QCOMPARE(test.messages, QStringList{"过滤本地端口号非法"});
+    QVERIFY(test.dialog->isVisible());
+    QCOMPARE(ReadBytes(test.LastFile()), before);
+}
+
+void FilterDialogTest::okWithEverythingEmptyWritesTheEmptyFile() {
+    DialogUnderTest test;
+    test.Open();
+    QVERIFY(fs::is_directory(test.Directory() / "filters"));
+    test.Click(Id::Ok);
+    QVERIFY(test.Accepted());
+    QCOMPARE(ReadBytes(test.LastFile()), std::string(26, '\0'));
+    QVERIFY(test.messages.isEmpty());
+}
+
+void FilterDialogTest::okShowsTheFieldsAndSavesThem() {
+    DialogUnderTest test;
+    test.Open();
+    test.Click(Id::FilterBroadcast);
+    test.Click(Id::MonitorTcp);
+    test.Edit(Id::FilterRemotePort)->setText("8080|0080");
+    test.Edit(Id::MonitorIp)->setText("192.168.0.25@|192.168.0.240");
+    QTest::keyClick(test.dialog.get(), Qt::Key_Return);
+    QVERIFY(test.Accepted());
+
+    FilterSettings expected;
+    expected.filterBroadcast = 1;
+    expected.monitorTcp = 1;
+    expected.filterRemotePortText = "8080|0080";
+    expected.monitorIpText = "192.168.0.25@|192.168.0.240";
+    QCOMPARE(test.settings, expected);
+    QCOMPARE(ReadBytes(test.LastFile()), FilterFile::Encode(expected));
+
+    // The next showing starts from the saved file.
+    test.Open();
+    QVERIFY(test.Box(Id::FilterBroadcast)->isChecked());
+    QCOMPARE(test.Edit(Id::FilterRemotePort)->text(), "8080|0080");
+}
+
+void FilterDialogTest::lanSwitchesExcludeEachOtherOnClick() {
+    DialogUnderTest test;
+    test.Open();
+    QCheckBox* filterLan = test.Box(Id::FilterLan);
+    QCheckBox* monitorLan = test.Box(Id::MonitorLan);
+
+    test.Click(Id::FilterLan);
+    QVERIFY(filterLan->isChecked() && !monitorLan->isChecked());
+    test.Click(Id::MonitorLan);
+    QVERIFY(!filterLan->isChecked() && monitorLan->isChecked());
+    test.Click(Id::FilterLan);
+    QVERIFY(filterLan->isChecked() && !monitorLan->isChecked());
+    test.Click(Id::FilterLan);
+    QVERIFY(!filterLan->isChecked() && !monitorLan->isChecked());
+    test.Click(Id::MonitorLan);
+    test.Click(Id::MonitorLan);
+    QVERIFY(!filterLan->isChecked() && !monitorLan->isChecked());
+}
+
+void FilterDialogTest::importShowsBothLanSwitchesAndOkKeepsThem() {
+    DialogUnderTest test;
+    const QString imported = test.programDirectory.filePath("both.ft");
+    QVERIFY(FilterFile::Save(imported.toStdString(), BothLanSwitches()));
+    test.chosenFile = imported;
+    test.Open();
+
+    test.Click(Id::Import);
+    QCOMPARE(test.fileChoices.size(), 1);
+    const UserPrompts::FileChoice& choice = test.fileChoices.first();
+    QCOMPARE(choice.mode, UserPrompts::FileChoice::Mode::Open);
+    QCOMPARE(choice.nameFilter, "打开过滤设置 (*.ft)");
+    QCOMPARE(choice.defaultName, QString());
+    QCOMPARE(choice.defaultSuffix, "ft");
+    QVERIFY(test.Box(Id::FilterLan)->isChecked());
+    QVERIFY(test.Box(Id::MonitorLan)->isChecked());
+    QCOMPARE(test.Edit(Id::MonitorIp)->text(), "10.0.0.@");
+
+    test.Click(Id::Ok);
+    QVERIFY(test.Accepted());
+    QCOMPARE(ReadBytes(test.LastFile()), FilterFile::Encode(BothLanSwitches()));
+}
+
+void FilterDialogTest::cancelAfterImportReopensWithTheLastFile() {
+    DialogUnderTest test;
+    fs::create_directory(test.Directory() / "filters");
+    FilterSettings last;
+    last.filterIpText = "1.2.3.4";
+    QVERIFY(FilterFile::Save(test.LastFile(), last));
+    const QString imported = test.programDirectory.filePath("both.ft");
+    QVERIFY(FilterFile::Save(imported.toStdString(), BothLanSwitches()));
+    test.chosenFile = imported;
+
+    test.Open();
+    test.Click(Id::Import);
+    test.Click(Id::Cancel);
+    QVERIFY(!test.dialog->isVisible());
+    QCOMPARE(test.dialog->result(), int(QDialog::Rejected));
+
+    test.Open();
+    QCOMPARE(test.Edit(Id::FilterIp)->text(), "1.2.3.4");
+    QVERIFY(!test.Box(Id::FilterLan)->isChecked());
+    QCOMPARE(test.settings, last);
+}
+
+void FilterDialogTest::exportWritesWithoutClosing() {
+    DialogUnderTest test;
+    test.chosenFile = test.programDirectory.filePath("exported.ft");
+    test.Open();
+    test.Click(Id::MonitorUdp);
+    test.Edit(Id::MonitorLocalPort)->setText("53");
+
+    test.Click(Id::Export);
+
+    QCOMPARE(test.fileChoices.size(), 1);
+    const UserPrompts::FileChoice& choice = test.fileChoices.first();
+    QCOMPARE(choice.mode, UserPrompts::FileChoice::Mode::Save);
+    QCOMPARE(choice.nameFilter, "保存过滤设置 (*.ft)");
+    QCOMPARE(choice.defaultName, "filter");
+    QCOMPARE(choice.defaultSuffix, "ft");
+    FilterSettings expected;
+    expected.monitorUdp = 1;
+    expected.monitorLocalPortText = "53";
+    QCOMPARE(ReadBytes(test.chosenFile.toStdString()), FilterFile::Encode(expected));
+    QVERIFY(test.dialog->isVisible());
+    QVERIFY(!fs::exists(test.LastFile()));
+
+    // An invalid field is refused before any file is chosen.
+    test.Edit(Id::MonitorLocalPort)->setText("5x");
+    test.Click(Id::Export);
+    QCOMPARE(test.fileChoices.size(), 1);
+    QCOMPARE(test.messages, QStringList{"监控本地端口号非法"});
+}
+
+void FilterDialogTest::importedTextIsValidatedOnlyOnOk() {
+    DialogUnderTest test;
+    FilterSettings odd;
+    odd.filterLocalPortText = "abc";
+    test.chosenFile = test.programDirectory.filePath("odd.ft");
+    QVERIFY(FilterFile::Save(test.chosenFile.toStdString(), odd));
+    test.Open();
+
+    test.Click(Id::Import);
+    QCOMPARE(test.Edit(Id::FilterLocalPort)->text(), "abc");
+    QVERIFY(test.messages.isEmpty());
+    test.Click(Id::Ok);
+    QCOMPARE(test.messages, QStringList{"过滤本地端口号非法"});
+    QVERIFY(test.dialog->isVisible());
+}
+
+void FilterDialogTest::restoreDefaults() {
+    DialogUnderTest test;
+    test.Open();
+    test.Edit(Id::FilterIp)->setText("9.9.9.9");
+    test.Click(Id::RestoreDefaults);
+    QCOMPARE(test.Edit(Id::FilterIp)->text(), "9.9.9.9");
+    QVERIFY(test.messages.isEmpty());
+
+    FilterSettings factory;
+    factory.monitorTcp = 1;
+    QVERIFY(FilterFile::Save(FilterDialog::DefaultFile(test.Directory()), factory));
+    test.Click(Id::RestoreDefaults);
+    QCOMPARE(test.Edit(Id::FilterIp)->text(), QString());
+    QVERIFY(test.Box(Id::MonitorTcp)->isChecked());
+    QVERIFY(!fs::exists(test.LastFile()));
+}
+
+void FilterDialogTest::damagedFileIsReportedAndChangesNothing() {
+    DialogUnderTest test;
+    test.chosenFile = test.programDirectory.filePath("cut.ft");
+    const std::string whole = FilterFile::Encode(BothLanSwitches());
+    std::ofstream(test.chosenFile.toStdString(), std::ios::binary)
+        << whole.substr(0, whole.size() - 1);
+    test.Open();
+    test.Edit(Id::FilterIp)->setText("1.1.1.1");
+
+    test.Click(Id::Import);
+
+    QCOMPARE(test.messages, QStringList{"过滤设置文件已损坏: " + test.chosenFile});
+    QCOMPARE(test.Edit(Id::FilterIp)->text(), "1.1.1.1");
+    QVERIFY(!test.Box(Id::FilterLan)->isChecked());
+    QCOMPARE(test.settings, FilterSettings{});
+}
+
+void FilterDialogTest::unwritableLastFileKeepsTheDialogOpen() {
+    DialogUnderTest test;
+    fs::create_directories(test.LastFile());
+    test.Open();
+    test.Edit(Id::FilterLocalPort)->setText("80");
+    test.Click(Id::Ok);
+    QCOMPARE(test.messages.last(), "创建保存文件失败");
+    QVERIFY(test.dialog->isVisible());
+    QCOMPARE(test.Edit(Id::FilterLocalPort)->text(), "80");
+    QCOMPARE(test.settings, FilterSettings{});
+}
+
+void FilterDialogTest::layoutAndColours() {
+    DialogUnderTest test;
+    FilterDialog& dialog = test.Open();
+    QCOMPARE(dialog.windowTitle(), "监控条件编辑");
+    QVERIFY(static_cast<QPushButton*>(dialog.Control(Id::Ok))->isDefault());
+    QCOMPARE(dialog.font().pointSize(), 10);
+    const QColor blue(0, 0, 255);
+    QCOMPARE(dialog.Control(Id::HelpLine1)->palette().color(QPalette::WindowText), blue);
+    QCOMPARE(dialog.Control(Id::HelpLine2)->palette().color(QPalette::WindowText), blue);
+    QVERIFY(dialog.Control(Id::FilterBroadcast)->palette().color(QPalette::WindowText) != blue);
+    QCOMPARE(static_cast<QLabel*>(dialog.Control(Id::HelpLine2))->text(),
+             "2、多个端口或IP请用 | 隔开,例如192.168.0.25@|192.168.0.240。");
+    // The frames let clicks through to the switches inside them.
+    QTest::mouseClick(dialog.Control(Id::MonitorUdp), Qt::LeftButton);
+    QVERIFY(test.Box(Id::MonitorUdp)->isChecked());
+    QVERIFY(dialog.Control(Id::FilterLocalPort)->geometry().right() <
+            dialog.Control(1014)->geometry().right());
+}
+
+void FilterDialogTest::shippedFactorySettings() {
+    FilterSettings factory;
+    QCOMPARE(FilterFile::Load(TALVANE_DEFAULT_FILTER, factory), FilterFile::ReadResult::Loaded);
+    FilterSettings expected;
+    expected.filterBroadcast = 1;
+    QCOMPARE(factory, expected);
+}
+
+QTEST_MAIN(FilterDialogTest)
+#include "FilterDialogTest.moc"
