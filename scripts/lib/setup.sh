@@ -8,8 +8,8 @@ TALVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libpcap-dev)
 # What running it on a desktop needs besides: a CJK font for the Chinese texts, setcap.
 RUN_PACKAGES=(fonts-wqy-microhei libcap2-bin)
-# What the tests need besides: a CJK font for offscreen widgets, iproute2 for test namespaces.
-TEST_PACKAGES=(fonts-wqy-microhei iproute2)
+# What the tests need besides: a CJK font for offscreen widgets, iproute2 and procps (ip, sysctl) for test namespaces.
+TEST_PACKAGES=(fonts-wqy-microhei iproute2 procps)
 
 missing_packages() {
     local package

@@ -1,0 +1,438 @@
+#include "capture/HostAddressList.h"
+#include "capture/PacketBuffer.h"
+#include "filtering/FilterDialog.h"
+#include "filtering/FilterFile.h"
+#include "res/CommandIds.h"
+#include "support/TestNetwork.h"
+#include "ui/MainWindow.h"
+#include "ui/StatusBar.h"
+
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+// Datagrams reach the window within about 10 ms and the status bar redraws at display rate;
+// these waits only bound how long a broken build hangs.
+constexpr int GenerousWaitMs = 10000;
+constexpr std::uint16_t PeerPort = 40000;
+constexpr std::uint16_t MonitoredPort = 50000;
+constexpr int TestRate = 10000;
+
+QString StreamText(int datagramTotal) {
+    return QStringLiteral("监控流 %1").arg(datagramTotal);
+}
+
+QString Dotted(const Ipv4Address& address) {
+    return QString::fromStdString(address.Dotted());
+}
+
+QByteArray Bytes(std::span<const std::uint8_t> bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
+}
+
+std::uint16_t BigEndian16(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
+}
+
+// Empty when the datagram is the one the peer sent over the link as number `sequence`, IP
+// header first; otherwise the first difference.
+QString Mismatch(std::span<const std::uint8_t> datagram, const TestNetwork::Link& link,
+                 std::uint32_t sequence, std::size_t payloadSize) {
+    using namespace TestPackets;
+    const std::size_t headers = Ipv4HeaderSize + UdpHeaderSize;
+    if (datagram.size() < headers)
+        return QStringLiteral("only %1 bytes").arg(datagram.size());
+    if (datagram[0] != 0x45)
+        return QStringLiteral("first byte %1, not version 4 with a 20-byte header")
+            .arg(int{datagram[0]}, 2, 16);
+    if (BigEndian16(datagram, 2) != datagram.size())
+        return QStringLiteral("total length %1 in a buffer of %2 bytes")
+            .arg(BigEndian16(datagram, 2))
+            .arg(datagram.size());
+    if (datagram[9] != 17)
+        return QStringLiteral("protocol %1").arg(int{datagram[9]});
+    if (InternetChecksum(datagram.first(Ipv4HeaderSize)) != 0)
+        return QStringLiteral("IP header checksum is wrong");
+    const QByteArray addresses = Bytes(datagram.subspan(12, 8));
+    const QByteArray expectedAddresses = Bytes(link.addressB.octets) + Bytes(link.addressA.octets);
+    if (addresses != expectedAddresses)
+        return QStringLiteral("addresses %1").arg(QString::fromLatin1(addresses.toHex('.')));
+    if (BigEndian16(datagram, 20) != PeerPort || BigEndian16(datagram, 22) != MonitoredPort)
+        return QStringLiteral("ports %1 -> %2")
+            .arg(BigEndian16(datagram, 20))
+            .arg(BigEndian16(datagram, 22));
+    if (BigEndian16(datagram, 24) != datagram.size() - Ipv4HeaderSize)
+        return QStringLiteral("UDP length %1").arg(BigEndian16(datagram, 24));
+    const QByteArray payload = Bytes(datagram.subspan(headers));
+    if (payload != Bytes(PeerSender::Payload(sequence, payloadSize)))
+        return QStringLiteral("payload of %1 bytes is not datagram %2's")
+            .arg(payload.size())
+            .arg(sequence);
+    return {};
+}
+
+// Copies every datagram the window hands over while its buffer is stable.
+class HandedOver {
+public:
+    explicit HandedOver(MainWindow& window) {
+        QObject::connect(
+            &window, &MainWindow::DatagramArrived, &context, [this](const PacketBuffer& packet) {
+                const std::span<const std::uint8_t> datagram = packet.Datagram();
+                datagrams.emplace_back(datagram.begin(), datagram.end());
+                const auto tail = std::span(packet.data).subspan(datagram.size());
+                if (std::ranges::any_of(tail, [](std::uint8_t byte) { return byte != 0; }))
+                    ++dirtyTails;
+            });
+    }
+
+    int Count() const { return static_cast<int>(datagrams.size()); }
+
+    std::vector<std::vector<std::uint8_t>> datagrams;
+    // Datagrams behind which the buffer still held bytes of an earlier one.
+    int dirtyTails = 0;
+
+private:
+    QObject context;
+};
+
+} // namespace
+
+class CaptureEndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void everyDatagramIsHandedOverAndCounted();
+    void datagramsArriveAsSent_data();
+    void datagramsArriveAsSent();
+    void paddedFrameIsCutToItsDatagram();
+    void pauseHandsOverTheNextDatagramBeforeEnding();
+    void stopWithoutTrafficEndsTheWorkerAtOnce();
+    void addressChangeWhileMonitoringCapturesOnTheNewAddress();
+    void closeWhileMonitoringEndsAndRemovesRecordFiles();
+    void filterFromTheLastFileDecidesEachDatagram();
+
+private:
+    std::unique_ptr<MainWindow> OpenWindow();
+    UdpStream StreamOver(int linkIndex, int count, std::size_t payloadSize = 64,
+                         std::uint32_t firstSequence = 0) const;
+    int Send(int linkIndex, int count, std::size_t payloadSize = 64,
+             std::uint32_t firstSequence = 0) const;
+    const TestNetwork::Link& Link(int index) const { return network->Links().at(index); }
+
+    std::unique_ptr<TestNetwork> network;
+    std::vector<std::unique_ptr<UdpPortHolder>> portHolders;
+    std::unique_ptr<QTemporaryDir> programDirectory;
+    QStringList messages;
+};
+
+void CaptureEndToEndTest::initTestCase() {
+    if (!TestNetwork::HaveRoot())
+        QSKIP("Capturing real traffic needs root: the test builds its own network namespaces "
+              "and veth pairs. Run it as root to include it.");
+    try {
+        network = std::make_unique<TestNetwork>(2);
+        // The window, its address list and its captures all live in namespace A.
+        TestNetwork::EnterNamespace(network->NamespaceA());
+        for (const TestNetwork::Link& link : network->Links())
+            portHolders.push_back(std::make_unique<UdpPortHolder>(network->NamespaceA(),
+                                                                  link.addressA, MonitoredPort));
+    } catch (const std::exception& failure) {
+        QFAIL(failure.what());
+    }
+    const std::vector<Ipv4Address> addresses =
+        HostAddressList::Order(HostAddressList::ReadInterfaces());
+    QCOMPARE(addresses.size(), std::size_t{3});
+    QCOMPARE(Dotted(addresses[0]), Dotted(Link(0).addressA));
+    QCOMPARE(Dotted(addresses[1]), Dotted(Link(1).addressA));
+}
+
+void CaptureEndToEndTest::cleanupTestCase() {
+    portHolders.clear();
+    network.reset();
+}
+
+void CaptureEndToEndTest::init() {
+    programDirectory = std::make_unique<QTemporaryDir>();
+    QVERIFY(programDirectory->isValid());
+    messages.clear();
+}
+
+void CaptureEndToEndTest::cleanup() {
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" | "))));
+}
+
+std::unique_ptr<MainWindow> CaptureEndToEndTest::OpenWindow() {
+    MainWindow::Environment environment;
+    environment.programDirectory = programDirectory->path().toStdString();
+    environment.hostAddresses = [] {
+        return HostAddressList::Order(HostAddressList::ReadInterfaces());
+    };
+    environment.showMessage = [this](const QString& text) { messages.append(text); };
+    auto window = std::make_unique<MainWindow>(std::move(environment));
+    window->show();
+    return window;
+}
+
+UdpStream CaptureEndToEndTest::StreamOver(int linkIndex, int count, std::size_t payloadSize,
+                                          std::uint32_t firstSequence) const {
+    UdpStream stream;
+    stream.source = Link(linkIndex).addressB;
+    stream.destination = Link(linkIndex).addressA;
+    stream.sourcePort = PeerPort;
+    stream.destinationPort = MonitoredPort;
+    stream.count = count;
+    stream.firstSequence = firstSequence;
+    stream.payloadSize = payloadSize;
+    stream.datagramsPerSecond = TestRate;
+    return stream;
+}
+
+// The capture keeps what arrives while the window's thread waits here.
+int CaptureEndToEndTest::Send(int linkIndex, int count, std::size_t payloadSize,
+                              std::uint32_t firstSequence) const {
+    return PeerSender::Stream(network->NamespaceB(),
+                              StreamOver(linkIndex, count, payloadSize, firstSequence))
+        .Wait();
+}
+
+void CaptureEndToEndTest::everyDatagramIsHandedOverAndCounted() {
+    constexpr int Count = 500;
+    const auto window = OpenWindow();
+    HandedOver handed(*window);
+    window->RunCommand(CommandId::BeginMonitor);
+
+    QCOMPARE(Send(0, Count), Count);
+
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(Count),
+                              GenerousWaitMs);
+    QCOMPARE(window->Engine().DatagramTotal(), Count);
+    QCOMPARE(handed.Count(), Count);
+    for (int index = 0; index < Count; ++index) {
+        const QString mismatch = Mismatch(handed.datagrams[index], Link(0), index, 64);
+        QVERIFY2(mismatch.isEmpty(),
+                 qPrintable(QStringLiteral("datagram %1: %2").arg(index).arg(mismatch)));
+    }
+}
+
+void CaptureEndToEndTest::datagramsArriveAsSent_data() {
+    QTest::addColumn<int>("payloadSize");
+    QTest::newRow("sequence number only") << 4;
+    // 14 + 20 + 8 + 18 = 60: a minimum frame without padding, which must not be cut.
+    QTest::newRow("exactly a minimum frame") << 18;
+    QTest::newRow("medium") << 700;
+    QTest::newRow("largest unfragmented on the link") << 1472;
+}
+
+void CaptureEndToEndTest::datagramsArriveAsSent() {
+    QFETCH(int, payloadSize);
+    constexpr int Count = 20;
+    const auto window = OpenWindow();
+    HandedOver handed(*window);
+    window->RunCommand(CommandId::BeginMonitor);
+
+    QCOMPARE(Send(0, Count, payloadSize), Count);
+
+    QTRY_COMPARE_WITH_TIMEOUT(handed.Count(), Count, GenerousWaitMs);
+    for (int index = 0; index < Count; ++index) {
+        const QString mismatch = Mismatch(handed.datagrams[index], Link(0), index, payloadSize);
+        QVERIFY2(mismatch.isEmpty(),
+                 qPrintable(QStringLiteral("datagram %1: %2").arg(index).arg(mismatch)));
+    }
+    QCOMPARE(handed.dirtyTails, 0);
+}
+
+void CaptureEndToEndTest::paddedFrameIsCutToItsDatagram() {
+    const auto window = OpenWindow();
+    HandedOver handed(*window);
+    window->RunCommand(CommandId::BeginMonitor);
+    // Long datagrams first: bytes left over from them would show behind the short one.
+    QCOMPARE(Send(0, 3, 1000), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(handed.Count(), 3, GenerousWaitMs);
+
+    const TestNetwork::Link& link = Link(0);
+    const std::vector<std::uint8_t> datagram = TestPackets::UdpDatagram(
+        link.addressB, link.addressA, PeerPort, MonitoredPort, PeerSender::Payload(3, 6));
+    const std::vector<std::uint8_t> frame =
+        TestPackets::EthernetFrame(link.hardwareA, link.hardwareB, datagram, 60, 0xAA);
+    QCOMPARE(frame.size(), std::size_t{60});
+    QVERIFY(frame.size() > TestPackets::EthernetHeaderSize + datagram.size());
+    QCOMPARE(PeerSender::Frame(network->NamespaceB(), link.interfaceB, frame).Wait(), 1);
+
+    QTRY_COMPARE_WITH_TIMEOUT(handed.Count(), 4, GenerousWaitMs);
+    QCOMPARE(Bytes(handed.datagrams[3]), Bytes(datagram));
+    QCOMPARE(handed.dirtyTails, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(4),
+                              GenerousWaitMs);
+}
+
+void CaptureEndToEndTest::pauseHandsOverTheNextDatagramBeforeEnding() {
+    const auto window = OpenWindow();
+    HandedOver handed(*window);
+    window->RunCommand(CommandId::BeginMonitor);
+    QCOMPARE(Send(0, 1), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(1),
+                              GenerousWaitMs);
+
+    window->RunCommand(CommandId::PauseMonitor);
+    QCOMPARE(window->Status()->PaneText(StatusBar::StatePane), QStringLiteral("监控状态: 暂停"));
+    // Ample time for a worker that wrongly ends on a pause to have done so.
+    QTest::qWait(300);
+    QVERIFY(window->Engine().WorkerRunning());
+    QCOMPARE(handed.Count(), 1);
+
+    QCOMPARE(Send(0, 1, 64, 1), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->Engine().WorkerRunning(), GenerousWaitMs);
+    QCOMPARE(handed.Count(), 2);
+    QCOMPARE(window->Engine().DatagramTotal(), 2);
+    const QString mismatch = Mismatch(handed.datagrams[1], Link(0), 1, 64);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(2),
+                              GenerousWaitMs);
+}
+
+void CaptureEndToEndTest::stopWithoutTrafficEndsTheWorkerAtOnce() {
+    const auto window = OpenWindow();
+    HandedOver handed(*window);
+    const QString title = window->windowTitle();
+    QVERIFY(title.endsWith(Dotted(Link(0).addressA)));
+    window->RunCommand(CommandId::BeginMonitor);
+    // A datagram handed over shows that the worker has reached its read.
+    QCOMPARE(Send(0, 1), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(handed.Count(), 1, GenerousWaitMs);
+    QVERIFY(window->Engine().WorkerRunning());
+
+    window->setWindowTitle(QString());
+    window->RunCommand(CommandId::StopMonitor);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->Engine().WorkerRunning(), GenerousWaitMs);
+    QCOMPARE(window->windowTitle(), title);
+    QCOMPARE(window->Status()->PaneText(StatusBar::StatePane), QStringLiteral("监控状态: 停止"));
+
+    // The capture was opened again on the same address: a new begin goes on counting.
+    window->RunCommand(CommandId::BeginMonitor);
+    QCOMPARE(Send(0, 1, 64, 1), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(2),
+                              GenerousWaitMs);
+    QCOMPARE(handed.Count(), 2);
+}
+
+void CaptureEndToEndTest::addressChangeWhileMonitoringCapturesOnTheNewAddress() {
+    constexpr int Count = 20;
+    const auto window = OpenWindow();
+    HandedOver handed(*window);
+    window->RunCommand(CommandId::BeginMonitor);
+
+    window->AddressCombo()->setCurrentIndex(1);
+    QCOMPARE(window->Status()->PaneText(StatusBar::StatePane), QStringLiteral("监控状态: 监控"));
+    QVERIFY2(window->windowTitle().endsWith(Dotted(Link(1).addressA)),
+             qPrintable(window->windowTitle()));
+    QVERIFY(window->Engine().WorkerRunning());
+
+    // What goes over the first pair is no longer captured, so every datagram handed over must be
+    // one of the second pair's, in order.
+    QCOMPARE(Send(0, Count), Count);
+    QCOMPARE(Send(1, Count), Count);
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(Count),
+                              GenerousWaitMs);
+    QCOMPARE(handed.Count(), Count);
+    for (int index = 0; index < Count; ++index) {
+        const QString mismatch = Mismatch(handed.datagrams[index], Link(1), index, 64);
+        QVERIFY2(mismatch.isEmpty(),
+                 qPrintable(QStringLiteral("datagram %1: %2").arg(index).arg(mismatch)));
+    }
+    QCOMPARE(window->State().CurrentPhase(), MonitorState::Phase::Monitoring);
+}
+
+void CaptureEndToEndTest::closeWhileMonitoringEndsAndRemovesRecordFiles() {
+    const auto window = OpenWindow();
+    HandedOver handed(*window);
+    const std::filesystem::path records = window->Records().Path();
+    std::ofstream(records / "record.tmp") << "captured payload";
+    QVERIFY(std::filesystem::exists(records / "record.tmp"));
+    window->RunCommand(CommandId::BeginMonitor);
+
+    // Datagrams keep coming while the window closes, so the worker may be mid hand-over.
+    UdpStream stream = StreamOver(0, 2000);
+    stream.datagramsPerSecond = 2000;
+    PeerSender sender = PeerSender::Stream(network->NamespaceB(), stream);
+    QTRY_VERIFY_WITH_TIMEOUT(handed.Count() >= 10, GenerousWaitMs);
+
+    QVERIFY(window->close());
+    QVERIFY(!window->Engine().WorkerRunning());
+    QVERIFY(std::filesystem::is_empty(records));
+    QVERIFY(sender.Wait() > 0);
+}
+
+void CaptureEndToEndTest::filterFromTheLastFileDecidesEachDatagram() {
+    constexpr std::uint16_t FilteredPort = MonitoredPort + 1;
+    const TestNetwork::Link& link = Link(0);
+    UdpPortHolder filteredPortHolder(network->NamespaceA(), link.addressA, FilteredPort);
+    FilterSettings settings;
+    settings.filterBroadcast = 1;
+    settings.filterLocalPortText = std::to_string(FilteredPort);
+    const std::filesystem::path lastFile =
+        FilterDialog::LastFile(programDirectory->path().toStdString());
+    std::filesystem::create_directory(lastFile.parent_path());
+    QVERIFY(FilterFile::Save(lastFile, settings));
+
+    const auto window = OpenWindow();
+    struct Seen {
+        std::uint16_t destinationPort;
+        std::uint8_t destinationLastOctet;
+        MainWindow::ClassifiedPacket packet;
+    };
+    std::vector<Seen> seen;
+    QObject context;
+    QObject::connect(
+        window.get(), &MainWindow::DatagramArrived, &context, [&](const PacketBuffer& buffer) {
+            const std::span<const std::uint8_t> datagram = buffer.Datagram();
+            seen.push_back({BigEndian16(datagram, 22), datagram[19], window->LastPacket()});
+        });
+    window->RunCommand(CommandId::BeginMonitor);
+
+    QCOMPARE(Send(0, 1), 1);
+    UdpStream filtered = StreamOver(0, 1, 64, 1);
+    filtered.destinationPort = FilteredPort;
+    QCOMPARE(PeerSender::Stream(network->NamespaceB(), filtered).Wait(), 1);
+    Ipv4Address broadcast = link.addressA;
+    broadcast.octets[3] = 255;
+    const std::vector<std::uint8_t> toEveryone = TestPackets::UdpDatagram(
+        link.addressB, broadcast, PeerPort, MonitoredPort, PeerSender::Payload(2, 8));
+    const HardwareAddress everyone{0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    QCOMPARE(
+        PeerSender::Frame(network->NamespaceB(), link.interfaceB,
+                          TestPackets::EthernetFrame(everyone, link.hardwareB, toEveryone, 60, 0))
+            .Wait(),
+        1);
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), std::size_t{3}, GenerousWaitMs);
+
+    QCOMPARE(seen[0].destinationPort, MonitoredPort);
+    QCOMPARE(seen[0].packet.classification, Classification::Accepted);
+    QCOMPARE(seen[0].packet.fieldList,
+             (std::vector<std::string>{link.addressB.Dotted(), std::to_string(PeerPort), "UDP",
+                                       link.addressA.Dotted(), std::to_string(MonitoredPort)}));
+    QCOMPARE(seen[0].packet.protocol, 17);
+    QCOMPARE(Bytes(seen[0].packet.payload.Datagram()), Bytes(PeerSender::Payload(0, 64)));
+
+    QCOMPARE(seen[1].destinationPort, FilteredPort);
+    QCOMPARE(seen[1].packet.classification, Classification::Rejected);
+    QVERIFY(seen[1].packet.fieldList.empty());
+
+    QCOMPARE(seen[2].destinationLastOctet, std::uint8_t{255});
+    QCOMPARE(seen[2].packet.classification, Classification::Rejected);
+    QVERIFY(seen[2].packet.fieldList.empty());
+}
+
+QTEST_MAIN(CaptureEndToEndTest)
+#include "CaptureEndToEndTest.moc"
