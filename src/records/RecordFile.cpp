@@ -1,0 +1,157 @@
+#include "RecordFile.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr mode_t PrivateMode = 0600;
+
+bool IsContinuationByte(char byte) {
+    return (static_cast<std::uint8_t>(byte) & 0xC0) == 0x80;
+}
+
+// The length of the longest prefix of at most limit bytes that does not split a UTF-8 character.
+// A character has at most three continuation bytes, so a cut through bytes that are not UTF-8
+// backs up no further than that.
+std::size_t CutLength(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit)
+        return text.size();
+    std::size_t length = limit;
+    while (length > 0 && limit - length < 3 && IsContinuationByte(text[length]))
+        --length;
+    return IsContinuationByte(text[length]) ? limit : length;
+}
+
+// The entries in file order, for a const or a mutable header alike.
+template <typename Header> auto Entries(Header& header) {
+    return std::array{&header.processName,     &header.direction,    &header.sourceIp,
+                      &header.sourcePort,      &header.protocolName, &header.destinationIp,
+                      &header.destinationPort, &header.timeText};
+}
+
+bool WriteAll(int file, std::array<iovec, 2> parts) {
+    iovec* next = parts.data();
+    int count = static_cast<int>(parts.size());
+    while (count > 0) {
+        const ssize_t written = writev(file, next, count);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        auto rest = static_cast<std::size_t>(written);
+        while (count > 0 && rest >= next->iov_len) {
+            rest -= next->iov_len;
+            ++next;
+            --count;
+        }
+        if (count > 0) {
+            next->iov_base = static_cast<char*>(next->iov_base) + rest;
+            next->iov_len -= rest;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+namespace RecordFile {
+
+std::string Encode(const RecordHeader& header) {
+    const auto entries = Entries(header);
+    std::array<std::size_t, 8> lengths{};
+    std::size_t headerLength = 1;
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        lengths[index] =
+            CutLength(*entries[index], index == 0 ? ProcessNameLimit : OtherEntryLimit);
+        headerLength += 1 + lengths[index];
+    }
+
+    std::string bytes;
+    bytes.reserve(headerLength);
+    bytes.push_back(static_cast<char>(headerLength));
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        bytes.push_back(static_cast<char>(lengths[index] + 1));
+        bytes.append(*entries[index], 0, lengths[index]);
+    }
+    return bytes;
+}
+
+Record Decode(std::span<const std::uint8_t> bytes) {
+    Record record;
+    if (bytes.empty())
+        return record;
+    // Byte 0 is the length byte itself, so no header is shorter than one byte.
+    const std::size_t headerLength = std::max<std::size_t>(bytes[0], 1);
+    const std::size_t headerEnd = std::min(headerLength, bytes.size());
+
+    std::size_t offset = 1;
+    for (std::string* entry : Entries(record.header)) {
+        if (offset >= headerEnd)
+            break;
+        // A length byte of 0 cannot count itself; it still takes its one byte.
+        const std::size_t next = offset + std::max<std::size_t>(bytes[offset], 1);
+        const std::size_t textEnd = std::min(next, headerEnd);
+        entry->assign(bytes.begin() + static_cast<std::ptrdiff_t>(offset + 1),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(textEnd));
+        offset = next;
+    }
+
+    if (headerLength < bytes.size())
+        record.payload.assign(bytes.begin() + static_cast<std::ptrdiff_t>(headerLength),
+                              bytes.end());
+    return record;
+}
+
+bool Write(const std::filesystem::path& path, const RecordHeader& header,
+           std::span<const std::uint8_t> payload) {
+    // No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a
+    // disk write per record. Cutting it to its new length afterwards does not.
+    const int file = open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, PrivateMode);
+    if (file < 0)
+        return false;
+    const std::string headerBytes = Encode(header);
+    struct stat status {};
+    bool written = fstat(file, &status) == 0;
+    // The mode given to open does not apply to a file that already exists.
+    if (written && (status.st_mode & 07777) != PrivateMode)
+        written = fchmod(file, PrivateMode) == 0;
+    written = written &&
+              WriteAll(file, {iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
+                              iovec{const_cast<std::uint8_t*>(payload.data()), payload.size()}});
+    const auto length = static_cast<off_t>(headerBytes.size() + payload.size());
+    if (written && status.st_size > length)
+        written = ftruncate(file, length) == 0;
+    return close(file) == 0 && written;
+}
+
+std::optional<Record> Read(const std::filesystem::path& path) {
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes(MaximumFileSize);
+    std::size_t size = 0;
+    while (size < bytes.size()) {
+        const ssize_t count = read(file, bytes.data() + size, bytes.size() - size);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            // Not a readable file, such as a directory of that name.
+            close(file);
+            return std::nullopt;
+        }
+        if (count == 0)
+            break;
+        size += static_cast<std::size_t>(count);
+    }
+    close(file);
+    return Decode(std::span<const std::uint8_t>(bytes.data(), size));
+}
+
+} // namespace RecordFile

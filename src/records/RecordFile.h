@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// The eight header entries, in file order.
+struct RecordHeader {
+    std::string processName;     // entry 0: owner of the local port, "" when none found
+    std::string direction;       // entry 1: "send", "receive" or ""
+    std::string sourceIp;        // entry 2
+    std::string sourcePort;      // entry 3, "" for protocols without ports
+    std::string protocolName;    // entry 4: "TCP", "UDP", "ICMP", "IGMP"
+    std::string destinationIp;   // entry 5
+    std::string destinationPort; // entry 6
+    std::string timeText;        // entry 7: "%Y%m%d %H:%M:%S", 17 chars
+    bool operator==(const RecordHeader&) const = default;
+};
+
+struct Record {
+    RecordHeader header;
+    std::vector<std::uint8_t> payload;
+    bool operator==(const Record&) const = default;
+};
+
+// A record file: byte 0 is the header length H, then the eight entries, each a length byte that
+// counts itself followed by the text; the payload runs from offset H to the end of the file.
+namespace RecordFile {
+
+// The process name keeps at most this many bytes, every other entry at most OtherEntryLimit, so
+// that H = 1 + (1 + 63) + 7 * (1 + 23) = 233 always fits its byte. The other entries are at most
+// 17 bytes by construction; their cut only guards the byte.
+inline constexpr std::size_t ProcessNameLimit = 63;
+inline constexpr std::size_t OtherEntryLimit = 23;
+
+// The largest file the writer makes: the IPv4 payload limit behind a full header.
+inline constexpr std::size_t MaximumFileSize = 65535 + 255;
+
+// The header bytes only, texts cut as above at a UTF-8 character boundary.
+std::string Encode(const RecordHeader& header);
+
+// Never reads past the bytes given, whatever they hold: entries are read only inside the header
+// region (up to H or the end), a text running past that region is clipped, a length byte of 0
+// counts as an empty entry, and entries beyond the region are empty. The payload is every byte
+// from H on; byte 0 belongs to the header even when it says H = 0.
+Record Decode(std::span<const std::uint8_t> bytes);
+
+// Creates or truncates the file, private to the user; false on any failure.
+bool Write(const std::filesystem::path& path, const RecordHeader& header,
+           std::span<const std::uint8_t> payload);
+
+// Reads at most MaximumFileSize bytes; nullopt when the file cannot be opened or read.
+std::optional<Record> Read(const std::filesystem::path& path);
+
+} // namespace RecordFile
