@@ -35,6 +35,15 @@ constexpr MenuTemplate::Popup Popups[] = {
     {"关于(&A)", AboutItems}, {"帮助(&F1)", HelpItems},
 };
 
+constexpr MenuTemplate::Item CopyItems[] = {
+    {"复制(&C)", CommandId::CopyDump, ""},
+};
+
+constexpr MenuTemplate::Popup DataViewPopups[] = {
+    {"复制", CopyItems},
+};
+
 } // namespace
 
 const MenuTemplate MainMenu{Popups};
+const MenuTemplate DataViewMenu{DataViewPopups};

@@ -20,3 +20,6 @@ struct MenuTemplate {
 
 // Menu 137: the main window's menu bar.
 extern const MenuTemplate MainMenu;
+
+// Menu 145: the data view's context menu.
+extern const MenuTemplate DataViewMenu;

@@ -4,6 +4,7 @@
 #include "../chrome/CStaticLink.h"
 #include "../filtering/FilterDialog.h"
 #include "../filtering/FilterFile.h"
+#include "../records/RecordPanel.h"
 #include "../res/Branding.h"
 #include "../res/CommandIds.h"
 #include "../res/ControlIds.h"
@@ -23,8 +24,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
 #include <QTimerEvent>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -58,7 +62,11 @@ const MainWindow::CommandRoute MainWindow::CommandTable[] = {
     {CommandId::StopMonitor, &MainWindow::StopMonitor, Enablement::WhenCanStop},
     {CommandId::Exit, &MainWindow::ExitCommand, Enablement::Always},
     {CommandId::EditFilter, &MainWindow::EditFilter, Enablement::Always},
-    {CommandId::ClearRecordsTool, nullptr, Enablement::Always},
+    {CommandId::ClearRecordsTool, &MainWindow::ClearRecords, Enablement::Always},
+    {CommandId::ClearRecords, &MainWindow::ClearRecords, Enablement::Always},
+    {CommandId::SaveSelected, &MainWindow::SaveSelected, Enablement::Always},
+    {CommandId::SaveAll, &MainWindow::SaveAll, Enablement::Always},
+    {CommandId::CopyDump, &MainWindow::CopyDump, Enablement::Always},
     {CommandId::AboutTool, nullptr, Enablement::Always},
     {CommandId::HelpTool, nullptr, Enablement::Always},
 };
@@ -115,9 +123,19 @@ void MainWindow::OnInitDialog() {
     FillAddressList();
     BindCaptureSocket();
     connect(AddressCombo(), &QComboBox::currentIndexChanged, this, &MainWindow::OnAddressChanged);
-    recordDirectory.Prepare();
-
     auto* dataView = static_cast<QPlainTextEdit*>(Control(ControlId::DataView));
+    recordPanel = new RecordPanel(
+        {static_cast<QTableView*>(Control(ControlId::RecordList)), dataView,
+         static_cast<QLabel*>(Control(ControlId::TotalReceived)),
+         static_cast<QLabel*>(Control(ControlId::CurrentReceived)),
+         static_cast<QCheckBox*>(Control(ControlId::WideDump))},
+        recordDirectory.Path(), engine.SelectedAddress(), environment.chooseFile, this);
+    recordDirectory.Prepare();
+    connect(static_cast<QPushButton*>(Control(ControlId::SaveSelected)), &QPushButton::clicked,
+            this, [this] { RunCommand(CommandId::SaveSelected); });
+    connect(static_cast<QPushButton*>(Control(ControlId::SaveAll)), &QPushButton::clicked, this,
+            [this] { RunCommand(CommandId::SaveAll); });
+
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(MainWindowTemplate.fontPointSize);
     dataView->setFont(fixed);
@@ -356,14 +374,45 @@ void MainWindow::timerEvent(QTimerEvent* event) {
 }
 
 void MainWindow::PacketArrived() {
-    lastPacket.fieldList.clear();
-    lastPacket.classification =
-        ClassifyPacket(engine.Packet().Datagram(), engine.SelectedAddress(), activeFilter,
-                       lastPacket.payload, lastPacket.fieldList, lastPacket.protocol);
+    HandleDatagram(engine.Packet().Datagram());
     emit DatagramArrived(engine.Packet());
 }
 
+void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram) {
+    // Before classification, so a full list is emptied even for a datagram then rejected.
+    if (recordPanel->Full())
+        ClearRecords();
+    lastPacket.fieldList.clear();
+    lastPacket.classification =
+        ClassifyPacket(datagram, engine.SelectedAddress(), activeFilter, lastPacket.payload,
+                       lastPacket.fieldList, lastPacket.protocol);
+    if (lastPacket.classification == Classification::Accepted)
+        recordPanel->Store(
+            {lastPacket.fieldList, lastPacket.protocol, lastPacket.payload.Datagram()});
+}
+
 void MainWindow::PacketCounted() {
-    // No datagram becomes a record yet, so every counted one is a filtered one.
-    statusBar->SetCounters(engine.DatagramTotal(), engine.DatagramBalance());
+    ShowCounters();
+}
+
+void MainWindow::ShowCounters() {
+    statusBar->SetCounters(engine.DatagramTotal(),
+                           engine.DatagramBalance() - recordPanel->Records().Count());
+}
+
+void MainWindow::ClearRecords() {
+    engine.ReduceBalance(recordPanel->Clear());
+    ShowCounters();
+}
+
+void MainWindow::SaveSelected() {
+    recordPanel->SaveSelected();
+}
+
+void MainWindow::SaveAll() {
+    recordPanel->SaveAll();
+}
+
+void MainWindow::CopyDump() {
+    recordPanel->CopySelection();
 }

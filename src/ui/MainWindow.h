@@ -14,9 +14,11 @@
 #include <QDialog>
 #include <functional>
 #include <map>
+#include <span>
 #include <vector>
 
 class QAction;
+class RecordPanel;
 class QComboBox;
 class QMenuBar;
 class QToolBar;
@@ -68,6 +70,11 @@ public:
     const ClassifiedPacket& LastPacket() const { return lastPacket; }
     const CaptureEngine& Engine() const { return engine; }
     const RecordDirectory& Records() const { return recordDirectory; }
+    RecordPanel& RecordsPanel() const { return *recordPanel; }
+
+    // The packet path of one datagram handed over by the worker: the record limit,
+    // classification and the record store.
+    void HandleDatagram(std::span<const std::uint8_t> datagram);
 
     void BeginMonitor();
     void PauseMonitor();
@@ -76,6 +83,8 @@ public:
     // cleared.
     void ReloadActiveFilter();
     void EditFilter();
+    // Empties the record list; the filtered-datagram figure stays as it was.
+    void ClearRecords();
 
     // The window's own title for a monitored address.
     static QString TitleFor(const Ipv4Address* address);
@@ -112,10 +121,14 @@ private:
     void UpdateCommandStates();
     void ShowStatePane();
     void ExitCommand();
+    void SaveSelected();
+    void SaveAll();
+    void CopyDump();
     void DestroyWindow();
 
     void PacketArrived() override;
     void PacketCounted() override;
+    void ShowCounters();
 
     Environment environment;
     QMenuBar* menuBar = nullptr;
@@ -134,6 +147,7 @@ private:
     QBasicTimer elapsedTimer;
     std::vector<Ipv4Address> hostAddressList;
     RecordDirectory recordDirectory;
+    RecordPanel* recordPanel = nullptr;
     WindowHandover* handover;
     CaptureEngine engine;
     bool destroyed = false;

@@ -24,6 +24,11 @@
 #include <stdexcept>
 #include <system_error>
 
+FileDescriptor::~FileDescriptor() {
+    if (fd >= 0)
+        close(fd);
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -36,22 +41,6 @@ std::atomic<int> networkSerial{0};
 std::system_error SystemError(const std::string& what) {
     return std::system_error(errno, std::generic_category(), what);
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    ~FileDescriptor() {
-        if (fd >= 0)
-            close(fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const { return fd; }
-
-private:
-    int fd;
-};
 
 std::string Joined(const std::vector<std::string>& arguments) {
     std::string line;

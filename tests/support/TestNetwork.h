@@ -15,6 +15,20 @@
 
 using HardwareAddress = std::array<std::uint8_t, 6>;
 
+// Closes its descriptor however the test leaves the scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd(fd) {}
+    ~FileDescriptor();
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int Get() const { return fd; }
+
+private:
+    int fd;
+};
+
 // Two network namespaces, A and B, joined by veth pairs, so that capture tests see real traffic
 // without touching the machine's own interfaces. Pair k gives A 10.199.k.1/24 and B 10.199.k.2/24;
 // IPv6 is off on the pairs and the neighbours are fixed, so nothing but what a test sends crosses

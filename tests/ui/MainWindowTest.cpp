@@ -1,16 +1,21 @@
 #include "ui/MainWindow.h"
 #include "filtering/FilterDialog.h"
 #include "filtering/FilterFile.h"
+#include "records/RecordPanel.h"
 #include "res/CommandIds.h"
 #include "res/ControlIds.h"
 #include "res/FilterDialogTemplate.h"
+#include "support/TestNetwork.h"
 #include "ui/StatusBar.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
@@ -124,6 +129,10 @@ private slots:
     void activeFilterFollowsTheLastFileAndTheCheckBox();
     void damagedLastFileIsReportedAndFiltersNothing();
     void filterDialogOkAppliesTheSettings();
+    void fullListIsClearedBeforeTheNextDatagram_data();
+    void fullListIsClearedBeforeTheNextDatagram();
+    void everyClearCommandEmptiesTheList_data();
+    void everyClearCommandEmptiesTheList();
 };
 
 void MainWindowTest::everyMonitorCommandInEveryState_data() {
@@ -458,6 +467,94 @@ void MainWindowTest::filterDialogOkAppliesTheSettings() {
     QVERIFY(dialogSeen);
     QCOMPARE(test.window->ActiveFilterInUse().filterLocalPorts.Entries(),
              std::vector<std::string>{"53"});
+}
+
+namespace {
+
+std::vector<std::uint8_t> UdpFrom(const Ipv4Address& source, std::size_t payloadSize) {
+    const std::vector<std::uint8_t> payload(payloadSize, 0x5A);
+    return TestPackets::UdpDatagram(source, TestAddresses[0], 4000, 53, payload);
+}
+
+// IPv6-in-IPv4 is never shown, whatever the filter.
+std::vector<std::uint8_t> Rejected() {
+    std::vector<std::uint8_t> datagram = UdpFrom({{10, 0, 0, 9}}, 4);
+    datagram[9] = 41;
+    return datagram;
+}
+
+} // namespace
+
+void MainWindowTest::fullListIsClearedBeforeTheNextDatagram_data() {
+    QTest::addColumn<bool>("nextAccepted");
+    QTest::newRow("accepted datagram becomes record 0") << true;
+    QTest::newRow("rejected datagram leaves the list empty") << false;
+}
+
+void MainWindowTest::fullListIsClearedBeforeTheNextDatagram() {
+    QFETCH(bool, nextAccepted);
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    const std::vector<std::uint8_t> accepted = UdpFrom({{10, 0, 0, 9}}, 3);
+    for (int index = 0; index < RecordStore::Capacity; ++index)
+        window.HandleDatagram(accepted);
+    window.RecordsPanel().Refresh();
+    QCOMPARE(window.RecordsPanel().Records().Count(), 9999);
+    QCOMPARE(window.RecordsPanel().Model().rowCount(), 9999);
+
+    const std::vector<std::uint8_t> next = nextAccepted ? UdpFrom({{10, 0, 0, 8}}, 7) : Rejected();
+    window.HandleDatagram(next);
+    window.RecordsPanel().Refresh();
+
+    const int expected = nextAccepted ? 1 : 0;
+    QCOMPARE(window.RecordsPanel().Records().Count(), expected);
+    QCOMPARE(window.RecordsPanel().Model().rowCount(), expected);
+    QCOMPARE(window.Engine().DatagramBalance(), -RecordStore::Capacity);
+    if (nextAccepted) {
+        QCOMPARE(window.RecordsPanel().Model().index(0, 1).data().toString(), "10.0.0.8");
+        QCOMPARE(static_cast<QLabel*>(window.Control(ControlId::TotalReceived))->text(),
+                 "total capture:7 bytes");
+    } else {
+        QCOMPARE(static_cast<QLabel*>(window.Control(ControlId::TotalReceived))->text(),
+                 "总共接收:");
+    }
+}
+
+void MainWindowTest::everyClearCommandEmptiesTheList_data() {
+    QTest::addColumn<int>("trigger");
+    QTest::newRow("tool bar button") << int(Trigger::ToolButton);
+    QTest::newRow("menu item") << int(Trigger::MenuItem);
+    QTest::newRow("C key") << int(Trigger::Shortcut);
+}
+
+void MainWindowTest::everyClearCommandEmptiesTheList() {
+    QFETCH(int, trigger);
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    MainWindow& window = *test.window;
+    for (int index = 0; index < 3; ++index)
+        window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5));
+    window.RecordsPanel().Refresh();
+    QCOMPARE(window.RecordsPanel().Model().rowCount(), 3);
+
+    switch (Trigger(trigger)) {
+    case Trigger::ToolButton:
+        window.Action(CommandId::ClearRecordsTool)->trigger();
+        break;
+    case Trigger::MenuItem:
+        window.Action(CommandId::ClearRecords)->trigger();
+        break;
+    case Trigger::Shortcut:
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C);
+        break;
+    }
+
+    QCOMPARE(window.RecordsPanel().Model().rowCount(), 0);
+    QCOMPARE(window.RecordsPanel().Records().Count(), 0);
+    // The three records become part of the filtered figure's balance.
+    QCOMPARE(window.Engine().DatagramBalance(), -3);
+    QVERIFY(
+        static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView))->toPlainText().isEmpty());
 }
 
 QTEST_MAIN(MainWindowTest)

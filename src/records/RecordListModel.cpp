@@ -1,0 +1,75 @@
+#include "RecordListModel.h"
+
+#include <QColor>
+
+namespace {
+
+constexpr const char* ColumnTitles[RecordListModel::ColumnCount] = {
+    "索引", "源IP", "源端口", "协议", "目的IP", "目的端口", "时间",
+};
+
+const QColor SentRow(184, 218, 241);
+const QColor OtherRow(242, 216, 158);
+
+} // namespace
+
+RecordListModel::RecordListModel(std::function<std::string()> localAddressText, QObject* parent)
+    : QAbstractTableModel(parent), localAddressText(std::move(localAddressText)) {}
+
+int RecordListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : publishedRows;
+}
+
+int RecordListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant RecordListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Row& row = RowAt(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromStdString(row[static_cast<std::size_t>(index.column())]);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    case Qt::BackgroundRole:
+        return row[SourceIp] == localAddressText() ? SentRow : OtherRow;
+    default:
+        return {};
+    }
+}
+
+QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromUtf8(ColumnTitles[section]);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    default:
+        return {};
+    }
+}
+
+void RecordListModel::Append(Row row) {
+    rows.push_back(std::move(row));
+}
+
+bool RecordListModel::Publish() {
+    const int stored = StoredRows();
+    if (stored == publishedRows)
+        return false;
+    beginInsertRows({}, publishedRows, stored - 1);
+    publishedRows = stored;
+    endInsertRows();
+    return true;
+}
+
+void RecordListModel::Clear() {
+    beginResetModel();
+    rows.clear();
+    publishedRows = 0;
+    endResetModel();
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The rows of the record list: index, source IP, source port, protocol, destination IP,
+// destination port and time of day. Rows arrive once per datagram but reach the view in batches,
+// so a burst costs one insertion instead of one per row.
+class RecordListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column { Index, SourceIp, SourcePort, Protocol, DestinationIp, DestinationPort, Time };
+    static constexpr int ColumnCount = 7;
+    using Row = std::array<std::string, ColumnCount>;
+
+    // localAddressText gives the address selected now; rows are coloured against it when they
+    // are painted, so choosing another address re-colours them.
+    explicit RecordListModel(std::function<std::string()> localAddressText,
+                             QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Keeps the row until the next Publish.
+    void Append(Row row);
+    // Shows every appended row; true when there were any.
+    bool Publish();
+    void Clear();
+
+    // Every row, published or not.
+    int StoredRows() const { return static_cast<int>(rows.size()); }
+    const Row& RowAt(int row) const { return rows[static_cast<std::size_t>(row)]; }
+
+    static constexpr int ColumnWidths[ColumnCount] = {50, 110, 80, 60, 110, 80, 88};
+
+private:
+    std::function<std::string()> localAddressText;
+    std::vector<Row> rows;
+    int publishedRows = 0;
+};

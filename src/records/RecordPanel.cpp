@@ -1,0 +1,218 @@
+#include "RecordPanel.h"
+
+#include "../res/CommandIds.h"
+#include "../res/MenuTemplate.h"
+#include "HexDump.h"
+#include "RecordExport.h"
+#include "RecordTexts.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTimerEvent>
+#include <algorithm>
+#include <charconv>
+#include <ctime>
+#include <fstream>
+
+namespace {
+
+// About 30 refreshes a second: a burst of datagrams shows as it goes, without a repaint each.
+constexpr int RefreshIntervalMs = 33;
+
+const QString ExportFilter = QString::fromUtf8("文本文件(*.txt);;任何文件(*.*)");
+
+QString Text(const std::string& bytes) {
+    return QString::fromStdString(bytes);
+}
+
+} // namespace
+
+RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordDirectory,
+                         const Ipv4Address& localAddress, UserPrompts::ChooseFile chooseFile,
+                         QObject* parent)
+    : QObject(parent), widgets(widgetsIn), localAddress(localAddress),
+      chooseFile(std::move(chooseFile)), store(recordDirectory),
+      model([&localAddress] { return localAddress.Dotted(); }) {
+    QTableView* list = widgets.list;
+    list->setModel(&model);
+    list->setShowGrid(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->verticalHeader()->hide();
+    list->horizontalHeader()->setSectionsMovable(true);
+    list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    for (int column = 0; column < RecordListModel::ColumnCount; ++column)
+        list->setColumnWidth(column, RecordListModel::ColumnWidths[column]);
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &RecordPanel::ShowSelectedRecord);
+    connect(widgets.wideDump, &QCheckBox::clicked, this, &RecordPanel::ShowSelectedRecord);
+
+    widgets.dataView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(widgets.dataView, &QWidget::customContextMenuRequested, this,
+            &RecordPanel::ShowContextMenu);
+}
+
+void RecordPanel::Store(const AcceptedPacket& packet) {
+    RecordHeader header;
+    header.sourceIp = packet.fieldList[0];
+    header.sourcePort = packet.fieldList[1];
+    header.protocolName = packet.fieldList[2];
+    header.destinationIp = packet.fieldList[3];
+    header.destinationPort = packet.fieldList[4];
+    header.timeText = RecordTimeText(std::time(nullptr));
+    model.Append({std::to_string(store.Count()), header.sourceIp, header.sourcePort,
+                  header.protocolName, header.destinationIp, header.destinationPort,
+                  TimeOfDay(header.timeText)});
+
+    const int payloadLength = static_cast<int>(packet.payload.size());
+    const std::string local = localAddress.Dotted();
+    constexpr std::int32_t Icmp = 1;
+    if (packet.protocol != Icmp) {
+        if (local == header.sourceIp) {
+            if (LookUpOwner(header.sourcePort, header.processName))
+                header.direction = "send";
+        } else if (local == header.destinationIp) {
+            if (LookUpOwner(header.destinationPort, header.processName))
+                header.direction = "receive";
+        }
+    }
+    store.Store(header, packet.payload);
+
+    pendingTotalText = Text(TotalCaptureText(store.TotalBytes()));
+    pendingCurrentText =
+        Text(CurrentCaptureText(payloadLength, header.processName, header.direction));
+    newestPayload.assign(packet.payload.begin(), packet.payload.end());
+    newestDumpPending = true;
+    ScheduleRefresh();
+}
+
+bool RecordPanel::LookUpOwner(const std::string& portText, std::string& processName) {
+    unsigned port = 0;
+    std::from_chars(portText.data(), portText.data() + portText.size(), port);
+    return ownerLookup.Lookup(static_cast<std::uint16_t>(port), processName);
+}
+
+int RecordPanel::Clear() {
+    const int removed = store.Count();
+    CancelRefresh();
+    store.Clear();
+    model.Clear();
+    widgets.dataView->clear();
+    widgets.totalText->setText(QString::fromUtf8("总共接收:"));
+    widgets.currentText->setText(QString::fromUtf8("当前接收:"));
+    return removed;
+}
+
+int RecordPanel::DumpWidth() const {
+    return widgets.wideDump->isChecked() ? 32 : 16;
+}
+
+int RecordPanel::ChosenRow() const {
+    int row = store.Count() - 1;
+    for (const QModelIndex& index : widgets.list->selectionModel()->selectedRows())
+        row = std::min(row, index.row());
+    return row;
+}
+
+void RecordPanel::ShowSelectedRecord() {
+    // What the datagrams so far changed is drawn first, so the list shown is the list read.
+    Refresh();
+    widgets.dataView->clear();
+    if (store.Count() == 0)
+        return;
+    const std::optional<Record> record = store.Read(ChosenRow());
+    if (!record)
+        return;
+    widgets.currentText->setText(
+        Text(RecordLineText(record->header, static_cast<int>(record->payload.size()))));
+    widgets.dataView->setPlainText(Text(HexDump(record->payload, DumpWidth())));
+}
+
+void RecordPanel::CopySelection() const {
+    // The edit's own copy, which Ctrl+C in the edit also reaches: both give the same text, with
+    // the platform's line ends.
+    widgets.dataView->copy();
+}
+
+void RecordPanel::ShowContextMenu(const QPoint& position) {
+    if (!widgets.dataView->textCursor().hasSelection())
+        return;
+    auto* menu = new QMenu(widgets.dataView);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const MenuTemplate::Item& item : DataViewMenu.popups.front().items) {
+        QAction* action = menu->addAction(QString::fromUtf8(item.text));
+        connect(action, &QAction::triggered, this, &RecordPanel::CopySelection);
+    }
+    menu->popup(widgets.dataView->viewport()->mapToGlobal(position));
+}
+
+void RecordPanel::SaveSelected() {
+    if (store.Count() == 0)
+        return;
+    const QString path = chooseFile({UserPrompts::FileChoice::Mode::Save, ExportFilter,
+                                     QStringLiteral("record"), QStringLiteral("txt")});
+    if (path.isEmpty())
+        return;
+    const std::optional<Record> record = store.Read(ChosenRow());
+    if (!record)
+        return;
+    std::ofstream file(path.toStdString(), std::ios::binary | std::ios::trunc);
+    file << RecordExportText(*record);
+}
+
+void RecordPanel::SaveAll() {
+    // Rows stored while the dialog is open are not exported.
+    const int rowCount = store.Count();
+    if (rowCount == 0)
+        return;
+    const QString path = chooseFile({UserPrompts::FileChoice::Mode::Save, ExportFilter,
+                                     QStringLiteral("allrecords"), QStringLiteral("txt")});
+    if (path.isEmpty())
+        return;
+    std::ofstream file(path.toStdString(), std::ios::binary | std::ios::trunc);
+    if (!file)
+        return;
+    for (int row = 0; row < rowCount; ++row) {
+        if (const std::optional<Record> record = store.Read(row))
+            file << RecordExportText(*record);
+        file << RecordSeparator;
+    }
+}
+
+void RecordPanel::ScheduleRefresh() {
+    if (!refresh.isActive())
+        refresh.start(RefreshIntervalMs, this);
+}
+
+void RecordPanel::CancelRefresh() {
+    refresh.stop();
+    newestDumpPending = false;
+    pendingTotalText.clear();
+    pendingCurrentText.clear();
+}
+
+void RecordPanel::Refresh() {
+    refresh.stop();
+    if (model.Publish())
+        widgets.list->scrollToBottom();
+    if (!pendingTotalText.isEmpty())
+        widgets.totalText->setText(std::exchange(pendingTotalText, {}));
+    if (!pendingCurrentText.isEmpty())
+        widgets.currentText->setText(std::exchange(pendingCurrentText, {}));
+    if (newestDumpPending) {
+        newestDumpPending = false;
+        widgets.dataView->setPlainText(Text(HexDump(newestPayload, DumpWidth())));
+    }
+}
+
+void RecordPanel::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == refresh.timerId())
+        Refresh();
+    else
+        QObject::timerEvent(event);
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "../capture/Ipv4Address.h"
+#include "../capture/PortOwnerLookup.h"
+#include "../ui/UserPrompts.h"
+#include "RecordListModel.h"
+#include "RecordStore.h"
+
+#include <QBasicTimer>
+#include <QObject>
+#include <QPoint>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QTableView;
+
+// The record half of the main window: the store of accepted datagrams, the record list, the
+// dump of the newest or the selected record with its two byte texts, copy and export. Per
+// datagram only data changes; the widgets follow at display rate.
+class RecordPanel : public QObject {
+    Q_OBJECT
+
+public:
+    struct Widgets {
+        QTableView* list;
+        QPlainTextEdit* dataView;
+        QLabel* totalText;
+        QLabel* currentText;
+        QCheckBox* wideDump;
+    };
+    // What classification made of an accepted datagram.
+    struct AcceptedPacket {
+        const std::vector<std::string>& fieldList;
+        std::int32_t protocol;
+        std::span<const std::uint8_t> payload;
+    };
+
+    RecordPanel(Widgets widgets, const std::filesystem::path& recordDirectory,
+                const Ipv4Address& localAddress, UserPrompts::ChooseFile chooseFile,
+                QObject* parent);
+
+    // Numbers the packet, writes its file, adds its row and makes it the newest dump.
+    void Store(const AcceptedPacket& packet);
+    // Empties the list and both figures; returns how many records it removed.
+    int Clear();
+    bool Full() const { return store.Full(); }
+
+    // Shows the first selected record, or the newest when none is selected, read back from its
+    // file.
+    void ShowSelectedRecord();
+    void CopySelection() const;
+    void SaveSelected();
+    void SaveAll();
+
+    // Draws what the datagrams since the last refresh changed; also runs by itself at display
+    // rate.
+    void Refresh();
+
+    const RecordStore& Records() const { return store; }
+    const RecordListModel& Model() const { return model; }
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void ShowContextMenu(const QPoint& position);
+    int DumpWidth() const;
+    // The first selected row, or the newest when none is selected.
+    int ChosenRow() const;
+    bool LookUpOwner(const std::string& portText, std::string& processName);
+    void ScheduleRefresh();
+    void CancelRefresh();
+
+    Widgets widgets;
+    const Ipv4Address& localAddress;
+    UserPrompts::ChooseFile chooseFile;
+    RecordStore store;
+    RecordListModel model;
+    PortOwnerLookup ownerLookup;
+
+    // Waiting for the next refresh.
+    bool newestDumpPending = false;
+    std::vector<std::uint8_t> newestPayload;
+    QString pendingTotalText;
+    QString pendingCurrentText;
+    QBasicTimer refresh;
+};

@@ -1,0 +1,24 @@
+#include "RecordStore.h"
+
+#include <string>
+
+int RecordStore::Store(const RecordHeader& header, std::span<const std::uint8_t> payload) {
+    const int index = count;
+    RecordFile::Write(FileOf(index), header, payload);
+    ++count;
+    totalBytes += static_cast<std::uint32_t>(payload.size());
+    return index;
+}
+
+void RecordStore::Clear() {
+    count = 0;
+    totalBytes = 0;
+}
+
+std::filesystem::path RecordStore::FileOf(int index) const {
+    return directory / std::to_string(index);
+}
+
+std::optional<Record> RecordStore::Read(int index) const {
+    return RecordFile::Read(FileOf(index));
+}

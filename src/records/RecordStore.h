@@ -1,0 +1,38 @@
+#pragma once
+
+#include "RecordFile.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+
+// Numbers the accepted datagrams and keeps each one as a file in tempfiles: once the next
+// datagram has arrived, the file is the only place that still holds a record.
+class RecordStore {
+public:
+    // The list never holds more: the next datagram clears it first.
+    static constexpr int Capacity = 9999;
+
+    explicit RecordStore(std::filesystem::path directory) : directory(std::move(directory)) {}
+
+    int Count() const { return count; }
+    std::uint32_t TotalBytes() const { return totalBytes; }
+    bool Full() const { return count == Capacity; }
+
+    // Writes the file of the next index and returns that index. A failed write is not reported:
+    // the record is counted all the same, and reading it back later finds nothing.
+    int Store(const RecordHeader& header, std::span<const std::uint8_t> payload);
+
+    // Starts again at index 0. The files stay; later records overwrite them one by one.
+    void Clear();
+
+    std::filesystem::path FileOf(int index) const;
+    std::optional<Record> Read(int index) const;
+
+private:
+    std::filesystem::path directory;
+    int count = 0;
+    // Wraps like the figure the window shows.
+    std::uint32_t totalBytes = 0;
+};

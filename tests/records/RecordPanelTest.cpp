@@ -1,0 +1,406 @@
+#include "records/RecordPanel.h"
+#include "records/HexDump.h"
+#include "records/RecordExport.h"
+#include "records/RecordListModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <arpa/inet.h>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const Ipv4Address Local{{192, 168, 0, 25}};
+const QBrush SentRow(QColor(184, 218, 241));
+const QBrush OtherRow(QColor(242, 216, 158));
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
+    std::vector<std::uint8_t> bytes;
+    for (int value : values)
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    return bytes;
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+std::string ProgramName() {
+    return fs::read_symlink("/proc/self/exe").filename().string();
+}
+
+// A UDP port held by this process, so that its owner can be named.
+struct HeldUdpPort {
+    int socketFd = socket(AF_INET, SOCK_DGRAM, 0);
+    std::uint16_t port = 0;
+
+    HeldUdpPort() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(socketFd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+            getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~HeldUdpPort() { close(socketFd); }
+};
+
+// The record half of a window, with its questions answered by the test.
+struct PanelUnderTest {
+    QTemporaryDir directory;
+    QWidget window;
+    QTableView* list = new QTableView(&window);
+    QPlainTextEdit* dataView = new QPlainTextEdit(&window);
+    QLabel* totalText = new QLabel(QString::fromUtf8("总共接收:"), &window);
+    QLabel* currentText = new QLabel(QString::fromUtf8("当前接收:"), &window);
+    QCheckBox* wideDump = new QCheckBox(&window);
+    Ipv4Address localAddress = Local;
+    QString chosenFile;
+    int fileQuestions = 0;
+    UserPrompts::FileChoice lastChoice;
+    std::unique_ptr<RecordPanel> panel;
+
+    PanelUnderTest() {
+        dataView->setReadOnly(true);
+        panel = std::make_unique<RecordPanel>(
+            RecordPanel::Widgets{list, dataView, totalText, currentText, wideDump}, Directory(),
+            localAddress,
+            [this](const UserPrompts::FileChoice& choice) {
+                ++fileQuestions;
+                lastChoice = choice;
+                return chosenFile;
+            },
+            nullptr);
+    }
+
+    fs::path Directory() const { return directory.path().toStdString(); }
+
+    void Store(std::vector<std::string> fields, std::int32_t protocol,
+               const std::vector<std::uint8_t>& payload) {
+        panel->Store({fields, protocol, payload});
+    }
+    // A UDP datagram from the local address to a peer.
+    void StoreSent(int payloadSize, std::uint16_t sourcePort = 1030) {
+        Store({Local.Dotted(), std::to_string(sourcePort), "UDP", "10.1.2.3", "53"}, 17,
+              std::vector<std::uint8_t>(static_cast<std::size_t>(payloadSize), 0x41));
+    }
+    QString Dump() const { return dataView->toPlainText(); }
+    std::optional<Record> File(int index) const {
+        return RecordFile::Read(Directory() / std::to_string(index));
+    }
+    void SelectRows(std::initializer_list<int> rows) {
+        list->clearSelection();
+        for (int row : rows)
+            list->selectionModel()->select(list->model()->index(row, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+};
+
+QString DumpText(std::span<const std::uint8_t> bytes, int width) {
+    // The edit keeps lines, not their CR LF.
+    return QString::fromStdString(HexDump(bytes, width)).replace("\r\n", "\n");
+}
+
+} // namespace
+
+class RecordPanelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void modelPassesTheModelTester();
+    void recordOfAnIcmpPacket();
+    void ownerOfTheLocalPortNamesTheRecord_data();
+    void ownerOfTheLocalPortNamesTheRecord();
+    void burstIsDrawnOnceWithItsLastState();
+    void clearKeepsFilesAndIndicesStartAgain();
+    void selectedRecordIsReadBackFromItsFile();
+    void missingRecordFileLeavesTheDumpEmpty();
+    void rowsAreColouredByTheAddressSelectedNow();
+    void saveSelectedWritesTheFirstSelectedRecord();
+    void saveAllWritesEveryRecordInOrder();
+    void exportsWithoutRowsOrWithCancelWriteNothing();
+    void contextMenuOnlyOverASelectionAndCopyTakesIt();
+};
+
+void RecordPanelTest::modelPassesTheModelTester() {
+    PanelUnderTest test;
+    QAbstractItemModelTester tester(test.list->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (int index = 0; index < 5; ++index)
+        test.StoreSent(index);
+    test.panel->Refresh();
+    QCOMPARE(test.list->model()->rowCount(), 5);
+    test.StoreSent(9);
+    test.panel->Clear();
+    QCOMPARE(test.list->model()->rowCount(), 0);
+    test.StoreSent(1);
+    test.panel->Refresh();
+    QCOMPARE(test.list->model()->rowCount(), 1);
+
+    QCOMPARE(test.list->model()->columnCount(), 7);
+    const QStringList titles = {"索引", "源IP", "源端口", "协议", "目的IP", "目的端口", "时间"};
+    for (int column = 0; column < 7; ++column) {
+        QCOMPARE(test.list->model()->headerData(column, Qt::Horizontal).toString(), titles[column]);
+        QCOMPARE(test.list->columnWidth(column), RecordListModel::ColumnWidths[column]);
+        QCOMPARE(
+            test.list->model()->index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>(),
+            Qt::AlignCenter);
+    }
+}
+
+void RecordPanelTest::recordOfAnIcmpPacket() {
+    PanelUnderTest test;
+    test.Store({"10.1.2.3", "", "ICMP", Local.Dotted(), ""}, 1, {});
+    test.panel->Refresh();
+
+    const std::string file = ReadBytes(test.Directory() / "0");
+    QCOMPARE(file.size(), std::size_t{1 + 1 + 1 + 9 + 1 + 5 + 13 + 1 + 18});
+    QCOMPARE(file.substr(0, 3), std::string("\x32\x01\x01", 3));
+    QCOMPARE(file.substr(12, 1), std::string("\x01"));
+    QCOMPARE(file.substr(31, 1), std::string("\x01"));
+    QCOMPARE(fs::status(test.Directory() / "0").permissions() & fs::perms::all,
+             fs::perms::owner_read | fs::perms::owner_write);
+    QCOMPARE(test.totalText->text(), "total capture:0 bytes");
+    QCOMPARE(test.currentText->text(), "current capture:0 bytes");
+    QCOMPARE(test.Dump(), QString());
+    const QAbstractItemModel& model = *test.list->model();
+    QCOMPARE(model.index(0, 0).data().toString(), "0");
+    QCOMPARE(model.index(0, 3).data().toString(), "ICMP");
+    QCOMPARE(model.index(0, 6).data().toString(),
+             QString::fromStdString(test.File(0)->header.timeText.substr(9)));
+}
+
+void RecordPanelTest::ownerOfTheLocalPortNamesTheRecord_data() {
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<bool>("owned");
+    QTest::addColumn<QString>("direction");
+    QTest::newRow("sent from an owned port") << true << true << "send";
+    QTest::newRow("received on an owned port") << false << true << "receive";
+    QTest::newRow("sent from a port nobody owns") << true << false << "";
+}
+
+void RecordPanelTest::ownerOfTheLocalPortNamesTheRecord() {
+    QFETCH(bool, sent);
+    QFETCH(bool, owned);
+    QFETCH(QString, direction);
+    PanelUnderTest test;
+    std::optional<HeldUdpPort> held(std::in_place);
+    QVERIFY(held->port != 0);
+    const std::string port = std::to_string(held->port);
+    if (!owned)
+        held.reset();
+    const std::string local = Local.Dotted();
+    if (sent)
+        test.Store({local, port, "UDP", "10.1.2.3", "53"}, 17, Bytes({1, 2, 3}));
+    else
+        test.Store({"10.1.2.3", "53", "UDP", local, port}, 17, Bytes({1, 2, 3}));
+    test.panel->Refresh();
+
+    const std::string name = owned ? ProgramName() : "";
+    QCOMPARE(test.File(0)->header.processName, name);
+    QCOMPARE(QString::fromStdString(test.File(0)->header.direction), direction);
+    const QString expected = owned ? QString::fromStdString(name) + " " + direction + ":3 bytes"
+                                   : QString("current capture:3 bytes");
+    QCOMPARE(test.currentText->text(), expected);
+}
+
+void RecordPanelTest::burstIsDrawnOnceWithItsLastState() {
+    PanelUnderTest test;
+    QSignalSpy inserted(test.list->model(), &QAbstractItemModel::rowsInserted);
+    for (int index = 0; index < 50; ++index)
+        test.StoreSent(index + 1);
+    const std::vector<std::uint8_t> last = Bytes({0x48, 0x69, 0x21, 0x0A, 0xFF});
+    test.Store({"10.9.9.9", "7", "UDP", "10.1.2.3", "8"}, 17, last);
+    QCOMPARE(test.list->model()->rowCount(), 0);
+    QCOMPARE(test.Dump(), QString());
+
+    QTRY_COMPARE(test.list->model()->rowCount(), 51);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(test.Dump(), DumpText(last, 16));
+    QCOMPARE(test.totalText->text(), QString("total capture:%1 bytes").arg(50 * 51 / 2 + 5));
+    QCOMPARE(test.currentText->text(), "current capture:5 bytes");
+    QCOMPARE(test.panel->Records().Count(), 51);
+}
+
+void RecordPanelTest::clearKeepsFilesAndIndicesStartAgain() {
+    PanelUnderTest test;
+    for (int index = 0; index < 3; ++index)
+        test.StoreSent(10);
+    test.panel->Refresh();
+    const std::string oldTwo = ReadBytes(test.Directory() / "2");
+
+    QCOMPARE(test.panel->Clear(), 3);
+    QCOMPARE(test.list->model()->rowCount(), 0);
+    QCOMPARE(test.totalText->text(), "总共接收:");
+    QCOMPARE(test.currentText->text(), "当前接收:");
+    QCOMPARE(test.Dump(), QString());
+    QVERIFY(fs::exists(test.Directory() / "2"));
+
+    test.StoreSent(4, 2000);
+    test.panel->Refresh();
+    QCOMPARE(test.list->model()->index(0, 0).data().toString(), "0");
+    QCOMPARE(test.File(0)->header.sourcePort, "2000");
+    QCOMPARE(test.File(0)->payload.size(), std::size_t{4});
+    QCOMPARE(ReadBytes(test.Directory() / "2"), oldTwo);
+    QCOMPARE(test.totalText->text(), "total capture:4 bytes");
+}
+
+void RecordPanelTest::selectedRecordIsReadBackFromItsFile() {
+    PanelUnderTest test;
+    std::vector<std::vector<std::uint8_t>> payloads;
+    for (int index = 0; index < 4; ++index) {
+        payloads.emplace_back(static_cast<std::size_t>(20 + index), 0x30 + index);
+        test.Store({"10.1.2.3", "80", "TCP", "10.3.2.1", "1030"}, 6, payloads.back());
+    }
+    test.panel->Refresh();
+
+    test.SelectRows({2, 1});
+    QCOMPARE(test.Dump(), DumpText(payloads[1], 16));
+    QCOMPARE(test.currentText->text(), "current data length:21 bytes");
+
+    test.list->clearSelection();
+    QCOMPARE(test.Dump(), DumpText(payloads[3], 16));
+    test.wideDump->click();
+    QCOMPARE(test.Dump(), DumpText(payloads[3], 32));
+
+    // A stored process name and an empty direction leave two spaces.
+    RecordHeader header = test.File(3)->header;
+    header.processName = "daemon";
+    QVERIFY(RecordFile::Write(test.Directory() / "3", header, payloads[3]));
+    test.wideDump->click();
+    QCOMPARE(test.currentText->text(), "daemon  data:23 bytes");
+    QCOMPARE(test.Dump(), DumpText(payloads[3], 16));
+}
+
+void RecordPanelTest::missingRecordFileLeavesTheDumpEmpty() {
+    PanelUnderTest test;
+    test.StoreSent(8);
+    test.StoreSent(9);
+    test.panel->Refresh();
+    fs::remove(test.Directory() / "0");
+    const QString before = test.currentText->text();
+    test.SelectRows({0});
+    QCOMPARE(test.Dump(), QString());
+    QCOMPARE(test.currentText->text(), before);
+}
+
+void RecordPanelTest::rowsAreColouredByTheAddressSelectedNow() {
+    PanelUnderTest test;
+    test.StoreSent(1);
+    test.Store({"10.1.2.3", "53", "UDP", Local.Dotted(), "1030"}, 17, {});
+    test.panel->Refresh();
+    const QAbstractItemModel& model = *test.list->model();
+    for (int column = 0; column < 7; ++column) {
+        QCOMPARE(model.index(0, column).data(Qt::BackgroundRole).value<QBrush>(), SentRow);
+        QCOMPARE(model.index(1, column).data(Qt::BackgroundRole).value<QBrush>(), OtherRow);
+    }
+    test.localAddress = Ipv4Address{{10, 1, 2, 3}};
+    QCOMPARE(model.index(0, 0).data(Qt::BackgroundRole).value<QBrush>(), OtherRow);
+    QCOMPARE(model.index(1, 0).data(Qt::BackgroundRole).value<QBrush>(), SentRow);
+}
+
+void RecordPanelTest::saveSelectedWritesTheFirstSelectedRecord() {
+    PanelUnderTest test;
+    test.StoreSent(2, 1001);
+    test.StoreSent(3, 1002);
+    test.StoreSent(4, 1003);
+    test.panel->Refresh();
+    const QString output = test.directory.filePath("record.txt");
+    test.chosenFile = output;
+
+    test.SelectRows({2, 1});
+    test.panel->SaveSelected();
+    QCOMPARE(test.lastChoice.mode, UserPrompts::FileChoice::Mode::Save);
+    QCOMPARE(test.lastChoice.defaultName, "record");
+    QCOMPARE(test.lastChoice.defaultSuffix, "txt");
+    QCOMPARE(test.lastChoice.nameFilter, "文本文件(*.txt);;任何文件(*.*)");
+    QCOMPARE(ReadBytes(output.toStdString()), RecordExportText(*test.File(1)));
+
+    test.list->clearSelection();
+    test.panel->SaveSelected();
+    QCOMPARE(ReadBytes(output.toStdString()), RecordExportText(*test.File(2)));
+    QVERIFY(ReadBytes(output.toStdString()).find("source port=1003,") != std::string::npos);
+}
+
+void RecordPanelTest::saveAllWritesEveryRecordInOrder() {
+    PanelUnderTest test;
+    for (int index = 0; index < 3; ++index)
+        test.StoreSent(index);
+    test.panel->Refresh();
+    fs::remove(test.Directory() / "1");
+    const QString output = test.directory.filePath("all.txt");
+    test.chosenFile = output;
+
+    test.panel->SaveAll();
+    QCOMPARE(test.lastChoice.defaultName, "allrecords");
+    QCOMPARE(ReadBytes(output.toStdString()), RecordExportText(*test.File(0)) + "\r\n\r\n" +
+                                                  "\r\n\r\n" + RecordExportText(*test.File(2)) +
+                                                  "\r\n\r\n");
+}
+
+void RecordPanelTest::exportsWithoutRowsOrWithCancelWriteNothing() {
+    PanelUnderTest test;
+    test.chosenFile = test.directory.filePath("never.txt");
+    test.panel->SaveSelected();
+    test.panel->SaveAll();
+    QCOMPARE(test.fileQuestions, 0);
+
+    test.StoreSent(1);
+    test.chosenFile.clear();
+    test.panel->SaveSelected();
+    test.panel->SaveAll();
+    QCOMPARE(test.fileQuestions, 2);
+    QVERIFY(!fs::exists(test.directory.filePath("never.txt").toStdString()));
+
+    // Save selected whose record file is gone creates no output file.
+    fs::remove(test.Directory() / "0");
+    test.chosenFile = test.directory.filePath("never.txt");
+    test.panel->SaveSelected();
+    QVERIFY(!fs::exists(test.chosenFile.toStdString()));
+}
+
+void RecordPanelTest::contextMenuOnlyOverASelectionAndCopyTakesIt() {
+    PanelUnderTest test;
+    test.window.show();
+    test.Store({"10.1.2.3", "53", "UDP", "10.3.2.1", "1030"}, 17,
+               std::vector<std::uint8_t>(20, 0x41));
+    test.panel->Refresh();
+    QApplication::clipboard()->setText("before");
+
+    emit test.dataView->customContextMenuRequested(QPoint(5, 5));
+    QVERIFY(QApplication::activePopupWidget() == nullptr);
+    test.panel->CopySelection();
+    QCOMPARE(QApplication::clipboard()->text(), "before");
+
+    QTextCursor cursor = test.dataView->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(5, QTextCursor::KeepAnchor);
+    test.dataView->setTextCursor(cursor);
+    emit test.dataView->customContextMenuRequested(QPoint(5, 5));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QCOMPARE(menu->actions().size(), 1);
+    QCOMPARE(menu->actions().front()->text(), "复制(&C)");
+    menu->actions().front()->trigger();
+    menu->close();
+    QCOMPARE(QApplication::clipboard()->text(), "41 41");
+}
+
+QTEST_MAIN(RecordPanelTest)
+#include "RecordPanelTest.moc"

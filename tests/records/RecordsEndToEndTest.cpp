@@ -1,0 +1,551 @@
+#include "capture/HostAddressList.h"
+#include "records/RecordExport.h"
+#include "records/RecordFile.h"
+#include "records/RecordListModel.h"
+#include "records/RecordPanel.h"
+#include "res/CommandIds.h"
+#include "support/TestNetwork.h"
+#include "ui/MainWindow.h"
+#include "ui/StatusBar.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Datagrams reach the window within milliseconds; these waits only bound how long a broken build
+// hangs.
+constexpr int GenerousWaitMs = 10000;
+constexpr timeval SocketWait{5, 0};
+constexpr std::uint16_t PeerUdpPort = 40000;
+constexpr std::uint16_t PeerTcpPort = 41000;
+constexpr std::uint16_t MonitoredUdpPort = 50000;
+constexpr std::uint16_t MonitoredTcpPort = 50001;
+
+QString StreamText(int datagramTotal) {
+    return QStringLiteral("监控流 %1").arg(datagramTotal);
+}
+
+QString FilteredText(int filteredCount) {
+    return QStringLiteral("过滤数据包:%1").arg(filteredCount);
+}
+
+QByteArray Bytes(std::span<const std::uint8_t> bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
+}
+
+QByteArray FileBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(file), {});
+    return QByteArray::fromStdString(bytes);
+}
+
+// The name the owner lookup gives this process: its executable's file name.
+std::string ProgramName() {
+    return fs::read_symlink("/proc/self/exe").filename().string();
+}
+
+QString Text(const RecordHeader& header) {
+    const std::array entries{header.processName,     header.direction,    header.sourceIp,
+                             header.sourcePort,      header.protocolName, header.destinationIp,
+                             header.destinationPort, header.timeText};
+    QStringList texts;
+    for (const std::string& entry : entries)
+        texts.append(QString::fromStdString(entry));
+    return texts.join(QStringLiteral(" | "));
+}
+
+// The five list fields that tell the datagrams of one flow from everything else.
+struct Ends {
+    Ipv4Address source;
+    std::string sourcePort;
+    std::string protocolName;
+    Ipv4Address destination;
+    std::string destinationPort;
+
+    bool Match(const RecordHeader& header) const {
+        return header.sourceIp == source.Dotted() && header.sourcePort == sourcePort &&
+               header.protocolName == protocolName &&
+               header.destinationIp == destination.Dotted() &&
+               header.destinationPort == destinationPort;
+    }
+
+    // The header a record of this flow must have; the time is taken as read, checked elsewhere.
+    RecordHeader Header(std::string processName, std::string direction,
+                        const std::string& timeText) const {
+        return {std::move(processName), std::move(direction), source.Dotted(), sourcePort,
+                protocolName,           destination.Dotted(), destinationPort, timeText};
+    }
+};
+
+struct Stored {
+    int index;
+    Record record;
+};
+
+// The records of the flow, read back from their files, in index order.
+std::vector<Stored> RecordsOf(const MainWindow& window, const Ends& ends) {
+    const RecordStore& store = window.RecordsPanel().Records();
+    std::vector<Stored> found;
+    for (int index = 0; index < store.Count(); ++index) {
+        std::optional<Record> record = store.Read(index);
+        if (record && ends.Match(record->header))
+            found.push_back({index, std::move(*record)});
+    }
+    return found;
+}
+
+int CountOf(const MainWindow& window, const Ends& ends) {
+    return static_cast<int>(RecordsOf(window, ends).size());
+}
+
+// Empty when the list, once drawn, shows one row per stored record and each row names what the
+// record's file holds; otherwise the first difference.
+QString ListMismatch(const MainWindow& window) {
+    RecordPanel& panel = window.RecordsPanel();
+    panel.Refresh();
+    const RecordStore& store = panel.Records();
+    const RecordListModel& model = panel.Model();
+    if (model.rowCount() != store.Count())
+        return QStringLiteral("%1 rows for %2 records").arg(model.rowCount()).arg(store.Count());
+    if (model.columnCount() != RecordListModel::ColumnCount)
+        return QStringLiteral("%1 columns").arg(model.columnCount());
+    static const QRegularExpression timeForm(QStringLiteral("^\\d{8} \\d\\d:\\d\\d:\\d\\d$"));
+    for (int row = 0; row < store.Count(); ++row) {
+        const std::optional<Record> record = store.Read(row);
+        if (!record)
+            return QStringLiteral("record %1 cannot be read back").arg(row);
+        const RecordHeader& header = record->header;
+        const QString timeText = QString::fromStdString(header.timeText);
+        if (!timeForm.match(timeText).hasMatch())
+            return QStringLiteral("record %1 has the time text '%2'").arg(row).arg(timeText);
+        const std::array<std::string, RecordListModel::ColumnCount> expected{
+            std::to_string(row),      header.sourceIp,      header.sourcePort,
+            header.protocolName,      header.destinationIp, header.destinationPort,
+            header.timeText.substr(9)};
+        for (int column = 0; column < RecordListModel::ColumnCount; ++column) {
+            const QString shown = model.data(model.index(row, column)).toString();
+            const QString wanted = QString::fromStdString(expected[std::size_t(column)]);
+            if (shown != wanted)
+                return QStringLiteral("row %1 column %2 shows '%3', its file gives '%4'")
+                    .arg(row)
+                    .arg(column)
+                    .arg(shown, wanted);
+        }
+    }
+    return {};
+}
+
+void PutBigEndian16(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint16_t value) {
+    bytes[offset] = static_cast<std::uint8_t>(value >> 8);
+    bytes[offset + 1] = static_cast<std::uint8_t>(value);
+}
+
+// An IPv4 echo request with eight bytes of data and valid checksums.
+std::vector<std::uint8_t> EchoRequest(const Ipv4Address& source, const Ipv4Address& destination) {
+    using TestPackets::InternetChecksum;
+    using TestPackets::Ipv4HeaderSize;
+    constexpr std::size_t IcmpSize = 16;
+    std::vector<std::uint8_t> datagram(Ipv4HeaderSize + IcmpSize);
+    datagram[0] = 0x45;
+    PutBigEndian16(datagram, 2, static_cast<std::uint16_t>(datagram.size()));
+    PutBigEndian16(datagram, 4, 0x7477);
+    PutBigEndian16(datagram, 6, 0x4000); // don't fragment
+    datagram[8] = 64;
+    datagram[9] = 1; // ICMP
+    std::copy(source.octets.begin(), source.octets.end(), datagram.begin() + 12);
+    std::copy(destination.octets.begin(), destination.octets.end(), datagram.begin() + 16);
+    PutBigEndian16(datagram, 10, InternetChecksum(std::span(datagram).first(Ipv4HeaderSize)));
+
+    datagram[Ipv4HeaderSize] = 8;                         // echo request, code 0
+    PutBigEndian16(datagram, Ipv4HeaderSize + 4, 0x7476); // identifier
+    PutBigEndian16(datagram, Ipv4HeaderSize + 6, 1);      // sequence
+    for (std::size_t offset = Ipv4HeaderSize + 8; offset < datagram.size(); ++offset)
+        datagram[offset] = static_cast<std::uint8_t>(offset);
+    PutBigEndian16(datagram, Ipv4HeaderSize + 2,
+                   InternetChecksum(std::span(datagram).subspan(Ipv4HeaderSize)));
+    return datagram;
+}
+
+sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
+    sockaddr_in socketAddress{};
+    socketAddress.sin_family = AF_INET;
+    socketAddress.sin_port = htons(port);
+    std::memcpy(&socketAddress.sin_addr, address.octets.data(), 4);
+    return socketAddress;
+}
+
+std::string Failure(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+// A TCP socket bound to the address in the calling thread's namespace, with every wait on it
+// bounded.
+int BoundTcpSocket(const Ipv4Address& address, std::uint16_t port, std::string& error) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = Failure("tcp socket");
+        return -1;
+    }
+    const int reuse = 1;
+    const sockaddr_in local = SocketAddress(address, port);
+    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &SocketWait, sizeof SocketWait) != 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &SocketWait, sizeof SocketWait) != 0 ||
+        bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        error = Failure("bind tcp " + address.Dotted());
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The peer's side of one connection, run on a thread of its own in the peer's namespace:
+// connects, sends the message and closes. Returns what went wrong, or "".
+std::string ConnectSendAndClose(const std::string& namespaceName, const Ipv4Address& source,
+                                const Ipv4Address& destination, const QByteArray& message) {
+    try {
+        TestNetwork::EnterNamespace(namespaceName);
+    } catch (const std::exception& failure) {
+        return failure.what();
+    }
+    std::string error;
+    const FileDescriptor tcp(BoundTcpSocket(source, PeerTcpPort, error));
+    if (tcp.Get() < 0)
+        return error;
+    const sockaddr_in target = SocketAddress(destination, MonitoredTcpPort);
+    if (connect(tcp.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0)
+        return Failure("connect " + destination.Dotted());
+    if (send(tcp.Get(), message.constData(), std::size_t(message.size()), MSG_NOSIGNAL) !=
+        message.size())
+        return Failure("send");
+    return {};
+}
+
+// Everything the connection carries until the peer closes it, bounded by the receive timeout.
+QByteArray ReceiveUntilClosed(int fd) {
+    QByteArray received;
+    char buffer[256];
+    for (;;) {
+        const ssize_t count = recv(fd, buffer, sizeof buffer, 0);
+        if (count <= 0)
+            return received;
+        received.append(buffer, count);
+    }
+}
+
+} // namespace
+
+class RecordsEndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void receivedUdpDatagramsAreRecordsOfTheReceivingProcess();
+    void tcpSegmentsBothWaysAreRecordsOfTheListeningProcess();
+    void echoRequestAndReplyAreRecordsWithoutPortsOwnerOrPayload();
+    void saveAllExportsEveryRecordAsReadBack();
+    void clearKeepsTheCountersAndStartsAgainAtIndexZero();
+
+private:
+    std::unique_ptr<MainWindow> OpenWindow();
+    int SendUdp(int count, std::size_t payloadSize, std::uint32_t firstSequence = 0) const;
+    int SendFrame(std::span<const std::uint8_t> datagram) const;
+    const TestNetwork::Link& Link() const { return network->Links().front(); }
+    Ends UdpFromPeer() const {
+        return {Link().addressB, std::to_string(PeerUdpPort), "UDP", Link().addressA,
+                std::to_string(MonitoredUdpPort)};
+    }
+    Ends EchoFrom(const Ipv4Address& source, const Ipv4Address& destination) const {
+        return {source, "", "ICMP", destination, ""};
+    }
+
+    std::unique_ptr<TestNetwork> network;
+    std::unique_ptr<UdpPortHolder> portHolder;
+    std::unique_ptr<QTemporaryDir> programDirectory;
+    QStringList messages;
+    QString exportPath;
+    QList<UserPrompts::FileChoice> fileChoices;
+};
+
+void RecordsEndToEndTest::initTestCase() {
+    if (!TestNetwork::HaveRoot())
+        QSKIP("Recording real traffic needs root: the test builds its own network namespaces "
+              "and veth pairs. Run it as root to include it.");
+    try {
+        network = std::make_unique<TestNetwork>(1);
+        // The window, its address list, its captures and the sockets whose owner it names all
+        // live in namespace A.
+        TestNetwork::EnterNamespace(network->NamespaceA());
+        portHolder = std::make_unique<UdpPortHolder>(network->NamespaceA(), Link().addressA,
+                                                     MonitoredUdpPort);
+    } catch (const std::exception& failure) {
+        QFAIL(failure.what());
+    }
+    const std::vector<Ipv4Address> addresses =
+        HostAddressList::Order(HostAddressList::ReadInterfaces());
+    QVERIFY(!addresses.empty());
+    QCOMPARE(addresses.front().Dotted(), Link().addressA.Dotted());
+}
+
+void RecordsEndToEndTest::cleanupTestCase() {
+    portHolder.reset();
+    network.reset();
+}
+
+void RecordsEndToEndTest::init() {
+    programDirectory = std::make_unique<QTemporaryDir>();
+    QVERIFY(programDirectory->isValid());
+    messages.clear();
+    exportPath.clear();
+    fileChoices.clear();
+}
+
+void RecordsEndToEndTest::cleanup() {
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" | "))));
+}
+
+std::unique_ptr<MainWindow> RecordsEndToEndTest::OpenWindow() {
+    MainWindow::Environment environment;
+    environment.programDirectory = programDirectory->path().toStdString();
+    environment.hostAddresses = [] {
+        return HostAddressList::Order(HostAddressList::ReadInterfaces());
+    };
+    environment.showMessage = [this](const QString& text) { messages.append(text); };
+    environment.chooseFile = [this](const UserPrompts::FileChoice& choice) {
+        fileChoices.append(choice);
+        return exportPath;
+    };
+    auto window = std::make_unique<MainWindow>(std::move(environment));
+    window->show();
+    return window;
+}
+
+// The capture keeps what arrives while the window's thread waits here.
+int RecordsEndToEndTest::SendUdp(int count, std::size_t payloadSize,
+                                 std::uint32_t firstSequence) const {
+    UdpStream stream;
+    stream.source = Link().addressB;
+    stream.destination = Link().addressA;
+    stream.sourcePort = PeerUdpPort;
+    stream.destinationPort = MonitoredUdpPort;
+    stream.count = count;
+    stream.firstSequence = firstSequence;
+    stream.payloadSize = payloadSize;
+    return PeerSender::Stream(network->NamespaceB(), stream).Wait();
+}
+
+int RecordsEndToEndTest::SendFrame(std::span<const std::uint8_t> datagram) const {
+    return PeerSender::Frame(
+               network->NamespaceB(), Link().interfaceB,
+               TestPackets::EthernetFrame(Link().hardwareA, Link().hardwareB, datagram, 60, 0))
+        .Wait();
+}
+
+void RecordsEndToEndTest::receivedUdpDatagramsAreRecordsOfTheReceivingProcess() {
+    constexpr int ShortCount = 3;
+    constexpr std::size_t ShortSize = 100;
+    // The largest datagram the link carries whole.
+    constexpr std::size_t LongSize = 1472;
+    const auto window = OpenWindow();
+    window->RunCommand(CommandId::BeginMonitor);
+
+    QCOMPARE(SendUdp(ShortCount, ShortSize), ShortCount);
+    QCOMPARE(SendUdp(1, LongSize, ShortCount), 1);
+
+    const Ends ends = UdpFromPeer();
+    QTRY_COMPARE_WITH_TIMEOUT(CountOf(*window, ends), ShortCount + 1, GenerousWaitMs);
+    const std::vector<Stored> found = RecordsOf(*window, ends);
+    for (int sequence = 0; sequence <= ShortCount; ++sequence) {
+        const Record& record = found[std::size_t(sequence)].record;
+        QCOMPARE(Text(record.header),
+                 Text(ends.Header(ProgramName(), "receive", record.header.timeText)));
+        const std::size_t size = sequence < ShortCount ? ShortSize : LongSize;
+        QCOMPARE(Bytes(record.payload), Bytes(PeerSender::Payload(std::uint32_t(sequence), size)));
+    }
+    const RecordStore& store = window->RecordsPanel().Records();
+    const fs::path expectedFile = fs::path(programDirectory->path().toStdString()) / "tempfiles" /
+                                  std::to_string(found.front().index);
+    QCOMPARE(QString::fromStdString(store.FileOf(found.front().index).string()),
+             QString::fromStdString(expectedFile.string()));
+    QCOMPARE(store.TotalBytes(), std::uint32_t(ShortCount * ShortSize + LongSize));
+    const QString mismatch = ListMismatch(*window);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void RecordsEndToEndTest::tcpSegmentsBothWaysAreRecordsOfTheListeningProcess() {
+    const QByteArray message("records of a tcp connection");
+    std::string error;
+    // Made on this thread, so in namespace A and held by this process until the records are
+    // checked: the owner is looked up only when the window handles them.
+    const FileDescriptor listener(BoundTcpSocket(Link().addressA, MonitoredTcpPort, error));
+    QVERIFY2(listener.Get() >= 0, error.c_str());
+    QVERIFY(listen(listener.Get(), 1) == 0);
+    const auto window = OpenWindow();
+    window->RunCommand(CommandId::BeginMonitor);
+
+    std::future<std::string> peer =
+        std::async(std::launch::async, ConnectSendAndClose, network->NamespaceB(), Link().addressB,
+                   Link().addressA, message);
+    const FileDescriptor accepted(accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+    QVERIFY2(accepted.Get() >= 0, Failure("accept").c_str());
+    QVERIFY(setsockopt(accepted.Get(), SOL_SOCKET, SO_RCVTIMEO, &SocketWait, sizeof SocketWait) ==
+            0);
+    QCOMPARE(ReceiveUntilClosed(accepted.Get()), message);
+    QCOMPARE(QString::fromStdString(peer.get()), QString());
+
+    const Ends received{Link().addressB, std::to_string(PeerTcpPort), "TCP", Link().addressA,
+                        std::to_string(MonitoredTcpPort)};
+    const Ends sent{Link().addressA, std::to_string(MonitoredTcpPort), "TCP", Link().addressB,
+                    std::to_string(PeerTcpPort)};
+    const auto carriesMessage = [&] {
+        const std::vector<Stored> found = RecordsOf(*window, received);
+        return std::ranges::any_of(
+            found, [&](const Stored& stored) { return Bytes(stored.record.payload) == message; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(carriesMessage() && CountOf(*window, sent) >= 1, GenerousWaitMs);
+
+    const std::vector<Stored> fromPeer = RecordsOf(*window, received);
+    // The SYN, the ACK of the SYN-ACK, the data and the FIN; the FIN may ride on the data.
+    QVERIFY2(fromPeer.size() >= 3, qPrintable(QString::number(fromPeer.size())));
+    QVERIFY(fromPeer.front().record.payload.empty());
+    for (const Stored& stored : fromPeer) {
+        const RecordHeader& header = stored.record.header;
+        QCOMPARE(Text(header), Text(received.Header(ProgramName(), "receive", header.timeText)));
+    }
+    // The SYN-ACK comes first; the listening side never sends data here.
+    const std::vector<Stored> fromWindowSide = RecordsOf(*window, sent);
+    QVERIFY(fromWindowSide.front().index > fromPeer.front().index);
+    for (const Stored& stored : fromWindowSide) {
+        const RecordHeader& header = stored.record.header;
+        QCOMPARE(Text(header), Text(sent.Header(ProgramName(), "send", header.timeText)));
+        QVERIFY(stored.record.payload.empty());
+    }
+    const QString mismatch = ListMismatch(*window);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void RecordsEndToEndTest::echoRequestAndReplyAreRecordsWithoutPortsOwnerOrPayload() {
+    const auto window = OpenWindow();
+    window->RunCommand(CommandId::BeginMonitor);
+
+    // The payload of the datagram before must not stay with the ICMP records.
+    QCOMPARE(SendUdp(1, 32), 1);
+    QCOMPARE(SendFrame(EchoRequest(Link().addressB, Link().addressA)), 1);
+
+    // A's kernel answers the request itself.
+    const Ends request = EchoFrom(Link().addressB, Link().addressA);
+    const Ends reply = EchoFrom(Link().addressA, Link().addressB);
+    QTRY_VERIFY_WITH_TIMEOUT(CountOf(*window, request) == 1 && CountOf(*window, reply) == 1,
+                             GenerousWaitMs);
+    const RecordStore& store = window->RecordsPanel().Records();
+    for (const Ends& ends : {request, reply}) {
+        const Stored stored = RecordsOf(*window, ends).front();
+        const RecordHeader& header = stored.record.header;
+        QCOMPARE(Text(header), Text(ends.Header("", "", header.timeText)));
+        QVERIFY(stored.record.payload.empty());
+        QCOMPARE(fs::file_size(store.FileOf(stored.index)), RecordFile::Encode(header).size());
+    }
+    QVERIFY(RecordsOf(*window, request).front().index < RecordsOf(*window, reply).front().index);
+    QCOMPARE(store.TotalBytes(), std::uint32_t{32});
+    const QString mismatch = ListMismatch(*window);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void RecordsEndToEndTest::saveAllExportsEveryRecordAsReadBack() {
+    QTemporaryDir exportDirectory;
+    QVERIFY(exportDirectory.isValid());
+    exportPath = exportDirectory.filePath(QStringLiteral("all.txt"));
+    const auto window = OpenWindow();
+    window->RunCommand(CommandId::BeginMonitor);
+
+    // Records with an owner and records without one export differently.
+    QCOMPARE(SendUdp(2, 24), 2);
+    QCOMPARE(SendFrame(EchoRequest(Link().addressB, Link().addressA)), 1);
+    const Ends reply = EchoFrom(Link().addressA, Link().addressB);
+    QTRY_VERIFY_WITH_TIMEOUT(CountOf(*window, UdpFromPeer()) == 2 && CountOf(*window, reply) == 1,
+                             GenerousWaitMs);
+
+    window->RunCommand(CommandId::SaveAll);
+
+    QCOMPARE(fileChoices.size(), 1);
+    QCOMPARE(fileChoices.front().mode, UserPrompts::FileChoice::Mode::Save);
+    const RecordStore& store = window->RecordsPanel().Records();
+    QVERIFY(store.Count() >= 4);
+    std::string expected;
+    for (int index = 0; index < store.Count(); ++index) {
+        const std::optional<Record> record = store.Read(index);
+        QVERIFY(record.has_value());
+        expected += RecordExportText(*record);
+        expected += RecordSeparator;
+    }
+    const QByteArray saved = FileBytes(exportPath.toStdString());
+    QCOMPARE(saved, QByteArray::fromStdString(expected));
+    QVERIFY(saved.contains("protocol=UDP,"));
+    QVERIFY(saved.contains(QByteArray::fromStdString(ProgramName() + " receive 24bytes datas:")));
+    QVERIFY(saved.contains("protocol=ICMP,"));
+}
+
+void RecordsEndToEndTest::clearKeepsTheCountersAndStartsAgainAtIndexZero() {
+    constexpr std::size_t PayloadSize = 64;
+    const auto window = OpenWindow();
+    window->RunCommand(CommandId::BeginMonitor);
+
+    QCOMPARE(SendUdp(3, PayloadSize), 3);
+    // A header length below 20 bytes: captured and counted, then rejected; A's kernel drops it
+    // without an answer.
+    std::vector<std::uint8_t> undecodable =
+        TestPackets::UdpDatagram(Link().addressB, Link().addressA, PeerUdpPort, MonitoredUdpPort,
+                                 PeerSender::Payload(99, 32));
+    undecodable[0] = 0x44;
+    QCOMPARE(SendFrame(undecodable), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(4),
+                              GenerousWaitMs);
+    QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
+    const RecordPanel& panel = window->RecordsPanel();
+    QCOMPARE(panel.Records().Count(), 3);
+
+    window->RunCommand(CommandId::ClearRecords);
+
+    QCOMPARE(panel.Records().Count(), 0);
+    QCOMPARE(panel.Model().rowCount(), 0);
+    QCOMPARE(ListMismatch(*window), QString());
+
+    // The counters drawn after the next datagram were taken after the clear.
+    QCOMPARE(SendUdp(1, PayloadSize, 3), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(5),
+                              GenerousWaitMs);
+    QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
+    QCOMPARE(panel.Records().Count(), 1);
+    const std::optional<Record> record = panel.Records().Read(0);
+    QVERIFY(record.has_value());
+    QCOMPARE(Text(record->header),
+             Text(UdpFromPeer().Header(ProgramName(), "receive", record->header.timeText)));
+    QCOMPARE(Bytes(record->payload), Bytes(PeerSender::Payload(3, PayloadSize)));
+    QCOMPARE(panel.Records().TotalBytes(), std::uint32_t{PayloadSize});
+    QCOMPARE(ListMismatch(*window), QString());
+}
+
+QTEST_MAIN(RecordsEndToEndTest)
+#include "RecordsEndToEndTest.moc"
