@@ -2,6 +2,7 @@
 
 #include "../capture/HostAddressList.h"
 #include "../chrome/CStaticLink.h"
+#include "../chrome/ImageToolBar.h"
 #include "../filtering/FilterDialog.h"
 #include "../filtering/FilterFile.h"
 #include "../records/RecordPanel.h"
@@ -9,6 +10,7 @@
 #include "../res/CommandIds.h"
 #include "../res/ControlIds.h"
 #include "../res/ControlTips.h"
+#include "../res/LayoutRules.h"
 #include "../res/MainWindowTemplate.h"
 #include "../res/MenuTemplate.h"
 #include "../res/MessageTexts.h"
@@ -37,15 +39,6 @@
 namespace {
 
 constexpr int ElapsedTickMs = 100;
-
-QIcon ToolIcon(const QImage& strip, int index) {
-    const QImage image = strip.copy(index * ToolBarTemplate::ButtonWidth, 0,
-                                    ToolBarTemplate::ButtonWidth, ToolBarTemplate::ButtonHeight);
-    QPixmap pixmap = QPixmap::fromImage(image);
-    // The strip's grey background is transparent.
-    pixmap.setMask(pixmap.createMaskFromColor(QColor(192, 192, 192)));
-    return QIcon(pixmap);
-}
 
 bool IsToolButton(int commandId) {
     return std::ranges::find(ToolBarTemplate::Buttons, commandId) != ToolBarTemplate::Buttons.end();
@@ -116,6 +109,8 @@ void MainWindow::OnInitDialog() {
     elapsedTimer.start(ElapsedTickMs, this);
     CreateToolBar();
     statusBar = new StatusBar(client);
+    controls[ControlId::ToolBar] = toolBar;
+    controls[ControlId::StatusBar] = statusBar;
     PlaceControlBars();
     auto* useFilter = static_cast<QCheckBox*>(Control(ControlId::UseFilter));
     useFilter->setChecked(true);
@@ -152,6 +147,11 @@ void MainWindow::OnInitDialog() {
     banner->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
 
     UpdateCommandStates();
+    toolBar->SetImageLists(ToolBarTemplate::ButtonWidth, ToolBarTemplate::NormalStrip,
+                           ToolBarTemplate::NormalStrip, ToolBarTemplate::DisabledStrip);
+    lastClientSize = client->size();
+    client->installEventFilter(this);
+    initialised = true;
 }
 
 void MainWindow::CreateMenuBar() {
@@ -172,19 +172,19 @@ void MainWindow::CreateMenuBar() {
 }
 
 void MainWindow::CreateToolBar() {
-    toolBar = new QToolBar(client);
+    toolBar = new ImageToolBar(client);
     toolBar->setIconSize(QSize(ToolBarTemplate::ButtonWidth, ToolBarTemplate::ButtonHeight));
     toolBar->setMovable(false);
     toolBar->setFloatable(false);
-    const QImage strip(QStringLiteral(":/images/toolbar131.png"));
-    int index = 0;
     for (const int commandId : ToolBarTemplate::Buttons) {
         const QString tip = QString::fromStdString(StringTable::ToolTip(commandId));
-        QAction* action = toolBar->addAction(ToolIcon(strip, index++), tip);
+        QAction* action = toolBar->addAction(tip);
         action->setToolTip(tip);
         connect(action, &QAction::triggered, this, [this, commandId] { RunCommand(commandId); });
         actions[commandId] = action;
     }
+    toolBar->LoadImageList(ImageToolBar::ImageList::Normal, ToolBarTemplate::DefaultStrip,
+                           ToolBarTemplate::ButtonWidth);
 }
 
 void MainWindow::PlaceControlBars() {
@@ -360,6 +360,39 @@ void MainWindow::DestroyWindow() {
     handover->Abandon();
     engine.Shutdown();
     recordDirectory.RemoveRecordFiles();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == client && event->type() == QEvent::Resize)
+        OnSize(isMaximized() ? SizeType::Maximized : SizeType::Restored, client->size());
+    return QDialog::eventFilter(watched, event);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    // Minimising does not resize the client area here, but it is a size change all the same.
+    if (event->type() == QEvent::WindowStateChange && isMinimized())
+        OnSize(SizeType::Minimized, client->size());
+    QDialog::changeEvent(event);
+}
+
+void MainWindow::OnSize(SizeType type, QSize clientSize) {
+    if (!initialised)
+        return;
+    static_cast<QCheckBox*>(Control(ControlId::WideDump))->setChecked(type == SizeType::Maximized);
+    recordPanel->ShowSelectedRecord();
+    // Restoring a minimised window is laid out against the size before minimising.
+    const QSize change = type == SizeType::Minimized ? QSize(0, 0) : clientSize - lastClientSize;
+    for (const LayoutRule& rule : MainWindowLayoutRules) {
+        QWidget* control = Control(rule.controlId);
+        if (control == nullptr || !rule.Valid())
+            continue;
+        const QRect now = control->geometry();
+        const LayoutRule::Rect moved = rule.Apply({now.x(), now.y(), now.width(), now.height()},
+                                                  change.width(), change.height());
+        control->setGeometry(moved.left, moved.top, moved.width, moved.height);
+    }
+    if (type != SizeType::Minimized)
+        lastClientSize = clientSize;
 }
 
 void MainWindow::timerEvent(QTimerEvent* event) {

@@ -21,7 +21,7 @@ class QAction;
 class RecordPanel;
 class QComboBox;
 class QMenuBar;
-class QToolBar;
+class ImageToolBar;
 class StatusBar;
 class WindowHandover;
 
@@ -53,7 +53,7 @@ public:
     QAction* Action(int commandId) const;
     QWidget* Control(int controlId) const;
     QComboBox* AddressCombo() const;
-    QToolBar* ToolBar() const { return toolBar; }
+    ImageToolBar* ToolBar() const { return toolBar; }
     StatusBar* Status() const { return statusBar; }
     QWidget* ClientArea() const { return client; }
 
@@ -86,6 +86,11 @@ public:
     // Empties the record list; the filtered-datagram figure stays as it was.
     void ClearRecords();
 
+    enum class SizeType { Restored, Minimized, Maximized };
+    // Moves and stretches the controls by the change of the client area's size; maximising
+    // shows the dump 32 bytes a line, any other size change 16.
+    void OnSize(SizeType type, QSize clientSize);
+
     // The window's own title for a monitored address.
     static QString TitleFor(const Ipv4Address* address);
 
@@ -99,6 +104,8 @@ public slots:
     void done(int result) override;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
 private:
@@ -133,7 +140,7 @@ private:
     Environment environment;
     QMenuBar* menuBar = nullptr;
     QWidget* client = nullptr;
-    QToolBar* toolBar = nullptr;
+    ImageToolBar* toolBar = nullptr;
     StatusBar* statusBar = nullptr;
     std::map<int, QWidget*> controls;
     std::map<int, QAction*> actions;
@@ -151,4 +158,7 @@ private:
     WindowHandover* handover;
     CaptureEngine engine;
     bool destroyed = false;
+    // Size changes move controls only once every control exists.
+    bool initialised = false;
+    QSize lastClientSize;
 };

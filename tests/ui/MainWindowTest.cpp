@@ -1,4 +1,5 @@
 #include "ui/MainWindow.h"
+#include "chrome/ImageToolBar.h"
 #include "filtering/FilterDialog.h"
 #include "filtering/FilterFile.h"
 #include "records/RecordPanel.h"
@@ -19,7 +20,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <array>
 #include <fstream>
+#include <map>
 
 namespace {
 
@@ -133,6 +136,10 @@ private slots:
     void fullListIsClearedBeforeTheNextDatagram();
     void everyClearCommandEmptiesTheList_data();
     void everyClearCommandEmptiesTheList();
+    void growingMovesAndStretchesByTheRules_data();
+    void growingMovesAndStretchesByTheRules();
+    void maximisingWidensTheDumpAndRestoringNarrowsIt();
+    void minimisingAndRestoringMovesNothing();
 };
 
 void MainWindowTest::everyMonitorCommandInEveryState_data() {
@@ -555,6 +562,104 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
     QCOMPARE(window.Engine().DatagramBalance(), -3);
     QVERIFY(
         static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView))->toPlainText().isEmpty());
+}
+
+namespace {
+
+// Every control the layout rules name, with how far it moves and grows per 100 pixels of
+// height (first four) and of width (last four): left, top, width, height.
+struct LayoutExpectation {
+    int controlId;
+    std::array<int, 4> perHeight;
+    std::array<int, 4> perWidth;
+};
+
+const LayoutExpectation LayoutExpectations[] = {
+    {ControlId::SaveSelected, {0, 100, 0, 0}, {0, 0, 0, 0}},
+    {ControlId::SaveAll, {0, 100, 0, 0}, {0, 0, 0, 0}},
+    {ControlId::Banner, {0, 100, 0, 0}, {100, 0, 0, 0}},
+    {ControlId::StatusBar, {0, 98, 0, 0}, {0, 0, 100, 0}},
+    {ControlId::DataView, {0, 50, 0, 50}, {0, 0, 100, 0}},
+    {ControlId::TotalReceived, {0, 50, 0, 0}, {0, 0, 0, 0}},
+    {ControlId::CurrentReceived, {0, 50, 0, 0}, {0, 0, 0, 0}},
+    {ControlId::RecordList, {0, 0, 0, 50}, {0, 0, 100, 0}},
+    {ControlId::WideDump, {0, 50, 0, 0}, {0, 0, 0, 0}},
+    {ControlId::AddressCombo, {0, 0, 0, 0}, {0, 0, 0, 0}},
+    {ControlId::UseFilter, {0, 0, 0, 0}, {0, 0, 0, 0}},
+    {ControlId::ToolBar, {0, 0, 0, 0}, {0, 0, 0, 0}},
+};
+
+std::map<int, QRect> Geometries(const MainWindow& window) {
+    std::map<int, QRect> geometries;
+    for (const LayoutExpectation& expectation : LayoutExpectations)
+        geometries[expectation.controlId] = window.Control(expectation.controlId)->geometry();
+    return geometries;
+}
+
+} // namespace
+
+void MainWindowTest::growingMovesAndStretchesByTheRules_data() {
+    QTest::addColumn<bool>("taller");
+    QTest::newRow("100 pixels taller") << true;
+    QTest::newRow("100 pixels wider") << false;
+}
+
+void MainWindowTest::growingMovesAndStretchesByTheRules() {
+    QFETCH(bool, taller);
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const std::map<int, QRect> before = Geometries(window);
+
+    window.resize(window.size() + (taller ? QSize(0, 100) : QSize(100, 0)));
+    QTRY_COMPARE(window.ClientArea()->size().isValid(), true);
+
+    const std::map<int, QRect> after = Geometries(window);
+    for (const LayoutExpectation& expectation : LayoutExpectations) {
+        const std::array<int, 4>& change = taller ? expectation.perHeight : expectation.perWidth;
+        const QRect& old = before.at(expectation.controlId);
+        const QRect expected(old.x() + change[0], old.y() + change[1], old.width() + change[2],
+                             old.height() + change[3]);
+        QVERIFY2(after.at(expectation.controlId) == expected,
+                 qPrintable(QString("control %1").arg(expectation.controlId)));
+    }
+    QVERIFY(!static_cast<QCheckBox*>(window.Control(ControlId::WideDump))->isChecked());
+}
+
+void MainWindowTest::maximisingWidensTheDumpAndRestoringNarrowsIt() {
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    const std::vector<std::uint8_t> datagram = UdpFrom({{10, 0, 0, 9}}, 20);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.HandleDatagram(datagram);
+    window.RecordsPanel().Refresh();
+    auto* wide = static_cast<QCheckBox*>(window.Control(ControlId::WideDump));
+    auto* dataView = static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView));
+    QCOMPARE(dataView->document()->blockCount(), 2);
+
+    window.showMaximized();
+    QTRY_VERIFY(wide->isChecked());
+    QCOMPARE(dataView->document()->blockCount(), 1);
+    window.showNormal();
+    QTRY_VERIFY(!wide->isChecked());
+    QCOMPARE(dataView->document()->blockCount(), 2);
+}
+
+void MainWindowTest::minimisingAndRestoringMovesNothing() {
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* wide = static_cast<QCheckBox*>(window.Control(ControlId::WideDump));
+    wide->setChecked(true);
+    const std::map<int, QRect> before = Geometries(window);
+    window.showMinimized();
+    QTRY_VERIFY(!wide->isChecked());
+    window.showNormal();
+    QTest::qWait(50);
+    QCOMPARE(Geometries(window), before);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QPixmap>
+#include <QToolBar>
+#include <array>
+#include <vector>
+
+// The main window's tool bar, whose buttons show images cut from colour strips: normal, hot
+// (under the mouse) and disabled, each strip's first pixel being its transparent colour.
+class ImageToolBar : public QToolBar {
+    Q_OBJECT
+
+public:
+    enum class ImageList { Normal, Hot, Disabled };
+
+    using QToolBar::QToolBar;
+
+    // A hot or disabled id of 0 leaves that list as it is. Stops at the first list that fails.
+    bool SetImageLists(int imageWidth, int normalBitmap, int hotBitmap, int disabledBitmap);
+    // Cuts the strip into images of imageWidth pixels (width / imageWidth of them; left-over
+    // columns are ignored) and gives them to the buttons in order.
+    bool LoadImageList(ImageList list, int bitmapId, int imageWidth);
+
+    const std::vector<QPixmap>& Images(ImageList list) const;
+
+private:
+    void ApplyImages();
+
+    std::array<std::vector<QPixmap>, 3> imageLists;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "../ui/LayoutRule.h"
+
+#include <span>
+
+// The main window's resize rules, applied in order on every size change: the list and the data
+// view share extra height, the buttons, the banner and the status bar stay at the bottom.
+extern const std::span<const LayoutRule> MainWindowLayoutRules;
