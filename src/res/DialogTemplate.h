@@ -14,7 +14,9 @@ struct DialogTemplate {
         ComboBox,
         CheckBox,
         GroupBox,
-        Edit
+        Edit,
+        // Its text names the image it shows.
+        Icon
     };
 
     // The id of controls nobody refers to: labels and frames.

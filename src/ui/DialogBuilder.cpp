@@ -61,6 +61,11 @@ QWidget* CreateControl(const DialogTemplate::Control& control, bool hasDefaultBu
         frame->setAttribute(Qt::WA_TransparentForMouseEvents);
         return frame;
     }
+    case DialogTemplate::Kind::Icon: {
+        auto* icon = new QLabel(client);
+        icon->setPixmap(QPixmap(text));
+        return icon;
+    }
     case DialogTemplate::Kind::Edit: {
         auto* edit = new QLineEdit(client);
         // Pattern fields have no length limit of their own.
@@ -104,6 +109,9 @@ std::map<int, QWidget*> DialogBuilder::Build(const DialogTemplate& dialog, QWidg
                                ? widget->sizeHint().height()
                                : rect.height;
         widget->setGeometry(rect.x, rect.y, rect.width, height);
+        // An icon is shown at its own size, whatever room the template gives it.
+        if (control.kind == DialogTemplate::Kind::Icon)
+            widget->resize(widget->sizeHint());
         if (control.kind == DialogTemplate::Kind::GroupBox)
             widget->lower();
         if (control.id != DialogTemplate::NoId)

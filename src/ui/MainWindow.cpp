@@ -5,6 +5,8 @@
 #include "../chrome/ImageToolBar.h"
 #include "../filtering/FilterDialog.h"
 #include "../filtering/FilterFile.h"
+#include "../help/AboutDialog.h"
+#include "../help/HelpWindow.h"
 #include "../records/RecordPanel.h"
 #include "../res/Branding.h"
 #include "../res/CommandIds.h"
@@ -60,8 +62,11 @@ const MainWindow::CommandRoute MainWindow::CommandTable[] = {
     {CommandId::SaveSelected, &MainWindow::SaveSelected, Enablement::Always},
     {CommandId::SaveAll, &MainWindow::SaveAll, Enablement::Always},
     {CommandId::CopyDump, &MainWindow::CopyDump, Enablement::Always},
-    {CommandId::AboutTool, nullptr, Enablement::Always},
-    {CommandId::HelpTool, nullptr, Enablement::Always},
+    {CommandId::AboutTool, &MainWindow::ShowAbout, Enablement::Always},
+    {CommandId::About, &MainWindow::ShowAbout, Enablement::Always},
+    {CommandId::HelpTool, &MainWindow::ShowHelp, Enablement::Always},
+    {CommandId::Help, &MainWindow::ShowHelp, Enablement::Always},
+    {CommandId::InterfaceLibrary, &MainWindow::ShowInterfaceLibrary, Enablement::Always},
 };
 
 MainWindow::Environment MainWindow::Environment::OfThisProcess() {
@@ -448,4 +453,19 @@ void MainWindow::SaveAll() {
 
 void MainWindow::CopyDump() {
     recordPanel->CopySelection();
+}
+
+void MainWindow::ShowHelp() {
+    if (!helpWindow)
+        helpWindow = std::make_unique<HelpWindow>();
+    helpWindow->ShowFile(environment.programDirectory / "help.html");
+}
+
+void MainWindow::ShowAbout() {
+    AboutDialog about(this);
+    about.exec();
+}
+
+void MainWindow::ShowInterfaceLibrary() {
+    interfaceLibrary.exec();
 }

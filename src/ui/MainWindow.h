@@ -6,6 +6,7 @@
 #include "../capture/Ipv4Address.h"
 #include "../capture/MonitorState.h"
 #include "../filtering/FilterSettings.h"
+#include "../help/InterfaceLibraryDialog.h"
 #include "../records/RecordDirectory.h"
 #include "ElapsedClock.h"
 #include "UserPrompts.h"
@@ -14,9 +15,11 @@
 #include <QDialog>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <vector>
 
+class HelpWindow;
 class QAction;
 class RecordPanel;
 class QComboBox;
@@ -71,6 +74,9 @@ public:
     const CaptureEngine& Engine() const { return engine; }
     const RecordDirectory& Records() const { return recordDirectory; }
     RecordPanel& RecordsPanel() const { return *recordPanel; }
+    // Null until the first Help.
+    HelpWindow* Help() const { return helpWindow.get(); }
+    const InterfaceLibraryDialog& InterfaceLibrary() const { return interfaceLibrary; }
 
     // The packet path of one datagram handed over by the worker: the record limit,
     // classification and the record store.
@@ -131,6 +137,9 @@ private:
     void SaveSelected();
     void SaveAll();
     void CopyDump();
+    void ShowHelp();
+    void ShowAbout();
+    void ShowInterfaceLibrary();
     void DestroyWindow();
 
     void PacketArrived() override;
@@ -157,6 +166,8 @@ private:
     RecordPanel* recordPanel = nullptr;
     WindowHandover* handover;
     CaptureEngine engine;
+    InterfaceLibraryDialog interfaceLibrary;
+    std::unique_ptr<HelpWindow> helpWindow;
     bool destroyed = false;
     // Size changes move controls only once every control exists.
     bool initialised = false;

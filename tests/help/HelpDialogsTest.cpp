@@ -1,0 +1,316 @@
+#include "chrome/CStaticLink.h"
+#include "chrome/ImageToolBar.h"
+#include "help/AboutDialog.h"
+#include "help/HelpWindow.h"
+#include "help/InterfaceLibraryDialog.h"
+#include "res/AboutDialogTemplate.h"
+#include "res/Branding.h"
+#include "res/CommandIds.h"
+#include "res/InterfaceLibraryTemplate.h"
+#include "ui/MainWindow.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QToolBar>
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+const QString WebAddress = QString::fromUtf8(Branding::MakerWebAddress);
+const QString HelpTitle = QString::fromUtf8("Talvane 帮助");
+
+struct WindowUnderTest {
+    QTemporaryDir programDirectory;
+    QStringList messages;
+    std::unique_ptr<MainWindow> window;
+
+    explicit WindowUnderTest(bool withHelpFile = true) {
+        if (withHelpFile)
+            QFile::copy(TALVANE_HELP_FILE, programDirectory.filePath("help.html"));
+        MainWindow::Environment environment;
+        environment.programDirectory = programDirectory.path().toStdString();
+        environment.hostAddresses = [] { return std::vector<Ipv4Address>{{{192, 0, 2, 1}}}; };
+        environment.showMessage = [this](const QString& text) { messages.append(text); };
+        window = std::make_unique<MainWindow>(environment);
+    }
+
+    bool ShowActive() {
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+};
+
+// The dialogs run their own loop: this answers the next one from there with its OK button, after
+// doing whatever the test wants done in it.
+class ModalAnswer {
+public:
+    explicit ModalAnswer(std::function<void(QDialog*)> act = {}) {
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [this, act] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            poll.stop();
+            seen = dialog;
+            seenClass = dialog->metaObject()->className();
+            if (act)
+                act(dialog);
+            QWidget* ok = nullptr;
+            if (auto* about = qobject_cast<AboutDialog*>(dialog))
+                ok = about->Control(AboutControlId::Ok);
+            else if (auto* library = qobject_cast<InterfaceLibraryDialog*>(dialog))
+                ok = library->Control(InterfaceLibraryControlId::Ok);
+            QTest::mouseClick(ok, Qt::LeftButton);
+        });
+        poll.start();
+    }
+
+    // Null once the dialog is destroyed.
+    QPointer<QDialog> seen;
+    QString seenClass;
+
+private:
+    QTimer poll;
+};
+
+// Stands in for the desktop's browser and mail program.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+enum class Trigger { ToolButton, MenuItem, Key };
+
+} // namespace
+
+class HelpDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void everyCommandOpensItsWindow_data();
+    void everyCommandOpensItsWindow();
+    void aboutIsNewEachTimeTheLibraryDialogIsKept();
+    void linksShowTheirTextsAndOpenTheirTargets_data();
+    void linksShowTheirTextsAndOpenTheirTargets();
+    void aboutShowsIconVersionAndAuthor();
+    void helpWindowIsMadeOnceAndShowsTheHelpFile();
+    void missingHelpFileIsNamedInTheHelpWindow();
+    void helpFileLinksLeadToItsSections();
+
+private:
+    UrlRecorder recorder;
+};
+
+void HelpDialogsTest::init() {
+    recorder.opened.clear();
+    for (const char* scheme : {"https", "mailto"})
+        QDesktopServices::setUrlHandler(scheme, &recorder, "open");
+}
+
+void HelpDialogsTest::cleanup() {
+    for (const char* scheme : {"https", "mailto"})
+        QDesktopServices::unsetUrlHandler(scheme);
+}
+
+void HelpDialogsTest::everyCommandOpensItsWindow_data() {
+    QTest::addColumn<int>("trigger");
+    QTest::addColumn<int>("command"); // a command id, or the key with its modifiers
+    QTest::addColumn<QString>("opens");
+
+    const int tool = int(Trigger::ToolButton);
+    const int menu = int(Trigger::MenuItem);
+    const int key = int(Trigger::Key);
+    QTest::newRow("about button") << tool << CommandId::AboutTool << "AboutDialog";
+    QTest::newRow("about menu item") << menu << CommandId::About << "AboutDialog";
+    QTest::newRow("A") << key << int(Qt::Key_A) << "AboutDialog";
+    QTest::newRow("interface library menu item")
+        << menu << CommandId::InterfaceLibrary << "InterfaceLibraryDialog";
+    QTest::newRow("Ctrl+D") << key << (Qt::Key_D | Qt::ControlModifier).toCombined()
+                            << "InterfaceLibraryDialog";
+    QTest::newRow("help button") << tool << CommandId::HelpTool << "HelpWindow";
+    QTest::newRow("help menu item") << menu << CommandId::Help << "HelpWindow";
+    QTest::newRow("F1") << key << int(Qt::Key_F1) << "HelpWindow";
+}
+
+void HelpDialogsTest::everyCommandOpensItsWindow() {
+    QFETCH(int, trigger);
+    QFETCH(int, command);
+    QFETCH(QString, opens);
+
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    MainWindow& window = *test.window;
+    ModalAnswer answer;
+    switch (Trigger(trigger)) {
+    case Trigger::ToolButton:
+        QTest::mouseClick(window.ToolBar()->widgetForAction(window.Action(command)),
+                          Qt::LeftButton);
+        break;
+    case Trigger::MenuItem:
+        window.Action(command)->trigger();
+        break;
+    case Trigger::Key: {
+        const QKeyCombination keys = QKeyCombination::fromCombined(command);
+        QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
+        break;
+    }
+    }
+
+    if (opens == "HelpWindow") {
+        QVERIFY(answer.seenClass.isEmpty());
+        QVERIFY(window.Help() != nullptr);
+        QVERIFY(window.Help()->isVisible());
+        // Not owned by the main window: it stays open beside it.
+        QCOMPARE(window.Help()->parent(), nullptr);
+        return;
+    }
+    QCOMPARE(answer.seenClass, opens);
+    QVERIFY(window.isVisible());
+    if (opens == "AboutDialog")
+        QVERIFY(answer.seen.isNull());
+    else
+        QCOMPARE(answer.seen.data(), &window.InterfaceLibrary());
+}
+
+void HelpDialogsTest::aboutIsNewEachTimeTheLibraryDialogIsKept() {
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    int aboutBoxesDestroyed = 0;
+    QSet<const QDialog*> libraryDialogs;
+
+    for (int showing = 1; showing <= 2; ++showing) {
+        ModalAnswer answer([&](QDialog* dialog) {
+            QObject::connect(dialog, &QObject::destroyed, [&] { ++aboutBoxesDestroyed; });
+            QTest::mouseClick(static_cast<AboutDialog*>(dialog)->Control(AboutControlId::WebLink),
+                              Qt::LeftButton);
+        });
+        window.RunCommand(CommandId::About);
+        QCOMPARE(answer.seenClass, "AboutDialog");
+        QCOMPARE(aboutBoxesDestroyed, showing);
+    }
+    for (int showing = 1; showing <= 2; ++showing) {
+        ModalAnswer answer([&](QDialog* dialog) {
+            libraryDialogs.insert(dialog);
+            QTest::mouseClick(static_cast<InterfaceLibraryDialog*>(dialog)->Control(
+                                  InterfaceLibraryControlId::Notice),
+                              Qt::LeftButton);
+        });
+        window.RunCommand(CommandId::InterfaceLibrary);
+        QVERIFY(!window.InterfaceLibrary().isVisible());
+    }
+    QCOMPARE(libraryDialogs, QSet<const QDialog*>{&window.InterfaceLibrary()});
+    // Every link works at every showing.
+    QCOMPARE(recorder.opened, QList<QUrl>(4, QUrl(WebAddress)));
+}
+
+void HelpDialogsTest::linksShowTheirTextsAndOpenTheirTargets_data() {
+    QTest::addColumn<bool>("about");
+    QTest::addColumn<int>("controlId");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("target");
+
+    const QString mail = QString::fromUtf8(Branding::AuthorEmail);
+    QTest::newRow("web") << true << AboutControlId::WebLink
+                         << "Web:" + QString::fromUtf8(Branding::MakerHostName) << WebAddress;
+    QTest::newRow("mail") << true << AboutControlId::MailLink << "Email:" + mail
+                          << "mailto:" + mail;
+    QTest::newRow("interface library notice")
+        << false << InterfaceLibraryControlId::Notice
+        << QString::fromUtf8(
+               "添加监控数据处理接口，允许用户自己实现接口处理监控数据，将在下一版本实现"
+               ",请关注...")
+        << WebAddress;
+}
+
+void HelpDialogsTest::linksShowTheirTextsAndOpenTheirTargets() {
+    QFETCH(bool, about);
+    QFETCH(int, controlId);
+    QFETCH(QString, text);
+    QFETCH(QString, target);
+
+    AboutDialog aboutDialog;
+    InterfaceLibraryDialog libraryDialog;
+    QDialog& dialog = about ? static_cast<QDialog&>(aboutDialog) : libraryDialog;
+    dialog.show();
+    QWidget* control = about ? aboutDialog.Control(controlId) : libraryDialog.Control(controlId);
+    auto* link = qobject_cast<CStaticLink*>(control);
+    QVERIFY(link != nullptr);
+    QCOMPARE(link->text(), text);
+
+    QTest::mouseClick(link, Qt::LeftButton);
+    QCOMPARE(recorder.opened, QList<QUrl>{QUrl(target)});
+}
+
+void HelpDialogsTest::aboutShowsIconVersionAndAuthor() {
+    AboutDialog about;
+    QCOMPARE(about.windowTitle(), QString::fromUtf8("关于 Talvane"));
+    QStringList texts;
+    QSize iconSize;
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
+        texts << label->text();
+        if (!label->pixmap().isNull())
+            iconSize = label->pixmap().size();
+    }
+    QVERIFY(texts.contains(QString::fromUtf8("Talvane 版本 " TALVANE_VERSION)));
+    QVERIFY(texts.contains("Author:" + QString::fromUtf8(Branding::AuthorName)));
+    QCOMPARE(iconSize, QSize(32, 32));
+}
+
+void HelpDialogsTest::helpWindowIsMadeOnceAndShowsTheHelpFile() {
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    QCOMPARE(window.Help(), nullptr);
+
+    window.RunCommand(CommandId::Help);
+    HelpWindow* help = window.Help();
+    QVERIFY(help != nullptr);
+    QCOMPARE(help->windowTitle(), HelpTitle);
+    QVERIFY(help->toPlainText().contains("CAP_NET_RAW"));
+    help->close();
+
+    window.RunCommand(CommandId::HelpTool);
+    QCOMPARE(window.Help(), help);
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->windowTitle(), HelpTitle);
+}
+
+void HelpDialogsTest::missingHelpFileIsNamedInTheHelpWindow() {
+    WindowUnderTest test(false);
+    const QStringList messagesAtStart = test.messages;
+    test.window->RunCommand(CommandId::Help);
+
+    // No message box: the help window itself names the file it lacks.
+    QVERIFY(test.window->Help()->isVisible());
+    QVERIFY(
+        test.window->Help()->toPlainText().contains(test.programDirectory.filePath("help.html")));
+    QCOMPARE(test.messages, messagesAtStart);
+}
+
+void HelpDialogsTest::helpFileLinksLeadToItsSections() {
+    QFile file(TALVANE_HELP_FILE);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    QStringList anchors;
+    for (const QRegularExpressionMatch& match :
+         QRegularExpression(R"re(<a name="([^"]+)")re").globalMatch(html))
+        anchors << match.captured(1);
+    int links = 0;
+    for (const QRegularExpressionMatch& match :
+         QRegularExpression(R"re(<a href="#([^"]+)")re").globalMatch(html)) {
+        QVERIFY2(anchors.contains(match.captured(1)), qPrintable(match.captured(1)));
+        ++links;
+    }
+    QVERIFY(links > 0);
+}
+
+QTEST_MAIN(HelpDialogsTest)
+#include "HelpDialogsTest.moc"
