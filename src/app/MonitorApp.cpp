@@ -1,9 +1,11 @@
 #include "MonitorApp.h"
 
+#include "../chrome/FlatSkin.h"
 #include "../ui/MainWindow.h"
 
 MonitorApp::MonitorApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Talvane"));
+    setStyle(new FlatSkin);
 }
 
 int MonitorApp::InitInstance() {
