@@ -1,0 +1,58 @@
+// Any bytes as a captured datagram, against a filter chosen by the input's first bytes: the
+// classification must stay inside the datagram and give consistent outputs.
+
+#include "capture/ClassifyPacket.h"
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr const char* Ports[] = {"", "80", "8@8@", "@@", "0|53", "137"};
+constexpr const char* Addresses[] = {"", "10.0.0.@", "192.168.0.25@", "@@@.@@@.@@@.@@@"};
+
+const char* Pick(std::span<const char* const> choices, std::uint8_t byte) {
+    return choices[byte % choices.size()];
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t Setup = 4 + 1 + 6;
+    if (size < Setup)
+        return 0;
+    const Ipv4Address local{{data[0], data[1], data[2], data[3]}};
+    const std::uint8_t switches = data[4];
+    FilterSettings settings;
+    settings.filterBroadcast = switches & 1;
+    settings.filterLan = switches >> 1 & 1;
+    settings.monitorUdp = switches >> 2 & 1;
+    settings.monitorTcp = switches >> 3 & 1;
+    settings.monitorLan = switches >> 4 & 1;
+    settings.filterLocalPortText = Pick(Ports, data[5]);
+    settings.filterRemotePortText = Pick(Ports, data[6]);
+    settings.monitorLocalPortText = Pick(Ports, data[7]);
+    settings.monitorRemotePortText = Pick(Ports, data[8]);
+    settings.filterIpText = Pick(Addresses, data[9]);
+    settings.monitorIpText = Pick(Addresses, data[10]);
+    const ActiveFilter filter = ActiveFilter::From(settings);
+
+    // An exactly sized copy, so that a read past the datagram is caught.
+    const std::size_t length = size - Setup;
+    const auto datagram = std::make_unique<std::uint8_t[]>(length);
+    std::copy(data + Setup, data + size, datagram.get());
+    // Kept between runs as the window keeps it; only this datagram's payload is checked.
+    static PacketBuffer payload;
+    payload.Clear();
+    std::vector<std::string> fieldList;
+    std::int32_t protocol = -1;
+    const Classification result =
+        ClassifyPacket({datagram.get(), length}, local, filter, payload, fieldList, protocol);
+    if (payload.length < 0 || static_cast<std::size_t>(payload.length) > length)
+        std::abort();
+    if (result == Classification::Accepted && fieldList.size() != 5)
+        std::abort();
+    if (result == Classification::Rejected && !fieldList.empty())
+        std::abort();
+    return 0;
+}
