@@ -80,8 +80,7 @@ FilterDialog::FilterDialog(FilterSettings& settings, std::filesystem::path progr
 }
 
 QWidget* FilterDialog::Control(int controlId) const {
-    const auto found = controls.find(controlId);
-    return found == controls.end() ? nullptr : found->second;
+    return controls.Find(controlId);
 }
 
 void FilterDialog::OnInitDialog() {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "../ui/ControlMap.h"
 #include "../ui/UserPrompts.h"
 #include "FilterSettings.h"
 
 #include <QDialog>
 #include <filesystem>
-#include <map>
 
 // Edits the filter settings: five switches and six pattern fields, with export, import and the
 // factory settings. OK validates the fields and writes filters/last.ft, which is the only way a
@@ -45,5 +45,5 @@ private:
     std::filesystem::path programDirectory;
     UserPrompts::ShowMessage showMessage;
     UserPrompts::ChooseFile chooseFile;
-    std::map<int, QWidget*> controls;
+    ControlMap controls;
 };

@@ -31,6 +31,5 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 }
 
 QWidget* AboutDialog::Control(int controlId) const {
-    const auto found = controls.find(controlId);
-    return found == controls.end() ? nullptr : found->second;
+    return controls.Find(controlId);
 }

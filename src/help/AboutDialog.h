@@ -1,7 +1,7 @@
 #pragma once
 
+#include "../ui/ControlMap.h"
 #include <QDialog>
-#include <map>
 
 // The About box: the version, the author, and links to the maker's web site and the author's
 // mail address. Made anew for every showing.
@@ -14,5 +14,5 @@ public:
     QWidget* Control(int controlId) const;
 
 private:
-    std::map<int, QWidget*> controls;
+    ControlMap controls;
 };

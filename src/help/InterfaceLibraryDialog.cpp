@@ -31,6 +31,5 @@ InterfaceLibraryDialog::InterfaceLibraryDialog(QWidget* parent) : QDialog(parent
 }
 
 QWidget* InterfaceLibraryDialog::Control(int controlId) const {
-    const auto found = controls.find(controlId);
-    return found == controls.end() ? nullptr : found->second;
+    return controls.Find(controlId);
 }

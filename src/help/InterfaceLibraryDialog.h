@@ -1,7 +1,7 @@
 #pragma once
 
+#include "../ui/ControlMap.h"
 #include <QDialog>
-#include <map>
 
 // Tells that a data-processing interface for monitored data comes in a later version; the notice
 // links to the maker's web site. The main window keeps one and shows it again on every request.
@@ -14,5 +14,5 @@ public:
     QWidget* Control(int controlId) const;
 
 private:
-    std::map<int, QWidget*> controls;
+    ControlMap controls;
 };

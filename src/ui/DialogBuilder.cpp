@@ -92,13 +92,13 @@ DialogUnits DialogBuilder::UnitsFor(const QFont& font) {
     return DialogUnits((alphabetWidth / 26 + 1) / 2, metrics.height());
 }
 
-std::map<int, QWidget*> DialogBuilder::Build(const DialogTemplate& dialog, QWidget* client) {
+ControlMap DialogBuilder::Build(const DialogTemplate& dialog, QWidget* client) {
     const DialogUnits units = UnitsFor(client->font());
     const bool hasDefaultButton =
         std::ranges::any_of(dialog.controls, [](const DialogTemplate::Control& control) {
             return control.kind == DialogTemplate::Kind::DefaultPushButton;
         });
-    std::map<int, QWidget*> controls;
+    ControlMap controls;
     for (const DialogTemplate::Control& control : dialog.controls) {
         QWidget* widget = CreateControl(control, hasDefaultButton, client);
         const DialogUnits::Rect rect =
@@ -115,7 +115,7 @@ std::map<int, QWidget*> DialogBuilder::Build(const DialogTemplate& dialog, QWidg
         if (control.kind == DialogTemplate::Kind::GroupBox)
             widget->lower();
         if (control.id != DialogTemplate::NoId)
-            controls[control.id] = widget;
+            controls.Add(control.id, widget);
     }
     return controls;
 }

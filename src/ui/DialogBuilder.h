@@ -1,11 +1,11 @@
 #pragma once
 
 #include "../res/DialogTemplate.h"
+#include "ControlMap.h"
 #include "DialogUnits.h"
 
 #include <QFont>
 #include <QSize>
-#include <map>
 
 class QWidget;
 
@@ -17,7 +17,7 @@ public:
     static DialogUnits UnitsFor(const QFont& font);
 
     // Creates every control of the template at its place; returns them by control id.
-    static std::map<int, QWidget*> Build(const DialogTemplate& dialog, QWidget* client);
+    static ControlMap Build(const DialogTemplate& dialog, QWidget* client);
     // The client-area size of the template in pixels.
     static QSize ClientSize(const DialogTemplate& dialog, const QFont& font);
 };

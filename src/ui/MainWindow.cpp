@@ -114,8 +114,8 @@ void MainWindow::OnInitDialog() {
     elapsedTimer.start(ElapsedTickMs, this);
     CreateToolBar();
     statusBar = new StatusBar(client);
-    controls[ControlId::ToolBar] = toolBar;
-    controls[ControlId::StatusBar] = statusBar;
+    controls.Add(ControlId::ToolBar, toolBar);
+    controls.Add(ControlId::StatusBar, statusBar);
     PlaceControlBars();
     auto* useFilter = static_cast<QCheckBox*>(Control(ControlId::UseFilter));
     useFilter->setChecked(true);
@@ -280,8 +280,7 @@ QAction* MainWindow::Action(int commandId) const {
 }
 
 QWidget* MainWindow::Control(int controlId) const {
-    const auto found = controls.find(controlId);
-    return found == controls.end() ? nullptr : found->second;
+    return controls.Find(controlId);
 }
 
 QComboBox* MainWindow::AddressCombo() const {

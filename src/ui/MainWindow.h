@@ -8,6 +8,7 @@
 #include "../filtering/FilterSettings.h"
 #include "../help/InterfaceLibraryDialog.h"
 #include "../records/RecordDirectory.h"
+#include "ControlMap.h"
 #include "ElapsedClock.h"
 #include "UserPrompts.h"
 
@@ -151,7 +152,7 @@ private:
     QWidget* client = nullptr;
     ImageToolBar* toolBar = nullptr;
     StatusBar* statusBar = nullptr;
-    std::map<int, QWidget*> controls;
+    ControlMap controls;
     std::map<int, QAction*> actions;
 
     MonitorState state;
