@@ -4,14 +4,12 @@
 #include "../res/Branding.h"
 #include "../res/FilterDialogTemplate.h"
 #include "../res/MessageTexts.h"
-#include "../ui/DialogBuilder.h"
 #include "FilterFile.h"
 #include "PatternValidation.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace Id = FilterControlId;
 
@@ -65,22 +63,10 @@ std::filesystem::path FilterDialog::DefaultFile(const std::filesystem::path& pro
 FilterDialog::FilterDialog(FilterSettings& settings, std::filesystem::path programDirectory,
                            UserPrompts::ShowMessage showMessage, UserPrompts::ChooseFile chooseFile,
                            QWidget* parent)
-    : QDialog(parent), settings(settings), programDirectory(std::move(programDirectory)),
-      showMessage(std::move(showMessage)), chooseFile(std::move(chooseFile)) {
-    setWindowTitle(QString::fromUtf8(FilterDialogTemplate.caption));
-    setFont(DialogBuilder::DialogFont(FilterDialogTemplate.fontPointSize));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* client = new QWidget(this);
-    layout->addWidget(client);
-    const QSize clientSize = DialogBuilder::ClientSize(FilterDialogTemplate, font());
-    client->setFixedSize(clientSize);
-    controls = DialogBuilder::Build(FilterDialogTemplate, client);
+    : TemplateDialog(FilterDialogTemplate, parent), settings(settings),
+      programDirectory(std::move(programDirectory)), showMessage(std::move(showMessage)),
+      chooseFile(std::move(chooseFile)) {
     OnInitDialog();
-}
-
-QWidget* FilterDialog::Control(int controlId) const {
-    return controls.Find(controlId);
 }
 
 void FilterDialog::OnInitDialog() {
@@ -96,10 +82,7 @@ void FilterDialog::OnInitDialog() {
     std::filesystem::create_directory(programDirectory / "filters", ignored);
     LoadFilterFile(LastFile(programDirectory));
 
-    connect(static_cast<QPushButton*>(Control(Id::Cancel)), &QPushButton::clicked, this,
-            &QDialog::reject);
-    connect(static_cast<QPushButton*>(Control(Id::Ok)), &QPushButton::clicked, this,
-            &FilterDialog::accept);
+    CloseOn(Id::Ok, Id::Cancel);
     connect(static_cast<QPushButton*>(Control(Id::Export)), &QPushButton::clicked, this,
             &FilterDialog::Export);
     connect(static_cast<QPushButton*>(Control(Id::Import)), &QPushButton::clicked, this,

@@ -1,16 +1,15 @@
 #pragma once
 
-#include "../ui/ControlMap.h"
+#include "../ui/TemplateDialog.h"
 #include "../ui/UserPrompts.h"
 #include "FilterSettings.h"
 
-#include <QDialog>
 #include <filesystem>
 
 // Edits the filter settings: five switches and six pattern fields, with export, import and the
 // factory settings. OK validates the fields and writes filters/last.ft, which is the only way a
 // change reaches the classifier.
-class FilterDialog : public QDialog {
+class FilterDialog : public TemplateDialog {
     Q_OBJECT
 
 public:
@@ -21,8 +20,6 @@ public:
     FilterDialog(FilterSettings& settings, std::filesystem::path programDirectory,
                  UserPrompts::ShowMessage showMessage, UserPrompts::ChooseFile chooseFile,
                  QWidget* parent = nullptr);
-
-    QWidget* Control(int controlId) const;
 
     void Export();
     void Import();
@@ -45,5 +42,4 @@ private:
     std::filesystem::path programDirectory;
     UserPrompts::ShowMessage showMessage;
     UserPrompts::ChooseFile chooseFile;
-    ControlMap controls;
 };

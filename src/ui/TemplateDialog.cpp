@@ -1,0 +1,24 @@
+#include "TemplateDialog.h"
+
+#include "DialogBuilder.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TemplateDialog::TemplateDialog(const DialogTemplate& dialog, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QString::fromUtf8(dialog.caption));
+    setFont(DialogBuilder::DialogFont(dialog.fontPointSize));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* client = new QWidget(this);
+    layout->addWidget(client);
+    client->setFixedSize(DialogBuilder::ClientSize(dialog, font()));
+    controls = DialogBuilder::Build(dialog, client);
+}
+
+void TemplateDialog::CloseOn(int acceptId, int rejectId) {
+    if (auto* button = qobject_cast<QPushButton*>(Control(acceptId)))
+        connect(button, &QPushButton::clicked, this, &QDialog::accept);
+    if (auto* button = qobject_cast<QPushButton*>(Control(rejectId)))
+        connect(button, &QPushButton::clicked, this, &QDialog::reject);
+}
