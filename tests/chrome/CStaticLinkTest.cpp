@@ -1,25 +1,15 @@
 #include "chrome/CStaticLink.h"
+#include "support/UrlRecorder.h"
 
-#include <QDesktopServices>
+
 #include <QtTest>
 
 // Stands in for the desktop's browser and mail program.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
-
 class CStaticLinkTest : public QObject {
     Q_OBJECT
 
 private slots:
     void init();
-    void cleanup();
     void clickOpensTheTargetNotTheText();
     void withoutTargetTheTextIsOpenedAndKept();
     void withoutAnyTargetNothingHappens();
@@ -27,18 +17,13 @@ private slots:
     void looksLikeALink();
 
 private:
-    UrlRecorder recorder;
+    std::unique_ptr<UrlRecorder> recorder;
 };
 
 void CStaticLinkTest::init() {
-    recorder.opened.clear();
-    for (const char* scheme : {"https", "mailto"})
-        QDesktopServices::setUrlHandler(scheme, &recorder, "open");
-}
-
-void CStaticLinkTest::cleanup() {
-    for (const char* scheme : {"https", "mailto"})
-        QDesktopServices::unsetUrlHandler(scheme);
+    // The old recorder lets go of the handlers before the new one takes them.
+    recorder.reset();
+    recorder = std::make_unique<UrlRecorder>();
 }
 
 void CStaticLinkTest::clickOpensTheTargetNotTheText() {
@@ -51,7 +36,7 @@ void CStaticLinkTest::clickOpensTheTargetNotTheText() {
     QTest::mouseClick(&link, Qt::LeftButton);
     QTest::mouseClick(&link, Qt::RightButton);
 
-    QCOMPARE(recorder.opened, QList<QUrl>{QUrl("https://talvane.example.org/")});
+    QCOMPARE(recorder->opened, QList<QUrl>{QUrl("https://talvane.example.org/")});
     QCOMPARE(link.Colour(), CStaticLink::VisitedColour);
 }
 
@@ -64,14 +49,14 @@ void CStaticLinkTest::withoutTargetTheTextIsOpenedAndKept() {
     QVERIFY(link.FollowLink());
 
     const QUrl mail("mailto:talvane@example.org");
-    QCOMPARE(recorder.opened, (QList<QUrl>{mail, mail}));
+    QCOMPARE(recorder->opened, (QList<QUrl>{mail, mail}));
     QCOMPARE(link.Target(), mail.toString());
 }
 
 void CStaticLinkTest::withoutAnyTargetNothingHappens() {
     CStaticLink link(1013);
     QVERIFY(!link.FollowLink());
-    QVERIFY(recorder.opened.isEmpty());
+    QVERIFY(recorder->opened.isEmpty());
 }
 
 void CStaticLinkTest::failedOpenKeepsTheLinkUnvisited() {
@@ -80,7 +65,7 @@ void CStaticLinkTest::failedOpenKeepsTheLinkUnvisited() {
     link.SetTarget("http://[broken");
     QVERIFY(!link.FollowLink());
     QCOMPARE(link.Colour(), CStaticLink::UnvisitedColour);
-    QVERIFY(recorder.opened.isEmpty());
+    QVERIFY(recorder->opened.isEmpty());
 }
 
 void CStaticLinkTest::looksLikeALink() {

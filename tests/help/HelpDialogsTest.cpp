@@ -7,11 +7,12 @@
 #include "res/Branding.h"
 #include "res/CommandIds.h"
 #include "res/InterfaceLibraryTemplate.h"
+#include "support/UrlRecorder.h"
 #include "ui/MainWindow.h"
 
-#include <QDesktopServices>
 #include <QLabel>
 #include <QToolBar>
+
 #include <QtTest>
 #include <functional>
 
@@ -76,16 +77,6 @@ private:
 };
 
 // Stands in for the desktop's browser and mail program.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
-
 enum class Trigger { ToolButton, MenuItem, Key };
 
 } // namespace
@@ -95,7 +86,6 @@ class HelpDialogsTest : public QObject {
 
 private slots:
     void init();
-    void cleanup();
     void everyCommandOpensItsWindow_data();
     void everyCommandOpensItsWindow();
     void aboutIsNewEachTimeTheLibraryDialogIsKept();
@@ -107,18 +97,13 @@ private slots:
     void helpFileLinksLeadToItsSections();
 
 private:
-    UrlRecorder recorder;
+    std::unique_ptr<UrlRecorder> recorder;
 };
 
 void HelpDialogsTest::init() {
-    recorder.opened.clear();
-    for (const char* scheme : {"https", "mailto"})
-        QDesktopServices::setUrlHandler(scheme, &recorder, "open");
-}
-
-void HelpDialogsTest::cleanup() {
-    for (const char* scheme : {"https", "mailto"})
-        QDesktopServices::unsetUrlHandler(scheme);
+    // The old recorder lets go of the handlers before the new one takes them.
+    recorder.reset();
+    recorder = std::make_unique<UrlRecorder>();
 }
 
 void HelpDialogsTest::everyCommandOpensItsWindow_data() {
@@ -209,7 +194,7 @@ void HelpDialogsTest::aboutIsNewEachTimeTheLibraryDialogIsKept() {
     }
     QCOMPARE(libraryDialogs, QSet<const QDialog*>{&window.InterfaceLibrary()});
     // Every link works at every showing.
-    QCOMPARE(recorder.opened, QList<QUrl>(4, QUrl(WebAddress)));
+    QCOMPARE(recorder->opened, QList<QUrl>(4, QUrl(WebAddress)));
 }
 
 void HelpDialogsTest::linksShowTheirTextsAndOpenTheirTargets_data() {
@@ -247,7 +232,7 @@ void HelpDialogsTest::linksShowTheirTextsAndOpenTheirTargets() {
     QCOMPARE(link->text(), text);
 
     QTest::mouseClick(link, Qt::LeftButton);
-    QCOMPARE(recorder.opened, QList<QUrl>{QUrl(target)});
+    QCOMPARE(recorder->opened, QList<QUrl>{QUrl(target)});
 }
 
 void HelpDialogsTest::aboutShowsIconVersionAndAuthor() {
