@@ -1,10 +1,8 @@
 #include "chrome/CStaticLink.h"
 #include "support/UrlRecorder.h"
 
-
 #include <QtTest>
 
-// Stands in for the desktop's browser and mail program.
 class CStaticLinkTest : public QObject {
     Q_OBJECT
 
