@@ -76,7 +76,6 @@ private:
     QTimer poll;
 };
 
-// Stands in for the desktop's browser and mail program.
 enum class Trigger { ToolButton, MenuItem, Key };
 
 } // namespace
