@@ -83,12 +83,20 @@ std::string HardwareText(const HardwareAddress& address) {
     return text;
 }
 
+// The command run in the named namespace's network. nsenter rather than "ip -n" or "ip netns
+// exec": those also remount / and /sys, which fails where / is not a mount point (a chroot).
+std::vector<std::string> Inside(const std::string& namespaceName,
+                                std::vector<std::string> command) {
+    command.insert(command.begin(), {"nsenter", "--net=/run/netns/" + namespaceName});
+    return command;
+}
+
 // Without it the interfaces would send router solicitations and neighbour discovery of their own.
 void DisableIpv6(const std::string& namespaceName, const std::string& interfaceName) {
     if (!fs::exists("/proc/sys/net/ipv6"))
         return;
-    Run({"ip", "netns", "exec", namespaceName, "sysctl", "-q", "-w",
-         "net.ipv6.conf." + interfaceName + ".disable_ipv6=1"});
+    Run(Inside(namespaceName,
+               {"sysctl", "-q", "-w", "net.ipv6.conf." + interfaceName + ".disable_ipv6=1"}));
 }
 
 bool OwnerIsGone(const std::string& namespaceName) {
@@ -252,7 +260,7 @@ void TestNetwork::Build(int linkCount) {
     Run({"ip", "netns", "add", namespaceA});
     Run({"ip", "netns", "add", namespaceB});
     for (const std::string& name : {namespaceA, namespaceB})
-        Run({"ip", "-n", name, "link", "set", "lo", "up"});
+        Run(Inside(name, {"ip", "link", "set", "lo", "up"}));
     for (int index = 0; index < linkCount; ++index) {
         const auto subnet = static_cast<std::uint8_t>(index);
         Link link;
@@ -263,9 +271,10 @@ void TestNetwork::Build(int linkCount) {
         link.hardwareB = {0x02, 0x74, 0x76, subnet, 0x00, 0x02};
         link.addressA = {{10, 199, subnet, 1}};
         link.addressB = {{10, 199, subnet, 2}};
-        Run({"ip", "-n", namespaceA, "link", "add", link.interfaceA, "address",
-             HardwareText(link.hardwareA), "type", "veth", "peer", "name", link.interfaceB,
-             "address", HardwareText(link.hardwareB), "netns", namespaceB});
+        Run(Inside(namespaceA,
+                   {"ip", "link", "add", link.interfaceA, "address", HardwareText(link.hardwareA),
+                    "type", "veth", "peer", "name", link.interfaceB, "address",
+                    HardwareText(link.hardwareB), "netns", namespaceB}));
         DisableIpv6(namespaceA, link.interfaceA);
         DisableIpv6(namespaceB, link.interfaceB);
         const struct {
@@ -279,12 +288,13 @@ void TestNetwork::Build(int linkCount) {
             {namespaceB, link.interfaceB, link.addressB, link.addressA, link.hardwareA},
         };
         for (const auto& side : sides) {
-            Run({"ip", "-n", side.name, "address", "add", side.own.Dotted() + "/24", "dev",
-                 side.interfaceName});
+            Run(Inside(side.name, {"ip", "address", "add", side.own.Dotted() + "/24", "dev",
+                                   side.interfaceName}));
             // A fixed neighbour: no ARP delay, and no datagrams queued and dropped behind one.
-            Run({"ip", "-n", side.name, "neighbour", "replace", side.peer.Dotted(), "lladdr",
-                 HardwareText(side.peerHardware), "dev", side.interfaceName, "nud", "permanent"});
-            Run({"ip", "-n", side.name, "link", "set", side.interfaceName, "up"});
+            Run(Inside(side.name, {"ip", "neighbour", "replace", side.peer.Dotted(), "lladdr",
+                                   HardwareText(side.peerHardware), "dev", side.interfaceName,
+                                   "nud", "permanent"}));
+            Run(Inside(side.name, {"ip", "link", "set", side.interfaceName, "up"}));
         }
         links.push_back(link);
     }
