@@ -13,6 +13,12 @@ char Printable(std::uint8_t byte) {
 
 } // namespace
 
+void AppendHexGroup(std::string& text, std::uint8_t byte) {
+    text.push_back(HexDigits[byte >> 4]);
+    text.push_back(HexDigits[byte & 0x0F]);
+    text.push_back(' ');
+}
+
 std::string HexDump(std::span<const std::uint8_t> bytes, int width) {
     if (width < 1 || bytes.empty())
         return {};
@@ -25,11 +31,8 @@ std::string HexDump(std::span<const std::uint8_t> bytes, int width) {
     for (std::size_t start = 0; start < bytes.size(); start += lineBytes) {
         const std::span<const std::uint8_t> line =
             bytes.subspan(start, std::min(lineBytes, bytes.size() - start));
-        for (std::uint8_t byte : line) {
-            dump.push_back(HexDigits[byte >> 4]);
-            dump.push_back(HexDigits[byte & 0x0F]);
-            dump.push_back(' ');
-        }
+        for (std::uint8_t byte : line)
+            AppendHexGroup(dump, byte);
         dump.append(3 * (lineBytes - line.size()) + TextGap, ' ');
         for (std::uint8_t byte : line)
             dump.push_back(Printable(byte));

@@ -8,3 +8,6 @@
 // with control, space and non-ASCII bytes shown as "."; full lines end in CR LF, the last partial
 // line is padded so its text lines up and has no line end. A width below 1 gives "".
 std::string HexDump(std::span<const std::uint8_t> bytes, int width);
+
+// Appends one byte as the dump and the export show it: two upper-case hex digits and a space.
+void AppendHexGroup(std::string& text, std::uint8_t byte);

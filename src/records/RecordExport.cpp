@@ -1,11 +1,11 @@
 #include "RecordExport.h"
 
+#include "HexDump.h"
+
 #include <array>
 #include <utility>
 
 namespace {
-
-constexpr char HexDigits[] = "0123456789ABCDEF";
 
 void AppendLengthPart(std::string& text, const Record& record) {
     const RecordHeader& header = record.header;
@@ -44,10 +44,7 @@ std::string RecordExportText(const Record& record) {
         text += ',';
     }
     AppendLengthPart(text, record);
-    for (std::uint8_t byte : record.payload) {
-        text.push_back(HexDigits[byte >> 4]);
-        text.push_back(HexDigits[byte & 0x0F]);
-        text.push_back(' ');
-    }
+    for (std::uint8_t byte : record.payload)
+        AppendHexGroup(text, byte);
     return text;
 }

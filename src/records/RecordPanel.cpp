@@ -36,7 +36,8 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
                          QObject* parent)
     : QObject(parent), widgets(widgetsIn), localAddress(localAddress),
       chooseFile(std::move(chooseFile)), store(recordDirectory),
-      model([&localAddress] { return localAddress.Dotted(); }) {
+      model([&localAddress] { return localAddress.Dotted(); }),
+      clearedTotalText(widgets.totalText->text()), clearedCurrentText(widgets.currentText->text()) {
     QTableView* list = widgets.list;
     list->setModel(&model);
     list->setShowGrid(true);
@@ -103,8 +104,8 @@ int RecordPanel::Clear() {
     store.Clear();
     model.Clear();
     widgets.dataView->clear();
-    widgets.totalText->setText(QString::fromUtf8("总共接收:"));
-    widgets.currentText->setText(QString::fromUtf8("当前接收:"));
+    widgets.totalText->setText(clearedTotalText);
+    widgets.currentText->setText(clearedCurrentText);
     return removed;
 }
 

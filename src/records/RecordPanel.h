@@ -82,6 +82,9 @@ private:
     RecordStore store;
     RecordListModel model;
     PortOwnerLookup ownerLookup;
+    // What the two byte texts say before the first record, and again after a clear.
+    const QString clearedTotalText;
+    const QString clearedCurrentText;
 
     // Waiting for the next refresh.
     bool newestDumpPending = false;

@@ -152,8 +152,11 @@ void MainWindow::OnInitDialog() {
     banner->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
 
     UpdateCommandStates();
-    toolBar->SetImageLists(ToolBarTemplate::ButtonWidth, ToolBarTemplate::NormalStrip,
-                           ToolBarTemplate::NormalStrip, ToolBarTemplate::DisabledStrip);
+    // The default strip is only the fallback: it is not decoded when the colour strips load.
+    if (!toolBar->SetImageLists(ToolBarTemplate::ButtonWidth, ToolBarTemplate::NormalStrip,
+                                ToolBarTemplate::NormalStrip, ToolBarTemplate::DisabledStrip))
+        toolBar->LoadImageList(ImageToolBar::ImageList::Normal, ToolBarTemplate::DefaultStrip,
+                               ToolBarTemplate::ButtonWidth);
     lastClientSize = client->size();
     client->installEventFilter(this);
     initialised = true;
@@ -188,8 +191,6 @@ void MainWindow::CreateToolBar() {
         connect(action, &QAction::triggered, this, [this, commandId] { RunCommand(commandId); });
         actions[commandId] = action;
     }
-    toolBar->LoadImageList(ImageToolBar::ImageList::Normal, ToolBarTemplate::DefaultStrip,
-                           ToolBarTemplate::ButtonWidth);
 }
 
 void MainWindow::PlaceControlBars() {

@@ -153,37 +153,6 @@ QString ListMismatch(const MainWindow& window) {
     return {};
 }
 
-void PutBigEndian16(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint16_t value) {
-    bytes[offset] = static_cast<std::uint8_t>(value >> 8);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value);
-}
-
-// An IPv4 echo request with eight bytes of data and valid checksums.
-std::vector<std::uint8_t> EchoRequest(const Ipv4Address& source, const Ipv4Address& destination) {
-    using TestPackets::InternetChecksum;
-    using TestPackets::Ipv4HeaderSize;
-    constexpr std::size_t IcmpSize = 16;
-    std::vector<std::uint8_t> datagram(Ipv4HeaderSize + IcmpSize);
-    datagram[0] = 0x45;
-    PutBigEndian16(datagram, 2, static_cast<std::uint16_t>(datagram.size()));
-    PutBigEndian16(datagram, 4, 0x7477);
-    PutBigEndian16(datagram, 6, 0x4000); // don't fragment
-    datagram[8] = 64;
-    datagram[9] = 1; // ICMP
-    std::copy(source.octets.begin(), source.octets.end(), datagram.begin() + 12);
-    std::copy(destination.octets.begin(), destination.octets.end(), datagram.begin() + 16);
-    PutBigEndian16(datagram, 10, InternetChecksum(std::span(datagram).first(Ipv4HeaderSize)));
-
-    datagram[Ipv4HeaderSize] = 8;                         // echo request, code 0
-    PutBigEndian16(datagram, Ipv4HeaderSize + 4, 0x7476); // identifier
-    PutBigEndian16(datagram, Ipv4HeaderSize + 6, 1);      // sequence
-    for (std::size_t offset = Ipv4HeaderSize + 8; offset < datagram.size(); ++offset)
-        datagram[offset] = static_cast<std::uint8_t>(offset);
-    PutBigEndian16(datagram, Ipv4HeaderSize + 2,
-                   InternetChecksum(std::span(datagram).subspan(Ipv4HeaderSize)));
-    return datagram;
-}
-
 sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
     sockaddr_in socketAddress{};
     socketAddress.sin_family = AF_INET;
@@ -452,7 +421,7 @@ void RecordsEndToEndTest::echoRequestAndReplyAreRecordsWithoutPortsOwnerOrPayloa
 
     // The payload of the datagram before must not stay with the ICMP records.
     QCOMPARE(SendUdp(1, 32), 1);
-    QCOMPARE(SendFrame(EchoRequest(Link().addressB, Link().addressA)), 1);
+    QCOMPARE(SendFrame(TestPackets::EchoRequest(Link().addressB, Link().addressA)), 1);
 
     // A's kernel answers the request itself.
     const Ends request = EchoFrom(Link().addressB, Link().addressA);
@@ -482,7 +451,7 @@ void RecordsEndToEndTest::saveAllExportsEveryRecordAsReadBack() {
 
     // Records with an owner and records without one export differently.
     QCOMPARE(SendUdp(2, 24), 2);
-    QCOMPARE(SendFrame(EchoRequest(Link().addressB, Link().addressA)), 1);
+    QCOMPARE(SendFrame(TestPackets::EchoRequest(Link().addressB, Link().addressA)), 1);
     const Ends reply = EchoFrom(Link().addressA, Link().addressB);
     QTRY_VERIFY_WITH_TIMEOUT(CountOf(*window, UdpFromPeer()) == 2 && CountOf(*window, reply) == 1,
                              GenerousWaitMs);

@@ -404,22 +404,33 @@ std::uint16_t InternetChecksum(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint16_t>(~sum);
 }
 
-std::vector<std::uint8_t> UdpDatagram(const Ipv4Address& source, const Ipv4Address& destination,
-                                      std::uint16_t sourcePort, std::uint16_t destinationPort,
-                                      std::span<const std::uint8_t> payload) {
-    constexpr std::uint8_t Udp = 17;
-    const std::size_t udpLength = UdpHeaderSize + payload.size();
-    std::vector<std::uint8_t> datagram(Ipv4HeaderSize + udpLength);
+namespace {
+
+// A datagram of the given size whose IPv4 header is complete, checksum included; the transport
+// part after it is zero.
+std::vector<std::uint8_t> Ipv4Datagram(const Ipv4Address& source, const Ipv4Address& destination,
+                                       std::uint8_t protocol, std::size_t transportSize) {
+    std::vector<std::uint8_t> datagram(Ipv4HeaderSize + transportSize);
     datagram[0] = 0x45;
     PutBigEndian16(datagram, 2, static_cast<std::uint16_t>(datagram.size()));
     PutBigEndian16(datagram, 4, 0x7476);
     PutBigEndian16(datagram, 6, 0x4000); // don't fragment
     datagram[8] = 64;
-    datagram[9] = Udp;
+    datagram[9] = protocol;
     std::copy(source.octets.begin(), source.octets.end(), datagram.begin() + 12);
     std::copy(destination.octets.begin(), destination.octets.end(), datagram.begin() + 16);
     PutBigEndian16(datagram, 10, InternetChecksum(std::span(datagram).first(Ipv4HeaderSize)));
+    return datagram;
+}
 
+} // namespace
+
+std::vector<std::uint8_t> UdpDatagram(const Ipv4Address& source, const Ipv4Address& destination,
+                                      std::uint16_t sourcePort, std::uint16_t destinationPort,
+                                      std::span<const std::uint8_t> payload) {
+    constexpr std::uint8_t Udp = 17;
+    const std::size_t udpLength = UdpHeaderSize + payload.size();
+    std::vector<std::uint8_t> datagram = Ipv4Datagram(source, destination, Udp, udpLength);
     PutBigEndian16(datagram, Ipv4HeaderSize, sourcePort);
     PutBigEndian16(datagram, Ipv4HeaderSize + 2, destinationPort);
     PutBigEndian16(datagram, Ipv4HeaderSize + 4, static_cast<std::uint16_t>(udpLength));
@@ -434,6 +445,20 @@ std::vector<std::uint8_t> UdpDatagram(const Ipv4Address& source, const Ipv4Addre
     const std::uint16_t checksum = InternetChecksum(covered);
     // 0 would mean "no checksum".
     PutBigEndian16(datagram, Ipv4HeaderSize + 6, checksum == 0 ? 0xffff : checksum);
+    return datagram;
+}
+
+std::vector<std::uint8_t> EchoRequest(const Ipv4Address& source, const Ipv4Address& destination) {
+    constexpr std::uint8_t Icmp = 1;
+    constexpr std::size_t IcmpSize = 16;
+    std::vector<std::uint8_t> datagram = Ipv4Datagram(source, destination, Icmp, IcmpSize);
+    datagram[Ipv4HeaderSize] = 8;                         // echo request, code 0
+    PutBigEndian16(datagram, Ipv4HeaderSize + 4, 0x7476); // identifier
+    PutBigEndian16(datagram, Ipv4HeaderSize + 6, 1);      // sequence
+    for (std::size_t offset = Ipv4HeaderSize + 8; offset < datagram.size(); ++offset)
+        datagram[offset] = static_cast<std::uint8_t>(offset);
+    PutBigEndian16(datagram, Ipv4HeaderSize + 2,
+                   InternetChecksum(std::span(datagram).subspan(Ipv4HeaderSize)));
     return datagram;
 }
 

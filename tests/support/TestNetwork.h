@@ -153,6 +153,9 @@ std::vector<std::uint8_t> UdpDatagram(const Ipv4Address& source, const Ipv4Addre
                                       std::uint16_t sourcePort, std::uint16_t destinationPort,
                                       std::span<const std::uint8_t> payload);
 
+// An IPv4 datagram with an ICMP echo request of eight data bytes, both checksums valid.
+std::vector<std::uint8_t> EchoRequest(const Ipv4Address& source, const Ipv4Address& destination);
+
 // An Ethernet II frame carrying an IPv4 datagram, padded with `padding` bytes up to
 // minimumSize.
 std::vector<std::uint8_t> EthernetFrame(const HardwareAddress& destination,
