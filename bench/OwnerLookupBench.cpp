@@ -1,28 +1,39 @@
-// Measures what naming a port's owning process costs the window's thread per packet: for a port
-// this process owns, for a port nobody owns, and for a port whose socket no process holds, which
-// is what sockets of other users look like to an unprivileged monitor.
+// Measures what naming a datagram's owning process costs the window's thread per record: for a
+// port this process owns, for a port nobody owns, for a socket no process holds (which is what
+// other users' sockets look like to an unprivileged monitor), and for a client process that opens
+// a new socket every millisecond and closes it a few milliseconds later.
 
 #include "capture/PortOwnerLookup.h"
 
 #include <arpa/inet.h>
 #include <dirent.h>
-#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
+#include <thread>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr int Lookups = 20000;
+const Ipv4Address Loopback{{127, 0, 0, 1}};
+constexpr auto StreamLength = 3s;
+constexpr auto SocketInterval = 1ms;
+// How long each client socket lives: about a reply's wait.
+constexpr int SocketsAlive = 5;
+// When the window reaches the reply's record, the client has closed its socket.
+constexpr auto ReplyRecordAfter = 10ms;
 
 // A loopback socket on a free port, with that port in host byte order.
 std::uint16_t OpenLoopback(int type, int& fd) {
@@ -72,20 +83,9 @@ std::uint16_t OpenOrphan(int pair[2]) {
 
 std::uint16_t FreePort() {
     int fd = -1;
-    const std::uint16_t port = OpenLoopback(SOCK_STREAM, fd);
+    const std::uint16_t port = OpenLoopback(SOCK_DGRAM, fd);
     close(fd);
     return port;
-}
-
-long CountRows(const char* path) {
-    FILE* file = std::fopen(path, "re");
-    if (file == nullptr)
-        return 0;
-    long lines = 0;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
-        lines += c == '\n';
-    std::fclose(file);
-    return lines > 0 ? lines - 1 : 0;
 }
 
 long CountProcesses() {
@@ -98,38 +98,115 @@ long CountProcesses() {
     return count;
 }
 
-// Lookups for three seconds, so the figure includes the periodic snapshots of the tables.
-void TimeLookupsOverSeconds(const char* label, PortOwnerLookup& lookup, std::uint16_t port) {
-    std::string name;
+SocketQuery QueryOf(Transport transport, std::uint16_t port) {
+    return {transport, Loopback, port, Loopback, 9};
+}
+
+// Lookups for three seconds, so the figure includes the lookup's own periodic searches.
+void TimeLookups(const char* label, PortOwnerLookup& lookup, const SocketQuery& query) {
     long lookups = 0;
-    long found = 0;
+    long named = 0;
+    OwnerAnswer answer;
     const auto start = Clock::now();
     auto now = start;
-    for (; now - start < 3s; now = Clock::now(), ++lookups)
-        found += lookup.Lookup(port, name);
+    for (; now - start < 3s; now = Clock::now(), ++lookups) {
+        answer = lookup.Owner(query);
+        named += answer.status == OwnerAnswer::Status::Named;
+    }
     const double micros = std::chrono::duration<double, std::micro>(now - start).count();
-    std::printf("%-52s %8.2f us/lookup  (%ld of %ld found)\n", label, micros / double(lookups),
-                found, lookups);
+    std::printf("%-44s %8.2f us/record  (%ld of %ld named%s%s)\n", label, micros / double(lookups),
+                named, lookups, named > 0 ? ", " : "", named > 0 ? answer.name.c_str() : "");
 }
 
-template <typename Refresh> double AverageMicros(Refresh refresh) {
-    constexpr int Refreshes = 200;
+// The client: a new UDP socket every millisecond, one query from it to the sink, closed a few
+// sockets later.
+[[noreturn]] void RunClient(std::uint16_t sinkPort) {
+    sockaddr_in sink{};
+    sink.sin_family = AF_INET;
+    sink.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sink.sin_port = htons(sinkPort);
+    std::deque<int> open;
     const auto start = Clock::now();
-    for (int index = 0; index < Refreshes; ++index)
-        refresh();
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / Refreshes;
+    for (auto slot = start; slot - start < StreamLength; slot += SocketInterval) {
+        std::this_thread::sleep_until(slot);
+        int fd = -1;
+        OpenLoopback(SOCK_DGRAM, fd);
+        const char query[] = "query";
+        sendto(fd, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&sink), sizeof sink);
+        open.push_back(fd);
+        if (open.size() > SocketsAlive) {
+            close(open.front());
+            open.pop_front();
+        }
+    }
+    for (const int fd : open)
+        close(fd);
+    _exit(0);
 }
 
-void TimeLookups(const char* label, PortOwnerLookup& lookup, std::uint16_t port,
-                 int lookups = Lookups) {
-    std::string name;
-    int found = 0;
-    const auto start = Clock::now();
-    for (int index = 0; index < lookups; ++index)
-        found += lookup.Lookup(port, name);
-    const double micros = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-    std::printf("%-52s %8.2f us/lookup  (%d of %d found%s%s)\n", label, micros / lookups, found,
-                lookups, found > 0 ? ", owner " : "", found > 0 ? name.c_str() : "");
+struct Tally {
+    long records = 0;
+    long named = 0;
+    double micros = 0;
+
+    void Add(PortOwnerLookup& lookup, const SocketQuery& query) {
+        const auto start = Clock::now();
+        const bool isNamed = lookup.Owner(query).status == OwnerAnswer::Status::Named;
+        micros += std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+        ++records;
+        named += isNamed;
+    }
+    void Print(const char* label) const {
+        std::printf("%-44s %8.2f us/record  (%ld of %ld named)\n", label,
+                    records > 0 ? micros / double(records) : 0.0, named, records);
+    }
+};
+
+void TimeShortLivedSockets() {
+    int sink = -1;
+    const std::uint16_t sinkPort = OpenLoopback(SOCK_DGRAM, sink);
+    const pid_t client = fork();
+    if (client == 0)
+        RunClient(sinkPort);
+    PortOwnerLookup lookup;
+    Tally queries;
+    Tally replies;
+    struct Pending {
+        std::uint16_t port;
+        Clock::time_point due;
+    };
+    std::deque<Pending> pending;
+    for (;;) {
+        const int waitMs = pending.empty() ? 500 : 1;
+        pollfd ready{sink, POLLIN, 0};
+        const int polled = poll(&ready, 1, waitMs);
+        while (!pending.empty() && pending.front().due <= Clock::now()) {
+            replies.Add(lookup, QueryOf(Transport::Udp, pending.front().port));
+            pending.pop_front();
+        }
+        if (polled == 0 && pending.empty())
+            break;
+        if (polled <= 0)
+            continue;
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        char buffer[64];
+        if (recvfrom(sink, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length) <
+            0)
+            continue;
+        const std::uint16_t port = ntohs(from.sin_port);
+        queries.Add(lookup, QueryOf(Transport::Udp, port));
+        pending.push_back({port, Clock::now() + ReplyRecordAfter});
+    }
+    waitpid(client, nullptr, 0);
+    close(sink);
+    queries.Print("short-lived sockets: the query, socket open");
+    replies.Print("short-lived sockets: the reply, socket closed");
+    Tally all = queries;
+    all.records += replies.records;
+    all.named += replies.named;
+    all.micros += replies.micros;
+    all.Print("short-lived sockets: every record");
 }
 
 } // namespace
@@ -143,35 +220,23 @@ int main() {
     const std::uint16_t orphanPort = OpenOrphan(orphanPair);
     const std::uint16_t freePort = FreePort();
 
-    const long tcpRows = CountRows("/proc/net/tcp") + CountRows("/proc/net/tcp6");
-    const long udpRows = CountRows("/proc/net/udp") + CountRows("/proc/net/udp6");
-    std::printf("socket table rows: %ld TCP, %ld UDP; processes: %ld\n", tcpRows, udpRows,
-                CountProcesses());
+    SocketHolders holders;
+    constexpr int Scans = 200;
+    std::size_t sockets = 0;
+    const auto scanStart = Clock::now();
+    for (int index = 0; index < Scans; ++index)
+        sockets = holders.ScanAll();
+    const double scanMicros =
+        std::chrono::duration<double, std::micro>(Clock::now() - scanStart).count() / Scans;
+    std::printf("%-44s %8.2f us each  (%ld processes, %zu sockets)\n",
+                "scan of every process's sockets", scanMicros, CountProcesses(), sockets);
 
     PortOwnerLookup lookup;
-    const double tablesMicros = AverageMicros([&] { lookup.ReadTables(); });
-    std::printf("%-52s %8.2f us each  (%zu rows with an inode)\n", "snapshot of the socket tables",
-                tablesMicros, lookup.TableRowCount());
-    const double ownersMicros = AverageMicros([&] { lookup.ScanOwners(); });
-    std::printf("%-52s %8.2f us each  (%zu sockets)\n", "scan of every process's sockets",
-                ownersMicros, lookup.OwnedSocketCount());
-
-    const long interval = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              PortOwnerLookup::DefaultRebuildInterval)
-                              .count();
-    std::printf("rebuild interval %ld ms, snapshot age at most %lld s (program defaults)\n",
-                interval, static_cast<long long>(PortOwnerLookup::TableMaxAge.count()));
-    TimeLookups("TCP port owned by this process", lookup, tcpPort);
-    TimeLookups("UDP port owned by this process", lookup, udpPort);
-    TimeLookupsOverSeconds("TCP port owned by this process, for 3 s", lookup, tcpPort);
-    TimeLookups("port nobody owns", lookup, freePort);
-    TimeLookups("port whose socket no process holds", lookup, orphanPort);
-
-    // Without the rate limit every such packet pays for a refresh.
-    PortOwnerLookup unlimited(0s);
-    TimeLookups("port nobody owns, no rate limit", unlimited, freePort, Lookups / 100);
-    TimeLookups("port whose socket no process holds, no rate limit", unlimited, orphanPort,
-                Lookups / 100);
+    TimeLookups("TCP port owned by this process", lookup, QueryOf(Transport::Tcp, tcpPort));
+    TimeLookups("UDP port owned by this process", lookup, QueryOf(Transport::Udp, udpPort));
+    TimeLookups("port nobody owns", lookup, QueryOf(Transport::Udp, freePort));
+    TimeLookups("port whose socket no process holds", lookup, QueryOf(Transport::Udp, orphanPort));
+    TimeShortLivedSockets();
 
     close(tcp);
     close(udp);

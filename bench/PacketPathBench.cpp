@@ -35,12 +35,13 @@ double ThreadCpuSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-// A UDP port of this process, so that accepted datagrams have an owner to look up.
+// A UDP port of this process on every address, so that accepted datagrams have an owner to look
+// up.
 std::uint16_t HoldUdpPort(int& socketFd) {
     socketFd = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
     socklen_t length = sizeof address;
     bind(socketFd, reinterpret_cast<sockaddr*>(&address), length);
     getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -51,8 +52,10 @@ void Run(const char* name, MainWindow& window, const std::vector<std::uint8_t>& 
     const int recordsBefore = window.RecordsPanel().Records().Count();
     const double cpuBefore = ThreadCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
+    const CaptureTime captured =
+        std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
     for (int index = 0; index < Datagrams; ++index) {
-        window.HandleDatagram(datagram);
+        window.HandleDatagram(datagram, captured);
         if (index % DatagramsPerLoopTurn == 0)
             QCoreApplication::processEvents();
     }
@@ -69,13 +72,13 @@ void Run(const char* name, MainWindow& window, const std::vector<std::uint8_t>& 
 
 void MeasureOwnerLookup(std::uint16_t port) {
     PortOwnerLookup lookup;
-    std::string name;
-    lookup.Lookup(port, name);
+    const SocketQuery query{Transport::Udp, Local, port, Peer, 40000};
+    std::string name = lookup.Owner(query).name;
     constexpr int Lookups = 20000;
     const auto start = std::chrono::steady_clock::now();
     int found = 0;
     for (int index = 0; index < Lookups; ++index)
-        found += lookup.Lookup(port, name) ? 1 : 0;
+        found += lookup.Owner(query).status == OwnerAnswer::Status::Named ? 1 : 0;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%-34s %9.2f us/lookup (%d of %d found, owner %s)\n",

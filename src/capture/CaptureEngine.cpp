@@ -8,6 +8,11 @@ namespace {
 // A capture that keeps failing (its interface went away) is retried at this pace, not spun on.
 constexpr std::chrono::milliseconds FailedReadPause{100};
 
+// The clock of the capture's time stamps, at their precision.
+CaptureTime Now() {
+    return std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
+}
+
 } // namespace
 
 CaptureEngine::CaptureEngine(DatagramSink& sink) : sink(sink) {}
@@ -47,8 +52,31 @@ std::shared_ptr<CaptureHandle> CaptureEngine::DetachCapture() {
     return old;
 }
 
-bool CaptureEngine::StartWorker() {
+bool CaptureEngine::BeginMonitoring() {
     std::unique_lock lock(mutex);
+    spans.Begin(Now());
+    return StartWorker(lock);
+}
+
+void CaptureEngine::PauseMonitoring() {
+    {
+        std::lock_guard lock(mutex);
+        spans.Pause(Now());
+        stopRequested = true;
+    }
+    captureChanged.notify_all();
+}
+
+void CaptureEngine::StopMonitoring() {
+    {
+        std::lock_guard lock(mutex);
+        spans.Stop(Now());
+        stopRequested = true;
+    }
+    captureChanged.notify_all();
+}
+
+bool CaptureEngine::StartWorker(std::unique_lock<std::mutex>& lock) {
     stopRequested = false;
     if (workerRunning)
         return true;
@@ -121,9 +149,10 @@ void CaptureEngine::CaptureWorker() {
         if (result != CaptureHandle::ReadResult::Datagram)
             continue;
         {
-            // A datagram read from a capture that was closed meanwhile is lost with it.
+            // A datagram read from a capture that was closed meanwhile is lost with it; one
+            // captured while monitoring was off is read only to be dropped.
             std::lock_guard lock(mutex);
-            if (capture != reading)
+            if (capture != reading || !spans.Admit(packet.captured))
                 continue;
         }
         sink.PacketArrived();

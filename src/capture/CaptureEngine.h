@@ -3,6 +3,7 @@
 #include "CaptureHandle.h"
 #include "DatagramSink.h"
 #include "Ipv4Address.h"
+#include "MonitorSpans.h"
 #include "PacketBuffer.h"
 
 #include <atomic>
@@ -32,9 +33,16 @@ public:
     // Closes the current capture without opening another; the selected address stays.
     void CloseCaptureSocket();
 
-    // Clears StopRequested and makes sure one worker runs: a worker still waiting after a pause
-    // simply goes on. Returns false when a new thread cannot be started.
-    bool StartWorker();
+    // Monitoring begins now: datagrams captured from now on are handed over, those captured
+    // while it was off never are. Clears StopRequested and makes sure one worker runs: a worker
+    // still waiting after a pause simply goes on. Returns false when a new thread cannot be
+    // started.
+    bool BeginMonitoring();
+    // Monitoring pauses now and StopRequested is set: the worker still waiting in its read hands
+    // over one more datagram, even one captured during the pause, and ends.
+    void PauseMonitoring();
+    // Monitoring stops now and StopRequested is set: nothing captured from now on is handed over.
+    void StopMonitoring();
     // Sets StopRequested: the worker ends when it next reaches the head of its loop.
     void RequestStop();
     // Stops the worker for good and releases the capture; used when the window closes.
@@ -52,6 +60,8 @@ public:
     std::optional<CaptureHandle::Statistics> Statistics() const;
 
 private:
+    // Called with mutex held through lock, which it releases while it joins an ended worker.
+    bool StartWorker(std::unique_lock<std::mutex>& lock);
     void CaptureWorker();
     // Takes the capture out of service; the handle is freed once no thread reads it.
     std::shared_ptr<CaptureHandle> DetachCapture();
@@ -65,6 +75,8 @@ private:
     mutable std::mutex mutex;
     std::condition_variable captureChanged;
     std::shared_ptr<CaptureHandle> capture;
+    // Decides, on the worker thread, which datagrams it hands over.
+    MonitorSpans spans;
     bool stopRequested = true;
     bool workerRunning = false;
     std::thread worker;

@@ -5,6 +5,8 @@
 
 #include <pcap/pcap.h>
 
+#include <chrono>
+
 namespace {
 
 // Room for the largest IPv4 datagram behind any link header we strip.
@@ -78,6 +80,8 @@ CaptureHandle::ReadResult CaptureHandle::ReadInto(PacketBuffer& buffer) {
     if (datagram.empty())
         return ReadResult::Nothing;
     buffer.Assign(datagram);
+    buffer.captured = CaptureTime{std::chrono::seconds{header->ts.tv_sec} +
+                                  std::chrono::microseconds{header->ts.tv_usec}};
     return ReadResult::Datagram;
 }
 

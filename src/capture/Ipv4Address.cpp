@@ -1,9 +1,27 @@
 #include "Ipv4Address.h"
 
+#include <charconv>
 #include <cstdio>
 
 std::string Ipv4Address::Dotted() const {
     char text[16];
     std::snprintf(text, sizeof text, "%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
     return text;
+}
+
+std::optional<Ipv4Address> Ipv4Address::FromDotted(std::string_view text) {
+    Ipv4Address address;
+    const char* at = text.data();
+    const char* const end = text.data() + text.size();
+    for (std::size_t index = 0; index < address.octets.size(); ++index) {
+        if (index > 0 && (at == end || *at++ != '.'))
+            return std::nullopt;
+        unsigned octet = 256;
+        const auto [next, error] = std::from_chars(at, end, octet);
+        if (error != std::errc() || octet > 255 || next - at > 3)
+            return std::nullopt;
+        address.octets[index] = static_cast<std::uint8_t>(octet);
+        at = next;
+    }
+    return at == end ? std::optional(address) : std::nullopt;
 }

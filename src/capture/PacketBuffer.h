@@ -1,9 +1,13 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+// When the capture saw a datagram: the kernel's time stamp, in microseconds of the system clock.
+using CaptureTime = std::chrono::sys_time<std::chrono::microseconds>;
 
 // The one receive buffer: the IPv4 datagram of the last read, IP header first. Bytes after the
 // datagram are always 0.
@@ -13,6 +17,7 @@ struct PacketBuffer {
     std::array<std::uint8_t, Capacity> data{};
     // Datagram length in bytes; 0 while a read is pending.
     std::int32_t length = 0;
+    CaptureTime captured{};
 
     std::span<const std::uint8_t> Datagram() const {
         return {data.data(), length > 0 ? static_cast<std::size_t>(length) : 0};

@@ -5,7 +5,7 @@
 namespace {
 
 constexpr const char* ColumnTitles[RecordListModel::ColumnCount] = {
-    "索引", "源IP", "源端口", "协议", "目的IP", "目的端口", "时间",
+    "索引", "源IP", "源端口", "协议", "目的IP", "目的端口", "时间", "进程",
 };
 
 const QColor SentRow(184, 218, 241);

@@ -7,14 +7,23 @@
 #include <vector>
 
 // The rows of the record list: index, source IP, source port, protocol, destination IP,
-// destination port and time of day. Rows arrive once per datagram but reach the view in batches,
-// so a burst costs one insertion instead of one per row.
+// destination port, time of day and the owning process. Rows arrive once per datagram but reach the
+// view in batches, so a burst costs one insertion instead of one per row.
 class RecordListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    enum Column { Index, SourceIp, SourcePort, Protocol, DestinationIp, DestinationPort, Time };
-    static constexpr int ColumnCount = 7;
+    enum Column {
+        Index,
+        SourceIp,
+        SourcePort,
+        Protocol,
+        DestinationIp,
+        DestinationPort,
+        Time,
+        Process
+    };
+    static constexpr int ColumnCount = 8;
     using Row = std::array<std::string, ColumnCount>;
 
     // localAddressText gives the address selected now; rows are coloured against it when they
@@ -38,7 +47,7 @@ public:
     int StoredRows() const { return static_cast<int>(rows.size()); }
     const Row& RowAt(int row) const { return rows[static_cast<std::size_t>(row)]; }
 
-    static constexpr int ColumnWidths[ColumnCount] = {50, 110, 80, 60, 110, 80, 88};
+    static constexpr int ColumnWidths[ColumnCount] = {50, 110, 80, 60, 110, 80, 88, 120};
 
 private:
     std::function<std::string()> localAddressText;

@@ -14,8 +14,6 @@
 #include <QTableView>
 #include <QTimerEvent>
 #include <algorithm>
-#include <charconv>
-#include <ctime>
 #include <fstream>
 
 namespace {
@@ -59,43 +57,18 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
 }
 
 void RecordPanel::Store(const AcceptedPacket& packet) {
-    RecordHeader header;
-    header.sourceIp = packet.fieldList[0];
-    header.sourcePort = packet.fieldList[1];
-    header.protocolName = packet.fieldList[2];
-    header.destinationIp = packet.fieldList[3];
-    header.destinationPort = packet.fieldList[4];
-    header.timeText = RecordTimeText(std::time(nullptr));
+    const RecordHeader header = MakeRecordHeader(packet, localAddress, ownerLookup);
     model.Append({std::to_string(store.Count()), header.sourceIp, header.sourcePort,
                   header.protocolName, header.destinationIp, header.destinationPort,
-                  TimeOfDay(header.timeText)});
-
-    const int payloadLength = static_cast<int>(packet.payload.size());
-    const std::string local = localAddress.Dotted();
-    constexpr std::int32_t Icmp = 1;
-    if (packet.protocol != Icmp) {
-        if (local == header.sourceIp) {
-            if (LookUpOwner(header.sourcePort, header.processName))
-                header.direction = "send";
-        } else if (local == header.destinationIp) {
-            if (LookUpOwner(header.destinationPort, header.processName))
-                header.direction = "receive";
-        }
-    }
+                  TimeOfDay(header.timeText), header.processName});
     store.Store(header, packet.payload);
 
     pendingTotalText = Text(TotalCaptureText(store.TotalBytes()));
-    pendingCurrentText =
-        Text(CurrentCaptureText(payloadLength, header.processName, header.direction));
+    pendingCurrentText = Text(CurrentCaptureText(static_cast<int>(packet.payload.size()),
+                                                 header.processName, header.direction));
     newestPayload.assign(packet.payload.begin(), packet.payload.end());
     newestDumpPending = true;
     ScheduleRefresh();
-}
-
-bool RecordPanel::LookUpOwner(const std::string& portText, std::string& processName) {
-    unsigned port = 0;
-    std::from_chars(portText.data(), portText.data() + portText.size(), port);
-    return ownerLookup.Lookup(static_cast<std::uint16_t>(port), processName);
 }
 
 int RecordPanel::Clear() {

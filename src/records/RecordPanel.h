@@ -3,6 +3,7 @@
 #include "../capture/Ipv4Address.h"
 #include "../capture/PortOwnerLookup.h"
 #include "../ui/UserPrompts.h"
+#include "RecordHeaderRule.h"
 #include "RecordListModel.h"
 #include "RecordStore.h"
 
@@ -33,13 +34,6 @@ public:
         QLabel* currentText;
         QCheckBox* wideDump;
     };
-    // What classification made of an accepted datagram.
-    struct AcceptedPacket {
-        const std::vector<std::string>& fieldList;
-        std::int32_t protocol;
-        std::span<const std::uint8_t> payload;
-    };
-
     RecordPanel(Widgets widgets, const std::filesystem::path& recordDirectory,
                 const Ipv4Address& localAddress, UserPrompts::ChooseFile chooseFile,
                 QObject* parent);
@@ -72,7 +66,6 @@ private:
     int DumpWidth() const;
     // The first selected row, or the newest when none is selected.
     int ChosenRow() const;
-    bool LookUpOwner(const std::string& portText, std::string& processName);
     void ScheduleRefresh();
     void CancelRefresh();
 

@@ -291,7 +291,7 @@ QComboBox* MainWindow::AddressCombo() const {
 void MainWindow::BeginMonitor() {
     ReloadActiveFilter();
     state.Begin();
-    const bool started = engine.StartWorker();
+    const bool started = engine.BeginMonitoring();
     ShowStatePane();
     UpdateCommandStates();
     if (!started)
@@ -301,14 +301,14 @@ void MainWindow::BeginMonitor() {
 void MainWindow::PauseMonitor() {
     state.Pause();
     // The worker stays in its read: the next datagram is still handed over before it ends.
-    engine.RequestStop();
+    engine.PauseMonitoring();
     ShowStatePane();
     UpdateCommandStates();
 }
 
 void MainWindow::StopMonitor() {
     state.Stop();
-    engine.RequestStop();
+    engine.StopMonitoring();
     BindCaptureSocket();
     ShowStatePane();
     UpdateCommandStates();
@@ -412,11 +412,11 @@ void MainWindow::timerEvent(QTimerEvent* event) {
 }
 
 void MainWindow::PacketArrived() {
-    HandleDatagram(engine.Packet().Datagram());
+    HandleDatagram(engine.Packet().Datagram(), engine.Packet().captured);
     emit DatagramArrived(engine.Packet());
 }
 
-void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram) {
+void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureTime captured) {
     // Before classification, so a full list is emptied even for a datagram then rejected.
     if (recordPanel->Full())
         ClearRecords();
@@ -426,7 +426,7 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram) {
                        lastPacket.fieldList, lastPacket.protocol);
     if (lastPacket.classification == Classification::Accepted)
         recordPanel->Store(
-            {lastPacket.fieldList, lastPacket.protocol, lastPacket.payload.Datagram()});
+            {lastPacket.fieldList, lastPacket.protocol, lastPacket.payload.Datagram(), captured});
 }
 
 void MainWindow::PacketCounted() {

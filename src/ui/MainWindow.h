@@ -81,7 +81,7 @@ public:
 
     // The packet path of one datagram handed over by the worker: the record limit,
     // classification and the record store.
-    void HandleDatagram(std::span<const std::uint8_t> datagram);
+    void HandleDatagram(std::span<const std::uint8_t> datagram, CaptureTime captured);
 
     void BeginMonitor();
     void PauseMonitor();

@@ -11,9 +11,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -86,6 +88,7 @@ public:
             &window, &MainWindow::DatagramArrived, &context, [this](const PacketBuffer& packet) {
                 const std::span<const std::uint8_t> datagram = packet.Datagram();
                 datagrams.emplace_back(datagram.begin(), datagram.end());
+                captured.push_back(packet.captured);
                 const auto tail = std::span(packet.data).subspan(datagram.size());
                 if (std::ranges::any_of(tail, [](std::uint8_t byte) { return byte != 0; }))
                     ++dirtyTails;
@@ -94,13 +97,40 @@ public:
 
     int Count() const { return static_cast<int>(datagrams.size()); }
 
+    // The peer's sequence numbers, in the order handed over.
+    std::vector<std::uint32_t> Sequences() const {
+        std::vector<std::uint32_t> sequences;
+        for (const std::vector<std::uint8_t>& datagram : datagrams)
+            sequences.push_back(PeerSender::SequenceOf(std::span(datagram).subspan(
+                TestPackets::Ipv4HeaderSize + TestPackets::UdpHeaderSize)));
+        return sequences;
+    }
+
     std::vector<std::vector<std::uint8_t>> datagrams;
+    std::vector<CaptureTime> captured;
     // Datagrams behind which the buffer still held bytes of an earlier one.
     int dirtyTails = 0;
 
 private:
     QObject context;
 };
+
+CaptureTime Now() {
+    return std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
+}
+
+std::uint32_t TakenInSoFar(const MainWindow& window) {
+    const std::optional<CaptureHandle::Statistics> statistics = window.Engine().Statistics();
+    return statistics ? statistics->received : 0;
+}
+
+// Sends over the first pair and waits until the window's capture has taken the datagrams in, so
+// that they carry their time stamps whether or not anything reads them.
+bool SendAndTakeIn(const MainWindow& window, PeerSender sender) {
+    const std::uint32_t before = TakenInSoFar(window);
+    const int sent = sender.Wait();
+    return QTest::qWaitFor([&] { return TakenInSoFar(window) >= before + sent; }, GenerousWaitMs);
+}
 
 } // namespace
 
@@ -118,6 +148,8 @@ private slots:
     void datagramsArriveAsSent();
     void paddedFrameIsCutToItsDatagram();
     void pauseHandsOverTheNextDatagramBeforeEnding();
+    void onlyDatagramsCapturedAfterBeginAreHandedOver();
+    void datagramsCapturedDuringAPauseAreNotHandedOverAfterBegin();
     void stopWithoutTrafficEndsTheWorkerAtOnce();
     void addressChangeWhileMonitoringCapturesOnTheNewAddress();
     void closeWhileMonitoringEndsAndRemovesRecordFiles();
@@ -300,6 +332,50 @@ void CaptureEndToEndTest::pauseHandsOverTheNextDatagramBeforeEnding() {
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(2),
                               GenerousWaitMs);
+}
+
+void CaptureEndToEndTest::onlyDatagramsCapturedAfterBeginAreHandedOver() {
+    constexpr int Early = 30;
+    constexpr int Late = 5;
+    const auto window = OpenWindow();
+    HandedOver handed(*window);
+    QVERIFY(
+        SendAndTakeIn(*window, PeerSender::Stream(network->NamespaceB(), StreamOver(0, Early))));
+
+    window->RunCommand(CommandId::BeginMonitor);
+    const CaptureTime beforeSending = Now();
+    QCOMPARE(Send(0, Late, 64, Early), Late);
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(Late),
+                              GenerousWaitMs);
+    const CaptureTime afterHandOver = Now();
+
+    QCOMPARE(handed.Sequences(), (std::vector<std::uint32_t>{30, 31, 32, 33, 34}));
+    for (const CaptureTime captured : handed.captured)
+        QVERIFY2(beforeSending <= captured && captured <= afterHandOver,
+                 qPrintable(QStringLiteral("captured %1 us after sending began, %2 us after the "
+                                           "hand-over")
+                                .arg((captured - beforeSending).count())
+                                .arg((captured - afterHandOver).count())));
+}
+
+void CaptureEndToEndTest::datagramsCapturedDuringAPauseAreNotHandedOverAfterBegin() {
+    const auto window = OpenWindow();
+    HandedOver handed(*window);
+    window->RunCommand(CommandId::BeginMonitor);
+    QCOMPARE(Send(0, 1), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(handed.Count(), 1, GenerousWaitMs);
+    window->RunCommand(CommandId::PauseMonitor);
+    // The waiting worker hands this one over and ends; what follows is the pause proper.
+    QCOMPARE(Send(0, 1, 64, 1), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->Engine().WorkerRunning(), GenerousWaitMs);
+    QVERIFY(
+        SendAndTakeIn(*window, PeerSender::Stream(network->NamespaceB(), StreamOver(0, 3, 64, 2))));
+
+    window->RunCommand(CommandId::BeginMonitor);
+    QCOMPARE(Send(0, 2, 64, 5), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(4),
+                              GenerousWaitMs);
+    QCOMPARE(handed.Sequences(), (std::vector<std::uint32_t>{0, 1, 5, 6}));
 }
 
 void CaptureEndToEndTest::stopWithoutTrafficEndsTheWorkerAtOnce() {

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <climits>
 #include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -15,8 +16,22 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Long enough that no second scan of the processes happens during a test.
-constexpr auto NoRebuild = std::chrono::hours(1);
+using Status = OwnerAnswer::Status;
+
+const Ipv4Address Loopback{{127, 0, 0, 1}};
+
+// The query of a datagram between the port and a remote end on loopback.
+SocketQuery QueryOf(int type, std::uint16_t port) {
+    return {type == SOCK_STREAM ? Transport::Tcp : Transport::Udp, Loopback, port, Loopback, 9};
+}
+
+QString Text(const OwnerAnswer& answer) {
+    return QStringLiteral("%1 %2").arg(int(answer.status)).arg(QString::fromStdString(answer.name));
+}
+
+QString Named(const std::string& name) {
+    return Text({Status::Named, name});
+}
 
 struct Socket {
     int fd = -1;
@@ -31,7 +46,8 @@ struct Socket {
     }
 };
 
-// Binds a loopback socket; port 0 picks a free one. Kept across exec when `inherit` is set.
+// Binds a socket, IPv4 to loopback and IPv6 to every address; port 0 picks a free one. Kept across
+// exec when `inherit` is set.
 bool Open(Socket& socket, int family, int type, std::uint16_t port = 0, bool inherit = false) {
     socket.fd = ::socket(family, type | (inherit ? 0 : SOCK_CLOEXEC), 0);
     if (socket.fd < 0)
@@ -45,10 +61,13 @@ bool Open(Socket& socket, int family, int type, std::uint16_t port = 0, bool inh
         inet->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         length = sizeof(sockaddr_in);
     } else {
+        // A dual-stack socket, which takes IPv4 datagrams too.
+        const int v6only = 0;
+        setsockopt(socket.fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, sizeof v6only);
         auto* inet6 = reinterpret_cast<sockaddr_in6*>(&address);
         inet6->sin6_family = AF_INET6;
         inet6->sin6_port = htons(port);
-        inet6->sin6_addr = in6addr_loopback;
+        inet6->sin6_addr = in6addr_any;
         length = sizeof(sockaddr_in6);
     }
     if (bind(socket.fd, reinterpret_cast<sockaddr*>(&address), length) != 0)
@@ -120,13 +139,12 @@ class PortOwnerLookupTest : public QObject {
 private slots:
     void ownSocketsAreFound_data();
     void ownSocketsAreFound();
-    void unownedPortLeavesNameUntouched_data();
-    void unownedPortLeavesNameUntouched();
-    void tcpOwnerWinsOverUdpOwner();
-    void socketOpenedLaterIsFoundAndClosedOneIsNot();
-    void rebuildsAreRateLimited();
-    void movedSocketIsNotTrustedFromCache_data();
+    void unownedPortIsNobodys_data();
+    void unownedPortIsNobodys();
+    void datagramNamesTheSocketOfItsOwnTransport();
+    void closedSocketKeepsItsOwnerForAMoment();
     void movedSocketIsNotTrustedFromCache();
+    void otherUsersSocketIsNotPermittedWithoutTheRight();
     void processNameOfSelf();
     void processNameOfZombieUsesComm();
     void processNameOfMissingProcess_data();
@@ -139,8 +157,8 @@ void PortOwnerLookupTest::ownSocketsAreFound_data() {
 
     QTest::newRow("tcp") << int(AF_INET) << int(SOCK_STREAM);
     QTest::newRow("udp") << int(AF_INET) << int(SOCK_DGRAM);
-    QTest::newRow("tcp6") << int(AF_INET6) << int(SOCK_STREAM);
-    QTest::newRow("udp6") << int(AF_INET6) << int(SOCK_DGRAM);
+    QTest::newRow("dual-stack tcp6") << int(AF_INET6) << int(SOCK_STREAM);
+    QTest::newRow("dual-stack udp6") << int(AF_INET6) << int(SOCK_DGRAM);
 }
 
 void PortOwnerLookupTest::ownSocketsAreFound() {
@@ -148,40 +166,34 @@ void PortOwnerLookupTest::ownSocketsAreFound() {
     QFETCH(int, type);
     Socket socket;
     if (!Open(socket, family, type) && family == AF_INET6)
-        QSKIP("no IPv6 loopback");
+        QSKIP("no IPv6");
     QVERIFY(socket.port != 0);
-    PortOwnerLookup lookup(0s);
-    std::string name;
-    QVERIFY(lookup.Lookup(socket.port, name));
-    QCOMPARE(name, OwnName());
+    PortOwnerLookup lookup;
+    QCOMPARE(Text(lookup.Owner(QueryOf(type, socket.port))), Named(OwnName()));
 }
 
-void PortOwnerLookupTest::unownedPortLeavesNameUntouched_data() {
+void PortOwnerLookupTest::unownedPortIsNobodys_data() {
     QTest::addColumn<bool>("closedPort");
 
     QTest::newRow("closed port") << true;
     QTest::newRow("empty port text") << false;
 }
 
-void PortOwnerLookupTest::unownedPortLeavesNameUntouched() {
+void PortOwnerLookupTest::unownedPortIsNobodys() {
     QFETCH(bool, closedPort);
     std::uint16_t port = 0;
     if (closedPort) {
-        {
-            Socket probe;
-            QVERIFY(Open(probe, AF_INET, SOCK_STREAM));
-            port = probe.port;
-        }
-        Socket udpCheck;
-        QVERIFY2(Open(udpCheck, AF_INET, SOCK_DGRAM, port), "the closed port is held by UDP");
+        Socket probe;
+        QVERIFY(Open(probe, AF_INET, SOCK_DGRAM));
+        port = probe.port;
     }
-    PortOwnerLookup lookup(0s);
-    std::string name = "untouched";
-    QVERIFY(!lookup.Lookup(port, name));
-    QCOMPARE(name, std::string("untouched"));
+    PortOwnerLookup lookup;
+    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_DGRAM, port))), Text({Status::NoSocket, ""}));
 }
 
-void PortOwnerLookupTest::tcpOwnerWinsOverUdpOwner() {
+// A TCP and a UDP socket of different processes share the port number: each datagram is its own
+// transport's.
+void PortOwnerLookupTest::datagramNamesTheSocketOfItsOwnTransport() {
     Child child;
     Socket udp;
     {
@@ -191,69 +203,33 @@ void PortOwnerLookupTest::tcpOwnerWinsOverUdpOwner() {
         QVERIFY(Open(udp, AF_INET, SOCK_DGRAM, tcp.port));
     }
     QVERIFY(SleepName() != OwnName());
-    PortOwnerLookup lookup(0s);
-    std::string name;
-    QVERIFY(lookup.Lookup(udp.port, name));
-    QCOMPARE(name, SleepName());
-
-    kill(child.pid, SIGKILL);
-    waitpid(child.pid, nullptr, 0);
-    child.pid = -1;
-    QVERIFY(lookup.Lookup(udp.port, name));
-    QCOMPARE(name, OwnName());
+    PortOwnerLookup lookup;
+    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_STREAM, udp.port))), Named(SleepName()));
+    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_DGRAM, udp.port))), Named(OwnName()));
 }
 
-void PortOwnerLookupTest::socketOpenedLaterIsFoundAndClosedOneIsNot() {
-    Socket first;
-    QVERIFY(Open(first, AF_INET, SOCK_STREAM));
-    PortOwnerLookup lookup(0s);
-    std::string name;
-    QVERIFY(lookup.Lookup(first.port, name));
-
-    std::uint16_t laterPort = 0;
+void PortOwnerLookupTest::closedSocketKeepsItsOwnerForAMoment() {
+    PortOwnerLookup lookup;
+    std::uint16_t port = 0;
     {
-        Socket later;
-        QVERIFY(Open(later, AF_INET, SOCK_DGRAM));
-        laterPort = later.port;
-        name.clear();
-        QVERIFY(lookup.Lookup(laterPort, name));
-        QCOMPARE(name, OwnName());
+        Socket socket;
+        QVERIFY(Open(socket, AF_INET, SOCK_DGRAM));
+        port = socket.port;
+        QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_DGRAM, port))), Named(OwnName()));
     }
-    name = "untouched";
-    QVERIFY(!lookup.Lookup(laterPort, name));
-    QCOMPARE(name, std::string("untouched"));
-}
-
-void PortOwnerLookupTest::rebuildsAreRateLimited() {
-    Socket first;
-    QVERIFY(Open(first, AF_INET, SOCK_STREAM));
-    PortOwnerLookup lookup(NoRebuild);
-    std::string name;
-    QVERIFY(lookup.Lookup(first.port, name));
-    Socket later;
-    QVERIFY(Open(later, AF_INET, SOCK_STREAM));
-    QVERIFY(!lookup.Lookup(later.port, name));
-    QVERIFY(lookup.Lookup(first.port, name));
-}
-
-void PortOwnerLookupTest::movedSocketIsNotTrustedFromCache_data() {
-    QTest::addColumn<bool>("rebuildAllowed");
-
-    QTest::newRow("rebuild finds the new holder") << true;
-    QTest::newRow("rebuild rate-limited") << false;
+    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_DGRAM, port))), Named(OwnName()));
+    // Only what was seen is remembered.
+    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_STREAM, port))), Text({Status::NoSocket, ""}));
 }
 
 // The cached descriptor of a socket now holds a different socket, and the socket itself lives on
 // in another process: the cache must not name this process.
 void PortOwnerLookupTest::movedSocketIsNotTrustedFromCache() {
-    QFETCH(bool, rebuildAllowed);
     Child child;
     Socket socket;
     QVERIFY(Open(socket, AF_INET, SOCK_STREAM, 0, true));
-    PortOwnerLookup lookup(rebuildAllowed ? std::chrono::steady_clock::duration(0s) : NoRebuild);
-    std::string name;
-    QVERIFY(lookup.Lookup(socket.port, name));
-    QCOMPARE(name, OwnName());
+    PortOwnerLookup lookup;
+    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_STREAM, socket.port))), Named(OwnName()));
 
     QVERIFY(StartSleep(child));
     const int replacement = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -261,9 +237,42 @@ void PortOwnerLookupTest::movedSocketIsNotTrustedFromCache() {
     QVERIFY(dup3(replacement, socket.fd, O_CLOEXEC) == socket.fd);
     close(replacement);
 
-    name = "untouched";
-    QCOMPARE(lookup.Lookup(socket.port, name), rebuildAllowed);
-    QCOMPARE(name, rebuildAllowed ? SleepName() : std::string("untouched"));
+    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_STREAM, socket.port))), Named(SleepName()));
+}
+
+// A monitor running as an ordinary user sees another user's socket but may not read the process
+// that holds it; its own sockets it still names.
+void PortOwnerLookupTest::otherUsersSocketIsNotPermittedWithoutTheRight() {
+    if (geteuid() != 0)
+        QSKIP("Needs root, to hold a socket as one user and look it up as another.");
+    constexpr uid_t Nobody = 65534;
+    Socket rootsSocket;
+    QVERIFY(Open(rootsSocket, AF_INET, SOCK_DGRAM));
+    int answers[2];
+    QVERIFY(pipe2(answers, O_CLOEXEC) == 0);
+    Child child;
+    child.pid = fork();
+    if (child.pid == 0) {
+        close(answers[0]);
+        if (setgroups(0, nullptr) != 0 || setresgid(Nobody, Nobody, Nobody) != 0 ||
+            setresuid(Nobody, Nobody, Nobody) != 0)
+            _exit(1);
+        Socket ownSocket;
+        const bool opened = Open(ownSocket, AF_INET, SOCK_DGRAM);
+        PortOwnerLookup lookup;
+        const Status statuses[] = {lookup.Owner(QueryOf(SOCK_DGRAM, rootsSocket.port)).status,
+                                   opened ? lookup.Owner(QueryOf(SOCK_DGRAM, ownSocket.port)).status
+                                          : Status::NoSocket};
+        (void)!write(answers[1], statuses, sizeof statuses);
+        _exit(0);
+    }
+    close(answers[1]);
+    Status statuses[2] = {};
+    const ssize_t got = read(answers[0], statuses, sizeof statuses);
+    close(answers[0]);
+    QCOMPARE(got, ssize_t(sizeof statuses));
+    QCOMPARE(int(statuses[0]), int(Status::NotPermitted));
+    QCOMPARE(int(statuses[1]), int(Status::Named));
 }
 
 void PortOwnerLookupTest::processNameOfSelf() {

@@ -44,7 +44,7 @@ std::string ProgramName() {
     return fs::read_symlink("/proc/self/exe").filename().string();
 }
 
-// A UDP port held by this process, so that its owner can be named.
+// A UDP port held by this process on every address, so that its owner can be named.
 struct HeldUdpPort {
     int socketFd = socket(AF_INET, SOCK_DGRAM, 0);
     std::uint16_t port = 0;
@@ -52,7 +52,7 @@ struct HeldUdpPort {
     HeldUdpPort() {
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_addr.s_addr = htonl(INADDR_ANY);
         socklen_t length = sizeof address;
         if (bind(socketFd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
             getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
@@ -93,7 +93,9 @@ struct PanelUnderTest {
 
     void Store(std::vector<std::string> fields, std::int32_t protocol,
                const std::vector<std::uint8_t>& payload) {
-        panel->Store({fields, protocol, payload});
+        panel->Store(
+            {fields, protocol, payload,
+             std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now())});
     }
     // A UDP datagram from the local address to a peer.
     void StoreSent(int payloadSize, std::uint16_t sourcePort = 1030) {
@@ -153,11 +155,13 @@ void RecordPanelTest::modelPassesTheModelTester() {
     test.panel->Refresh();
     QCOMPARE(test.list->model()->rowCount(), 1);
 
-    QCOMPARE(test.list->model()->columnCount(), 7);
-    const QStringList titles = {"索引", "源IP", "源端口", "协议", "目的IP", "目的端口", "时间"};
-    for (int column = 0; column < 7; ++column) {
+    const QStringList titles = {"索引",   "源IP",     "源端口", "协议",
+                                "目的IP", "目的端口", "时间",   "进程"};
+    const int widths[] = {50, 110, 80, 60, 110, 80, 88, 120};
+    QCOMPARE(test.list->model()->columnCount(), titles.size());
+    for (int column = 0; column < titles.size(); ++column) {
         QCOMPARE(test.list->model()->headerData(column, Qt::Horizontal).toString(), titles[column]);
-        QCOMPARE(test.list->columnWidth(column), RecordListModel::ColumnWidths[column]);
+        QCOMPARE(test.list->columnWidth(column), widths[column]);
         QCOMPARE(
             test.list->model()->index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>(),
             Qt::AlignCenter);
@@ -218,6 +222,8 @@ void RecordPanelTest::ownerOfTheLocalPortNamesTheRecord() {
     const QString expected = owned ? QString::fromStdString(name) + " " + direction + ":3 bytes"
                                    : QString("current capture:3 bytes");
     QCOMPARE(test.currentText->text(), expected);
+    QCOMPARE(test.list->model()->index(0, RecordListModel::Process).data().toString(),
+             QString::fromStdString(name));
 }
 
 void RecordPanelTest::burstIsDrawnOnceWithItsLastState() {

@@ -4,12 +4,15 @@
 #include "records/RecordListModel.h"
 #include "records/RecordPanel.h"
 #include "res/CommandIds.h"
+#include "support/ClientRounds.h"
 #include "support/TestNetwork.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusBar.h"
 
+#include <QEventLoop>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -23,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -137,9 +141,9 @@ QString ListMismatch(const MainWindow& window) {
         if (!timeForm.match(timeText).hasMatch())
             return QStringLiteral("record %1 has the time text '%2'").arg(row).arg(timeText);
         const std::array<std::string, RecordListModel::ColumnCount> expected{
-            std::to_string(row),      header.sourceIp,      header.sourcePort,
-            header.protocolName,      header.destinationIp, header.destinationPort,
-            header.timeText.substr(9)};
+            std::to_string(row),       header.sourceIp,      header.sourcePort,
+            header.protocolName,       header.destinationIp, header.destinationPort,
+            header.timeText.substr(9), header.processName};
         for (int column = 0; column < RecordListModel::ColumnCount; ++column) {
             const QString shown = model.data(model.index(row, column)).toString();
             const QString wanted = QString::fromStdString(expected[std::size_t(column)]);
@@ -151,14 +155,6 @@ QString ListMismatch(const MainWindow& window) {
         }
     }
     return {};
-}
-
-sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
-    sockaddr_in socketAddress{};
-    socketAddress.sin_family = AF_INET;
-    socketAddress.sin_port = htons(port);
-    std::memcpy(&socketAddress.sin_addr, address.octets.data(), 4);
-    return socketAddress;
 }
 
 std::string Failure(const std::string& what) {
@@ -220,6 +216,66 @@ QByteArray ReceiveUntilClosed(int fd) {
     }
 }
 
+// Runs the event loop until done() holds or the generous wait is over; returns done().
+template <typename Condition> bool RunLoopUntil(Condition done) {
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(GenerousWaitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+// What is wrong with the records that carry the exchanges' queries and answers: each must be there
+// once, named after this process, "send" for a query and "receive" for an answer. Empty when all
+// are right; "missing" lines appear while the window has not reached every datagram yet.
+QStringList PayloadRecordFaults(const MainWindow& window, const std::vector<Exchange>& exchanges,
+                                const Ipv4Address& client, const Ipv4Address& server) {
+    const RecordStore& store = window.RecordsPanel().Records();
+    std::map<std::string, RecordHeader> byEndsAndPayload;
+    const auto key = [](const std::string& protocol, const std::string& source,
+                        const std::string& destination, std::span<const std::uint8_t> payload) {
+        return protocol + " " + source + " " + destination + " " +
+               std::string(payload.begin(), payload.end());
+    };
+    for (int index = 0; index < store.Count(); ++index) {
+        if (const std::optional<Record> record = store.Read(index))
+            byEndsAndPayload[key(record->header.protocolName,
+                                 record->header.sourceIp + ":" + record->header.sourcePort,
+                                 record->header.destinationIp + ":" +
+                                     record->header.destinationPort,
+                                 record->payload)] = record->header;
+    }
+    QStringList faults;
+    for (const Exchange& exchange : exchanges) {
+        const std::string protocol = exchange.transport == Transport::Tcp ? "TCP" : "UDP";
+        const std::string clientEnd = client.Dotted() + ":" + std::to_string(exchange.clientPort);
+        const std::string serverEnd = server.Dotted() + ":" + std::to_string(exchange.serverPort);
+        const auto bytes = [](const std::string& text) {
+            return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        };
+        const std::pair<std::string, std::string> expected[] = {
+            {key(protocol, clientEnd, serverEnd, bytes(exchange.query)), "send"},
+            {key(protocol, serverEnd, clientEnd, bytes(exchange.answer)), "receive"}};
+        for (const auto& [wanted, direction] : expected) {
+            const auto found = byEndsAndPayload.find(wanted);
+            if (found == byEndsAndPayload.end())
+                faults.append(QStringLiteral("missing: %1").arg(QString::fromStdString(wanted)));
+            else if (found->second.processName != ProgramName() ||
+                     found->second.direction != direction)
+                faults.append(QStringLiteral("%1 names '%2 %3'")
+                                  .arg(QString::fromStdString(wanted),
+                                       QString::fromStdString(found->second.processName),
+                                       QString::fromStdString(found->second.direction)));
+        }
+    }
+    return faults;
+}
+
 } // namespace
 
 class RecordsEndToEndTest : public QObject {
@@ -236,6 +292,7 @@ private slots:
     void echoRequestAndReplyAreRecordsWithoutPortsOwnerOrPayload();
     void saveAllExportsEveryRecordAsReadBack();
     void clearKeepsTheCountersAndStartsAgainAtIndexZero();
+    void shortLivedClientsAreNamedOnEveryRecord();
 
 private:
     std::unique_ptr<MainWindow> OpenWindow();
@@ -514,6 +571,40 @@ void RecordsEndToEndTest::clearKeepsTheCountersAndStartsAgainAtIndexZero() {
     QCOMPARE(Bytes(record->payload), Bytes(PeerSender::Payload(3, PayloadSize)));
     QCOMPARE(panel.Records().TotalBytes(), std::uint32_t{PayloadSize});
     QCOMPARE(ListMismatch(*window), QString());
+}
+
+// Each client socket lives only until its answer is in; the window reaches the last datagrams
+// after the socket has closed.
+void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
+    const auto window = OpenWindow();
+    window->RunCommand(CommandId::BeginMonitor);
+    ClientRounds rounds;
+    rounds.serverNamespace = network->NamespaceB();
+    rounds.client = Link().addressA;
+    rounds.server = Link().addressB;
+    rounds.rounds = 10;
+    rounds.serverDelay = std::chrono::milliseconds(100);
+    std::future<std::vector<Exchange>> running = StartClientRounds(rounds);
+    // The window's own loop, which wakes for each hand-over at once, as the program's does; a
+    // test wait that naps between turns would let the sockets close first.
+    QVERIFY(RunLoopUntil(
+        [&] { return running.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    std::vector<Exchange> exchanges;
+    try {
+        exchanges = running.get();
+    } catch (const std::exception& failure) {
+        QFAIL(failure.what());
+    }
+    QCOMPARE(int(exchanges.size()), 2 * rounds.rounds);
+
+    QTRY_COMPARE_WITH_TIMEOUT(
+        PayloadRecordFaults(*window, exchanges, rounds.client, rounds.server).filter("missing"),
+        QStringList(), GenerousWaitMs);
+    const QStringList faults =
+        PayloadRecordFaults(*window, exchanges, rounds.client, rounds.server);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    const QString mismatch = ListMismatch(*window);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 QTEST_MAIN(RecordsEndToEndTest)

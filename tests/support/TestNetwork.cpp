@@ -130,14 +130,6 @@ template <typename Action> auto InNamespace(const std::string& namespaceName, Ac
     return result.get();
 }
 
-sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
-    sockaddr_in socketAddress{};
-    socketAddress.sin_family = AF_INET;
-    socketAddress.sin_port = htons(port);
-    std::memcpy(&socketAddress.sin_addr, address.octets.data(), 4);
-    return socketAddress;
-}
-
 void FillPayload(std::uint32_t sequence, std::span<std::uint8_t> payload) {
     for (std::size_t index = 0; index < payload.size(); ++index) {
         payload[index] = index < 4 ? static_cast<std::uint8_t>(sequence >> (24 - 8 * index))
@@ -211,6 +203,14 @@ void PutBigEndian16(std::vector<std::uint8_t>& bytes, std::size_t offset, std::u
 }
 
 } // namespace
+
+sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port) {
+    sockaddr_in socketAddress{};
+    socketAddress.sin_family = AF_INET;
+    socketAddress.sin_port = htons(port);
+    std::memcpy(&socketAddress.sin_addr, address.octets.data(), 4);
+    return socketAddress;
+}
 
 bool TestNetwork::HaveRoot() {
     if (geteuid() != 0)

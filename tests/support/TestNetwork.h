@@ -2,6 +2,8 @@
 
 #include "capture/Ipv4Address.h"
 
+#include <netinet/in.h>
+
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -14,6 +16,9 @@
 #include <vector>
 
 using HardwareAddress = std::array<std::uint8_t, 6>;
+
+// The IPv4 socket address of an address and port.
+sockaddr_in SocketAddress(const Ipv4Address& address, std::uint16_t port);
 
 // Closes its descriptor however the test leaves the scope.
 class FileDescriptor {

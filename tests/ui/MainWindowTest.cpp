@@ -31,6 +31,10 @@ const std::vector<Ipv4Address> TestAddresses = {{{192, 0, 2, 1}}, {{198, 51, 100
 
 const QString CreateSocketFail = "create socket fail ";
 
+CaptureTime Now() {
+    return std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
+}
+
 struct WindowUnderTest {
     QTemporaryDir programDirectory;
     QStringList messages;
@@ -504,13 +508,13 @@ void MainWindowTest::fullListIsClearedBeforeTheNextDatagram() {
     MainWindow& window = *test.window;
     const std::vector<std::uint8_t> accepted = UdpFrom({{10, 0, 0, 9}}, 3);
     for (int index = 0; index < RecordStore::Capacity; ++index)
-        window.HandleDatagram(accepted);
+        window.HandleDatagram(accepted, Now());
     window.RecordsPanel().Refresh();
     QCOMPARE(window.RecordsPanel().Records().Count(), 9999);
     QCOMPARE(window.RecordsPanel().Model().rowCount(), 9999);
 
     const std::vector<std::uint8_t> next = nextAccepted ? UdpFrom({{10, 0, 0, 8}}, 7) : Rejected();
-    window.HandleDatagram(next);
+    window.HandleDatagram(next, Now());
     window.RecordsPanel().Refresh();
 
     const int expected = nextAccepted ? 1 : 0;
@@ -540,7 +544,7 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
     QVERIFY(test.ShowActive());
     MainWindow& window = *test.window;
     for (int index = 0; index < 3; ++index)
-        window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5));
+        window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
     window.RecordsPanel().Refresh();
     QCOMPARE(window.RecordsPanel().Model().rowCount(), 3);
 
@@ -633,7 +637,7 @@ void MainWindowTest::maximisingWidensTheDumpAndRestoringNarrowsIt() {
     const std::vector<std::uint8_t> datagram = UdpFrom({{10, 0, 0, 9}}, 20);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.HandleDatagram(datagram);
+    window.HandleDatagram(datagram, Now());
     window.RecordsPanel().Refresh();
     auto* wide = static_cast<QCheckBox*>(window.Control(ControlId::WideDump));
     auto* dataView = static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView));

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// Finds the process that holds a socket among the open files of /proc/<pid>/fd. A scan of every
+// process costs milliseconds, so the descriptors seen are kept, each checked again before it is
+// trusted, and the processes that held sockets lately are searched first: a program that opens
+// one socket after another is found in its own few descriptors.
+class SocketHolders {
+public:
+    using Clock = std::chrono::steady_clock;
+    // A socket that no readable process holds is searched for again only after this long, so a
+    // flood of datagrams for it does not scan /proc for each.
+    static constexpr Clock::duration RescanAfter = std::chrono::seconds(1);
+
+    struct Holder {
+        int pid = 0;
+        int fd = 0;
+    };
+    struct Search {
+        enum class Result { Found, Nobody, NotPermitted };
+        Result result = Result::Nobody;
+        Holder holder;
+    };
+
+    SocketHolders();
+    ~SocketHolders();
+    SocketHolders(const SocketHolders&) = delete;
+    SocketHolders& operator=(const SocketHolders&) = delete;
+
+    // socketUid is the socket's owner as the kernel reports it: a socket of another user, whose
+    // processes this program may not read, is NotPermitted rather than held by nobody.
+    Search Find(std::uint64_t inode, std::uint32_t socketUid);
+
+    // The process still holds the socket at that descriptor: neither a closed socket nor a reused
+    // process id passes.
+    static bool StillHolds(const Holder& holder, std::uint64_t inode);
+
+    // The executable file name of process `pid`, or its command name where the executable cannot
+    // be read: name is set to "" first. Returns !name.empty().
+    static bool ProcessName(int pid, std::string& name);
+
+    // Rescans every process; returns how many sockets they hold.
+    std::size_t ScanAll();
+
+private:
+    // Records the sockets of one process; true when it holds `inode`. permissionDenied is set when
+    // its descriptors may not be read.
+    bool ScanProcess(int procDirectory, int pid, std::uint64_t inode, bool& permissionDenied);
+    bool FindIn(const std::vector<int>& pids, std::uint64_t inode);
+    void Promote(int pid);
+
+    std::unordered_map<std::uint64_t, Holder> holders;
+    // Most recent first.
+    std::vector<int> recentPids;
+    struct Miss {
+        Clock::time_point searched;
+        Search::Result result;
+    };
+    // Sockets that no readable process held when last searched for.
+    std::unordered_map<std::uint64_t, Miss> unheld;
+    int procDirectory = -1;
+    bool canReadOtherUsers = false;
+    bool otherUsersHidden = false;
+    uid_t ownUid;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "../capture/Ipv4Address.h"
+#include "../capture/PacketBuffer.h"
+#include "../capture/SocketOwner.h"
+#include "RecordFile.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// What classification made of an accepted datagram, and when the capture saw it.
+struct AcceptedPacket {
+    // Source IP, source port, protocol name, destination IP, destination port.
+    const std::vector<std::string>& fieldList;
+    std::int32_t protocol;
+    std::span<const std::uint8_t> payload;
+    CaptureTime captured;
+};
+
+// The header of the record an accepted datagram becomes: its texts, the capture time, and for a
+// TCP or UDP datagram with the local address at one end, the process that owns the local socket
+// with "send" when the local address is the source, "receive" when it is the destination.
+RecordHeader MakeRecordHeader(const AcceptedPacket& packet, const Ipv4Address& localAddress,
+                              OwnerSource& owners);

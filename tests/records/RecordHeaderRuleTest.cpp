@@ -1,0 +1,125 @@
+#include "records/RecordHeaderRule.h"
+
+#include <QtTest>
+
+namespace {
+
+const Ipv4Address Local{{192, 168, 0, 25}};
+
+// Answers every question with one answer and keeps the questions.
+class RecordingOwners : public OwnerSource {
+public:
+    explicit RecordingOwners(OwnerAnswer answer) : answer(std::move(answer)) {}
+    OwnerAnswer Owner(const SocketQuery& query) override {
+        queries.push_back(query);
+        return answer;
+    }
+
+    OwnerAnswer answer;
+    std::vector<SocketQuery> queries;
+};
+
+QString Text(const SocketQuery& query) {
+    return QStringLiteral("%1 %2:%3 %4:%5")
+        .arg(query.transport == Transport::Tcp ? "tcp" : "udp")
+        .arg(QString::fromStdString(query.local.Dotted()))
+        .arg(query.localPort)
+        .arg(QString::fromStdString(query.remote.Dotted()))
+        .arg(query.remotePort);
+}
+
+} // namespace
+
+class RecordHeaderRuleTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ownerAndDirectionFollowTheLocalEnd_data();
+    void ownerAndDirectionFollowTheLocalEnd();
+    void timeIsTheCaptureTime();
+};
+
+void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd_data() {
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("processName");
+    QTest::addColumn<QString>("direction");
+
+    const int named = int(OwnerAnswer::Status::Named);
+    const QStringList sentTcp{"192.168.0.25", "1030", "TCP", "10.1.2.3", "80"};
+    const QStringList receivedUdp{"10.1.2.3", "53", "UDP", "192.168.0.25", "40001"};
+    QTest::newRow("sent TCP") << sentTcp << 6 << named << "tcp 192.168.0.25:1030 10.1.2.3:80"
+                              << "browser"
+                              << "send";
+    QTest::newRow("received UDP") << receivedUdp << 17 << named
+                                  << "udp 192.168.0.25:40001 10.1.2.3:53"
+                                  << "browser"
+                                  << "receive";
+    QTest::newRow("to itself: the source end is asked")
+        << QStringList{"192.168.0.25", "5000", "UDP", "192.168.0.25", "6000"} << 17 << named
+        << "udp 192.168.0.25:5000 192.168.0.25:6000"
+        << "browser"
+        << "send";
+    QTest::newRow("not permitted") << receivedUdp << 17 << int(OwnerAnswer::Status::NotPermitted)
+                                   << "udp 192.168.0.25:40001 10.1.2.3:53"
+                                   << ""
+                                   << "";
+    QTest::newRow("nobody") << sentTcp << 6 << int(OwnerAnswer::Status::NoSocket)
+                            << "tcp 192.168.0.25:1030 10.1.2.3:80"
+                            << ""
+                            << "";
+    QTest::newRow("neither end local")
+        << QStringList{"10.1.2.3", "53", "UDP", "10.1.2.4", "40001"} << 17 << named << ""
+        << ""
+        << "";
+    QTest::newRow("ICMP asks nobody")
+        << QStringList{"10.1.2.3", "", "ICMP", "192.168.0.25", ""} << 1 << named << ""
+        << ""
+        << "";
+    QTest::newRow("IGMP asks nobody")
+        << QStringList{"192.168.0.25", "", "IGMP", "224.0.0.22", ""} << 2 << named << ""
+        << ""
+        << "";
+}
+
+void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd() {
+    QFETCH(QStringList, fields);
+    QFETCH(int, protocol);
+    QFETCH(int, status);
+    QFETCH(QString, query);
+    QFETCH(QString, processName);
+    QFETCH(QString, direction);
+    std::vector<std::string> fieldList;
+    for (const QString& field : fields)
+        fieldList.push_back(field.toStdString());
+    RecordingOwners owners(
+        {OwnerAnswer::Status(status), status == int(OwnerAnswer::Status::Named) ? "browser" : ""});
+    const std::vector<std::uint8_t> payload{1, 2, 3};
+
+    const RecordHeader header = MakeRecordHeader({fieldList, protocol, payload, {}}, Local, owners);
+
+    QCOMPARE(owners.queries.size(), query.isEmpty() ? 0u : 1u);
+    if (!query.isEmpty())
+        QCOMPARE(Text(owners.queries.front()), query);
+    QCOMPARE(QString::fromStdString(header.processName), processName);
+    QCOMPARE(QString::fromStdString(header.direction), direction);
+    const std::vector<std::string> texts{header.sourceIp, header.sourcePort, header.protocolName,
+                                         header.destinationIp, header.destinationPort};
+    QCOMPARE(texts, fieldList);
+}
+
+void RecordHeaderRuleTest::timeIsTheCaptureTime() {
+    qputenv("TZ", "UTC");
+    tzset();
+    RecordingOwners owners({});
+    const std::vector<std::string> fieldList{"10.1.2.3", "", "ICMP", "192.168.0.25", ""};
+    // 14:07:09.999999 on 15 March 2009: the text keeps the second the datagram was seen in.
+    const CaptureTime captured{std::chrono::microseconds(1237126029999999)};
+    const RecordHeader header = MakeRecordHeader({fieldList, 1, {}, captured}, Local, owners);
+    QCOMPARE(QString::fromStdString(header.timeText), QString("20090315 14:07:09"));
+}
+
+QTEST_APPLESS_MAIN(RecordHeaderRuleTest)
+#include "RecordHeaderRuleTest.moc"

@@ -1,0 +1,160 @@
+#include "ClientRounds.h"
+
+#include "TestNetwork.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+constexpr timeval SocketWait{2, 0};
+constexpr int ServerPollMs = 100;
+
+[[noreturn]] void Fail(const std::string& what) {
+    throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+int BoundedSocket(int type) {
+    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        Fail("socket");
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &SocketWait, sizeof SocketWait);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &SocketWait, sizeof SocketWait);
+    return fd;
+}
+
+std::uint16_t LocalPort(int fd) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+std::string Receive(int fd) {
+    char buffer[256];
+    const ssize_t count = recv(fd, buffer, sizeof buffer, 0);
+    if (count <= 0)
+        Fail("receive");
+    return std::string(buffer, std::size_t(count));
+}
+
+std::string AnswerTo(const std::string& query) {
+    return "answer to " + query;
+}
+
+// Answers every UDP query and every TCP line after the delay, until told to stop.
+void Serve(const ClientRounds& rounds, std::atomic<bool>& stop, std::promise<void>& ready) {
+    std::unique_ptr<FileDescriptor> udp;
+    std::unique_ptr<FileDescriptor> tcp;
+    try {
+        TestNetwork::EnterNamespace(rounds.serverNamespace);
+        udp = std::make_unique<FileDescriptor>(BoundedSocket(SOCK_DGRAM));
+        tcp = std::make_unique<FileDescriptor>(BoundedSocket(SOCK_STREAM));
+        const int reuse = 1;
+        setsockopt(tcp->Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        const sockaddr_in udpAddress = SocketAddress(rounds.server, rounds.udpPort);
+        const sockaddr_in tcpAddress = SocketAddress(rounds.server, rounds.tcpPort);
+        if (bind(udp->Get(), reinterpret_cast<const sockaddr*>(&udpAddress), sizeof udpAddress) !=
+                0 ||
+            bind(tcp->Get(), reinterpret_cast<const sockaddr*>(&tcpAddress), sizeof tcpAddress) !=
+                0 ||
+            listen(tcp->Get(), 4) != 0)
+            Fail("server bind");
+    } catch (...) {
+        ready.set_exception(std::current_exception());
+        return;
+    }
+    ready.set_value();
+    while (!stop.load()) {
+        pollfd waiting[] = {{udp->Get(), POLLIN, 0}, {tcp->Get(), POLLIN, 0}};
+        if (poll(waiting, 2, ServerPollMs) <= 0)
+            continue;
+        if (waiting[0].revents & POLLIN) {
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            char buffer[256];
+            const ssize_t count = recvfrom(udp->Get(), buffer, sizeof buffer, 0,
+                                           reinterpret_cast<sockaddr*>(&from), &length);
+            if (count <= 0)
+                continue;
+            std::this_thread::sleep_for(rounds.serverDelay);
+            const std::string answer = AnswerTo(std::string(buffer, std::size_t(count)));
+            sendto(udp->Get(), answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                   length);
+        }
+        if (waiting[1].revents & POLLIN) {
+            const FileDescriptor connection(accept4(tcp->Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (connection.Get() < 0)
+                continue;
+            setsockopt(connection.Get(), SOL_SOCKET, SO_RCVTIMEO, &SocketWait, sizeof SocketWait);
+            char buffer[256];
+            const ssize_t count = recv(connection.Get(), buffer, sizeof buffer, 0);
+            if (count <= 0)
+                continue;
+            std::this_thread::sleep_for(rounds.serverDelay);
+            const std::string answer = AnswerTo(std::string(buffer, std::size_t(count)));
+            send(connection.Get(), answer.data(), answer.size(), MSG_NOSIGNAL);
+        }
+    }
+}
+
+Exchange UdpRound(const ClientRounds& rounds, int round) {
+    Exchange exchange{Transport::Udp, 0, rounds.udpPort, "udp query " + std::to_string(round), {}};
+    const FileDescriptor fd(BoundedSocket(SOCK_DGRAM));
+    const sockaddr_in server = SocketAddress(rounds.server, rounds.udpPort);
+    if (sendto(fd.Get(), exchange.query.data(), exchange.query.size(), 0,
+               reinterpret_cast<const sockaddr*>(&server), sizeof server) < 0)
+        Fail("udp send");
+    exchange.clientPort = LocalPort(fd.Get());
+    exchange.answer = Receive(fd.Get());
+    return exchange;
+}
+
+Exchange TcpRound(const ClientRounds& rounds, int round) {
+    Exchange exchange{Transport::Tcp, 0, rounds.tcpPort, "tcp line " + std::to_string(round), {}};
+    const FileDescriptor fd(BoundedSocket(SOCK_STREAM));
+    const sockaddr_in server = SocketAddress(rounds.server, rounds.tcpPort);
+    if (connect(fd.Get(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0)
+        Fail("tcp connect");
+    exchange.clientPort = LocalPort(fd.Get());
+    if (send(fd.Get(), exchange.query.data(), exchange.query.size(), MSG_NOSIGNAL) < 0)
+        Fail("tcp send");
+    exchange.answer = Receive(fd.Get());
+    return exchange;
+}
+
+} // namespace
+
+std::future<std::vector<Exchange>> StartClientRounds(const ClientRounds& rounds) {
+    return std::async(std::launch::async, [rounds] {
+        std::atomic<bool> stop{false};
+        std::promise<void> ready;
+        std::future<void> serving =
+            std::async(std::launch::async, [&] { Serve(rounds, stop, ready); });
+        std::vector<Exchange> exchanges;
+        try {
+            ready.get_future().get();
+            for (int round = 0; round < rounds.rounds; ++round) {
+                exchanges.push_back(UdpRound(rounds, round));
+                exchanges.push_back(TcpRound(rounds, round));
+            }
+        } catch (...) {
+            stop.store(true);
+            serving.wait();
+            throw;
+        }
+        stop.store(true);
+        serving.get();
+        return exchanges;
+    });
+}
