@@ -127,7 +127,7 @@ SocketHolders::Search SocketHolders::Find(std::uint64_t inode, std::uint32_t soc
     if (const auto missed = unheld.find(inode);
         missed != unheld.end() && now - missed->second.searched < RescanAfter)
         return {missed->second.result, {}};
-    if (FindIn(recentPids, inode)) {
+    if (FindInRecent(inode)) {
         const Holder holder = holders[inode];
         Promote(holder.pid);
         return {Result::Found, holder};
@@ -151,22 +151,34 @@ SocketHolders::Search SocketHolders::Find(std::uint64_t inode, std::uint32_t soc
     return {result, {}};
 }
 
-bool SocketHolders::FindIn(const std::vector<int>& pids, std::uint64_t inode) {
+bool SocketHolders::FindInRecent(std::uint64_t inode) {
+    for (const RecentProcess& process : recent) {
+        for (const int fd : process.likelyFds) {
+            if (StillHolds({process.pid, fd}, inode)) {
+                holders.insert_or_assign(inode, Holder{process.pid, fd});
+                return true;
+            }
+        }
+    }
     if (procDirectory < 0)
         procDirectory = open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     bool permissionDenied = false;
-    for (const int pid : pids) {
-        if (ScanProcess(procDirectory, pid, inode, permissionDenied))
+    for (RecentProcess& process : recent) {
+        if (ScanProcess(procDirectory, process.pid, inode, permissionDenied, &process.likelyFds))
             return true;
     }
     return false;
 }
 
 void SocketHolders::Promote(int pid) {
-    std::erase(recentPids, pid);
-    recentPids.insert(recentPids.begin(), pid);
-    if (recentPids.size() > RecentLimit)
-        recentPids.pop_back();
+    const auto found =
+        std::ranges::find(recent, pid, [](const RecentProcess& process) { return process.pid; });
+    RecentProcess promoted = found != recent.end() ? std::move(*found) : RecentProcess{pid, {}};
+    if (found != recent.end())
+        recent.erase(found);
+    recent.insert(recent.begin(), std::move(promoted));
+    if (recent.size() > RecentLimit)
+        recent.pop_back();
 }
 
 std::size_t SocketHolders::ScanAll() {
@@ -184,7 +196,7 @@ std::size_t SocketHolders::ScanAll() {
 }
 
 bool SocketHolders::ScanProcess(int procDirectory, int pid, std::uint64_t inode,
-                                bool& permissionDenied) {
+                                bool& permissionDenied, std::vector<int>* likelyFds) {
     ShortText path;
     path << pid << "/fd";
     const int fdDirectory = openat(procDirectory, path.text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -200,6 +212,7 @@ bool SocketHolders::ScanProcess(int procDirectory, int pid, std::uint64_t inode,
     if (holders.size() >= HolderLimit)
         holders.clear();
     bool found = false;
+    std::vector<int> otherFds;
     char link[64];
     while (const dirent* entry = readdir(fds.get())) {
         int fd = 0;
@@ -208,10 +221,22 @@ bool SocketHolders::ScanProcess(int procDirectory, int pid, std::uint64_t inode,
         const ssize_t length = readlinkat(fdDirectory, entry->d_name, link, sizeof link);
         const std::uint64_t socket =
             length > 0 ? SocketInode(std::string_view(link, std::size_t(length))) : 0;
-        if (socket == 0)
+        if (socket == 0) {
+            otherFds.push_back(fd);
             continue;
+        }
         holders.insert_or_assign(socket, Holder{pid, fd});
         found = found || socket == inode;
+    }
+    if (likelyFds != nullptr) {
+        // A new descriptor takes the lowest free number: one held by a socket now, or free now.
+        std::ranges::sort(otherFds);
+        const int highest = otherFds.empty() ? -1 : otherFds.back();
+        likelyFds->clear();
+        for (int fd = 0; fd <= highest + 1 || likelyFds->size() < 8; ++fd) {
+            if (!std::ranges::binary_search(otherFds, fd))
+                likelyFds->push_back(fd);
+        }
     }
     return found;
 }

@@ -50,15 +50,25 @@ public:
     std::size_t ScanAll();
 
 private:
+    struct RecentProcess {
+        int pid = 0;
+        // The descriptor numbers a new socket of it is likely to take, as of its last scan.
+        std::vector<int> likelyFds;
+    };
+
     // Records the sockets of one process; true when it holds `inode`. permissionDenied is set when
-    // its descriptors may not be read.
-    bool ScanProcess(int procDirectory, int pid, std::uint64_t inode, bool& permissionDenied);
-    bool FindIn(const std::vector<int>& pids, std::uint64_t inode);
+    // its descriptors may not be read; likelyFds, when given, receives the numbers its next
+    // sockets are likely to take.
+    bool ScanProcess(int procDirectory, int pid, std::uint64_t inode, bool& permissionDenied,
+                     std::vector<int>* likelyFds = nullptr);
+    // Looks at the descriptor numbers of the recent processes first, then at all their
+    // descriptors.
+    bool FindInRecent(std::uint64_t inode);
     void Promote(int pid);
 
     std::unordered_map<std::uint64_t, Holder> holders;
     // Most recent first.
-    std::vector<int> recentPids;
+    std::vector<RecentProcess> recent;
     struct Miss {
         Clock::time_point searched;
         Search::Result result;

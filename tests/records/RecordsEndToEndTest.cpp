@@ -5,14 +5,13 @@
 #include "records/RecordPanel.h"
 #include "res/CommandIds.h"
 #include "support/ClientRounds.h"
+#include "support/EventLoop.h"
 #include "support/TestNetwork.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusBar.h"
 
-#include <QEventLoop>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -26,7 +25,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <map>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -214,66 +212,6 @@ QByteArray ReceiveUntilClosed(int fd) {
             return received;
         received.append(buffer, count);
     }
-}
-
-// Runs the event loop until done() holds or the generous wait is over; returns done().
-template <typename Condition> bool RunLoopUntil(Condition done) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(GenerousWaitMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-// What is wrong with the records that carry the exchanges' queries and answers: each must be there
-// once, named after this process, "send" for a query and "receive" for an answer. Empty when all
-// are right; "missing" lines appear while the window has not reached every datagram yet.
-QStringList PayloadRecordFaults(const MainWindow& window, const std::vector<Exchange>& exchanges,
-                                const Ipv4Address& client, const Ipv4Address& server) {
-    const RecordStore& store = window.RecordsPanel().Records();
-    std::map<std::string, RecordHeader> byEndsAndPayload;
-    const auto key = [](const std::string& protocol, const std::string& source,
-                        const std::string& destination, std::span<const std::uint8_t> payload) {
-        return protocol + " " + source + " " + destination + " " +
-               std::string(payload.begin(), payload.end());
-    };
-    for (int index = 0; index < store.Count(); ++index) {
-        if (const std::optional<Record> record = store.Read(index))
-            byEndsAndPayload[key(record->header.protocolName,
-                                 record->header.sourceIp + ":" + record->header.sourcePort,
-                                 record->header.destinationIp + ":" +
-                                     record->header.destinationPort,
-                                 record->payload)] = record->header;
-    }
-    QStringList faults;
-    for (const Exchange& exchange : exchanges) {
-        const std::string protocol = exchange.transport == Transport::Tcp ? "TCP" : "UDP";
-        const std::string clientEnd = client.Dotted() + ":" + std::to_string(exchange.clientPort);
-        const std::string serverEnd = server.Dotted() + ":" + std::to_string(exchange.serverPort);
-        const auto bytes = [](const std::string& text) {
-            return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-        };
-        const std::pair<std::string, std::string> expected[] = {
-            {key(protocol, clientEnd, serverEnd, bytes(exchange.query)), "send"},
-            {key(protocol, serverEnd, clientEnd, bytes(exchange.answer)), "receive"}};
-        for (const auto& [wanted, direction] : expected) {
-            const auto found = byEndsAndPayload.find(wanted);
-            if (found == byEndsAndPayload.end())
-                faults.append(QStringLiteral("missing: %1").arg(QString::fromStdString(wanted)));
-            else if (found->second.processName != ProgramName() ||
-                     found->second.direction != direction)
-                faults.append(QStringLiteral("%1 names '%2 %3'")
-                                  .arg(QString::fromStdString(wanted),
-                                       QString::fromStdString(found->second.processName),
-                                       QString::fromStdString(found->second.direction)));
-        }
-    }
-    return faults;
 }
 
 } // namespace
@@ -585,10 +523,10 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     rounds.rounds = 10;
     rounds.serverDelay = std::chrono::milliseconds(100);
     std::future<std::vector<Exchange>> running = StartClientRounds(rounds);
-    // The window's own loop, which wakes for each hand-over at once, as the program's does; a
-    // test wait that naps between turns would let the sockets close first.
+    // A test wait that naps between turns would let the sockets close before the window looks.
     QVERIFY(RunLoopUntil(
-        [&] { return running.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+        [&] { return running.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        GenerousWaitMs));
     std::vector<Exchange> exchanges;
     try {
         exchanges = running.get();
@@ -597,11 +535,14 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     }
     QCOMPARE(int(exchanges.size()), 2 * rounds.rounds);
 
-    QTRY_COMPARE_WITH_TIMEOUT(
-        PayloadRecordFaults(*window, exchanges, rounds.client, rounds.server).filter("missing"),
-        QStringList(), GenerousWaitMs);
-    const QStringList faults =
-        PayloadRecordFaults(*window, exchanges, rounds.client, rounds.server);
+    const auto verdict = [&] {
+        return JudgeNaming(rounds, exchanges, StoredRecords(window->RecordsPanel().Records()),
+                           ProgramName());
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(verdict().Missing(), 0, GenerousWaitMs);
+    QStringList faults;
+    for (const std::string& fault : verdict().faults)
+        faults.append(QString::fromStdString(fault));
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
     const QString mismatch = ListMismatch(*window);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));

@@ -8,9 +8,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -157,4 +159,63 @@ std::future<std::vector<Exchange>> StartClientRounds(const ClientRounds& rounds)
         serving.get();
         return exchanges;
     });
+}
+
+namespace {
+
+constexpr std::string_view MissingFault = "missing: ";
+
+std::string RecordKey(const std::string& protocol, const std::string& source,
+                      const std::string& destination, const std::string& payload) {
+    return protocol + " " + source + " " + destination + " " + payload;
+}
+
+} // namespace
+
+int NamingVerdict::Missing() const {
+    return static_cast<int>(std::ranges::count_if(
+        faults, [](const std::string& fault) { return fault.starts_with(MissingFault); }));
+}
+
+NamingVerdict JudgeNaming(const ClientRounds& rounds, const std::vector<Exchange>& exchanges,
+                          const std::vector<Record>& records, const std::string& program) {
+    std::map<std::string, const RecordHeader*> byEndsAndPayload;
+    for (const Record& record : records) {
+        const RecordHeader& header = record.header;
+        byEndsAndPayload[RecordKey(header.protocolName, header.sourceIp + ":" + header.sourcePort,
+                                   header.destinationIp + ":" + header.destinationPort,
+                                   std::string(record.payload.begin(), record.payload.end()))] =
+            &header;
+    }
+    NamingVerdict verdict;
+    for (const Exchange& exchange : exchanges) {
+        const std::string protocol = exchange.transport == Transport::Tcp ? "TCP" : "UDP";
+        const std::string client =
+            rounds.client.Dotted() + ":" + std::to_string(exchange.clientPort);
+        const std::string server =
+            rounds.server.Dotted() + ":" + std::to_string(exchange.serverPort);
+        const std::pair<std::string, std::string> expected[] = {
+            {RecordKey(protocol, client, server, exchange.query), "send"},
+            {RecordKey(protocol, server, client, exchange.answer), "receive"}};
+        for (const auto& [key, direction] : expected) {
+            const auto found = byEndsAndPayload.find(key);
+            if (found == byEndsAndPayload.end())
+                verdict.faults.push_back(std::string(MissingFault) + key);
+            else if (found->second->processName != program || found->second->direction != direction)
+                verdict.faults.push_back(key + " names '" + found->second->processName + " " +
+                                         found->second->direction + "'");
+            else
+                ++verdict.right;
+        }
+    }
+    return verdict;
+}
+
+std::vector<Record> StoredRecords(const RecordStore& store) {
+    std::vector<Record> records;
+    for (int index = 0; index < store.Count(); ++index) {
+        if (std::optional<Record> record = store.Read(index))
+            records.push_back(std::move(*record));
+    }
+    return records;
 }

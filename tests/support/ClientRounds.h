@@ -2,6 +2,8 @@
 
 #include "capture/Ipv4Address.h"
 #include "capture/SocketOwner.h"
+#include "records/RecordFile.h"
+#include "records/RecordStore.h"
 
 #include <chrono>
 #include <cstdint>
@@ -36,3 +38,17 @@ struct Exchange {
 // Runs the rounds on threads of their own; the clients' thread is born in the calling thread's
 // namespace. The result holds every exchange, or throws what went wrong. Every wait is bounded.
 std::future<std::vector<Exchange>> StartClientRounds(const ClientRounds& rounds);
+
+// How the records of the exchanges' queries and answers name their owner: each must be there
+// once, named `program`, "send" for a query and "receive" for an answer.
+struct NamingVerdict {
+    int right = 0;
+    // One line per record that is missing or names anything else.
+    std::vector<std::string> faults;
+    int Missing() const;
+};
+NamingVerdict JudgeNaming(const ClientRounds& rounds, const std::vector<Exchange>& exchanges,
+                          const std::vector<Record>& records, const std::string& program);
+
+// Every record of the store, read back from its file.
+std::vector<Record> StoredRecords(const RecordStore& store);
