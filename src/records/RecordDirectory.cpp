@@ -1,24 +1,132 @@
 #include "RecordDirectory.h"
 
-#include <system_error>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
-namespace fs = std::filesystem;
+namespace {
 
-void RecordDirectory::Prepare() const {
-    std::error_code error;
-    fs::create_directory(path, error);
-    if (fs::is_directory(path, error))
-        fs::permissions(path, fs::perms::owner_all, fs::perm_options::replace, error);
+constexpr const char* SharedFolderName = "talvane";
+constexpr mode_t PrivateMode = 0700;
+constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : fd(fd) {}
+    Descriptor(Descriptor&& other) noexcept : fd(other.fd) { other.fd = -1; }
+    Descriptor& operator=(Descriptor&&) = delete;
+    ~Descriptor() {
+        if (fd >= 0)
+            close(fd);
+    }
+
+    explicit operator bool() const { return fd >= 0; }
+    int Get() const { return fd; }
+
+private:
+    int fd = -1;
+};
+
+// The folder name inside parent, made first when create is set. Opened without following a link,
+// and only when it is a directory of this user, which is then made private again: the records
+// are never written where a link or another user could lead them.
+Descriptor OpenPrivateFolder(int parent, const char* name, bool create) {
+    if (create)
+        mkdirat(parent, name, PrivateMode);
+    Descriptor folder(openat(parent, name, FolderFlags));
+    struct stat status {};
+    if (!folder || fstat(folder.Get(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != geteuid())
+        return {};
+    // mkdirat leaves out what the umask masks.
+    if ((status.st_mode & 07777) != PrivateMode && fchmod(folder.Get(), PrivateMode) != 0)
+        return {};
+    return folder;
 }
 
-void RecordDirectory::RemoveRecordFiles() const {
-    std::error_code error;
-    fs::directory_iterator entries(path, error);
-    if (error)
-        return;
-    for (const fs::directory_entry& entry : entries) {
-        std::error_code entryError;
-        if (!entry.is_directory(entryError))
-            fs::remove(entry.path(), entryError);
+std::vector<std::string> EntryNames(int folder) {
+    std::vector<std::string> names;
+    // The stream takes its own descriptor, so that closing it leaves folder open.
+    DIR* stream = fdopendir(dup(folder));
+    if (stream == nullptr)
+        return names;
+    while (const dirent* entry = readdir(stream)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
     }
+    closedir(stream);
+    return names;
+}
+
+// Removes the folder name inside parent with everything in it. A link inside is removed itself,
+// never what it points to.
+void RemoveFolder(int parent, const std::string& name) {
+    Descriptor folder(openat(parent, name.c_str(), FolderFlags));
+    if (!folder)
+        return;
+    for (const std::string& entry : EntryNames(folder.Get())) {
+        if (unlinkat(folder.Get(), entry.c_str(), 0) != 0 && errno == EISDIR)
+            RemoveFolder(folder.Get(), entry);
+    }
+    unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+}
+
+// A folder named after a process id whose process is gone. A process of another user still
+// runs (EPERM), and a reused id keeps its folder until that process ends too.
+bool LeftByEndedProgram(int shared, const std::string& name) {
+    pid_t pid = 0;
+    const char* end = name.data() + name.size();
+    const auto [stop, error] = std::from_chars(name.data(), end, pid);
+    // Only the names this class gives: no sign, no leading zero.
+    if (error != std::errc() || stop != end || pid <= 0 || std::to_string(pid) != name)
+        return false;
+    if (kill(pid, 0) == 0 || errno != ESRCH)
+        return false;
+    struct stat status {};
+    return fstatat(shared, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISDIR(status.st_mode) && status.st_uid == geteuid();
+}
+
+} // namespace
+
+RecordDirectory::RecordDirectory(const std::filesystem::path& runtimeDirectory, pid_t pid)
+    : runtimeDirectory(runtimeDirectory), pidName(std::to_string(pid)),
+      path(runtimeDirectory / SharedFolderName / pidName) {}
+
+bool RecordDirectory::Prepare() {
+    prepared = false;
+    if (!runtimeDirectory.is_absolute())
+        return false;
+    const Descriptor runtime(open(runtimeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!runtime)
+        return false;
+    const Descriptor shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, true);
+    if (!shared)
+        return false;
+    for (const std::string& name : EntryNames(shared.Get())) {
+        if (name != pidName && LeftByEndedProgram(shared.Get(), name))
+            RemoveFolder(shared.Get(), name);
+    }
+    // Record files are later opened by path: once both folders are this user's and private, no
+    // one else can put a link on that path.
+    prepared = static_cast<bool>(OpenPrivateFolder(shared.Get(), pidName.c_str(), true));
+    return prepared;
+}
+
+void RecordDirectory::Remove() const {
+    if (!prepared)
+        return;
+    const Descriptor runtime(open(runtimeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!runtime)
+        return;
+    const Descriptor shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, false);
+    if (shared)
+        RemoveFolder(shared.Get(), pidName);
 }

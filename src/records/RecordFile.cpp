@@ -112,8 +112,9 @@ Record Decode(std::span<const std::uint8_t> bytes) {
 bool Write(const std::filesystem::path& path, const RecordHeader& header,
            std::span<const std::uint8_t> payload) {
     // No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a
-    // disk write per record. Cutting it to its new length afterwards does not.
-    const int file = open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, PrivateMode);
+    // disk write per record. Cutting it to its new length afterwards does not. A link at the
+    // path is never followed, so a payload goes nowhere else.
+    const int file = open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, PrivateMode);
     if (file < 0)
         return false;
     const std::string headerBytes = Encode(header);
@@ -132,7 +133,7 @@ bool Write(const std::filesystem::path& path, const RecordHeader& header,
 }
 
 std::optional<Record> Read(const std::filesystem::path& path) {
-    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (file < 0)
         return std::nullopt;
     std::vector<std::uint8_t> bytes(MaximumFileSize);

@@ -48,7 +48,8 @@ std::string Encode(const RecordHeader& header);
 // from H on; byte 0 belongs to the header even when it says H = 0.
 Record Decode(std::span<const std::uint8_t> bytes);
 
-// Creates or truncates the file, private to the user; false on any failure.
+// Creates or truncates the file, private to the user; false on any failure, a symbolic link at
+// path included. Read does not follow one either.
 bool Write(const std::filesystem::path& path, const RecordHeader& header,
            std::span<const std::uint8_t> payload);
 

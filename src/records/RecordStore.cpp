@@ -4,7 +4,8 @@
 
 int RecordStore::Store(const RecordHeader& header, std::span<const std::uint8_t> payload) {
     const int index = count;
-    RecordFile::Write(FileOf(index), header, payload);
+    if (!directory.empty())
+        RecordFile::Write(FileOf(index), header, payload);
     ++count;
     totalBytes += static_cast<std::uint32_t>(payload.size());
     return index;
@@ -20,5 +21,7 @@ std::filesystem::path RecordStore::FileOf(int index) const {
 }
 
 std::optional<Record> RecordStore::Read(int index) const {
+    if (directory.empty())
+        return std::nullopt;
     return RecordFile::Read(FileOf(index));
 }

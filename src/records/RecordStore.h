@@ -7,13 +7,15 @@
 #include <optional>
 #include <span>
 
-// Numbers the accepted datagrams and keeps each one as a file in tempfiles: once the next
+// Numbers the accepted datagrams and keeps each one as a file in the record folder: once the next
 // datagram has arrived, the file is the only place that still holds a record.
 class RecordStore {
 public:
     // The list never holds more: the next datagram clears it first.
     static constexpr int Capacity = 9999;
 
+    // An empty directory keeps no files: the record folder could not be made safely. The records
+    // are counted all the same and read back as missing.
     explicit RecordStore(std::filesystem::path directory) : directory(std::move(directory)) {}
 
     int Count() const { return count; }

@@ -32,11 +32,13 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTimerEvent>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +46,12 @@ constexpr int ElapsedTickMs = 100;
 
 bool IsToolButton(int commandId) {
     return std::ranges::find(ToolBarTemplate::Buttons, commandId) != ToolBarTemplate::Buttons.end();
+}
+
+// The open capture's drop count; nullopt without a capture.
+std::optional<std::uint32_t> KernelDropped(const CaptureEngine& engine) {
+    const std::optional<CaptureHandle::Statistics> statistics = engine.Statistics();
+    return statistics ? std::optional(statistics->dropped) : std::nullopt;
 }
 
 } // namespace
@@ -72,6 +80,9 @@ const MainWindow::CommandRoute MainWindow::CommandTable[] = {
 MainWindow::Environment MainWindow::Environment::OfThisProcess() {
     Environment environment;
     environment.programDirectory = QCoreApplication::applicationDirPath().toStdString();
+    // $XDG_RUNTIME_DIR, or Qt's private fallback where it is unset.
+    environment.runtimeDirectory =
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString();
     environment.hostAddresses = [] {
         return HostAddressList::Order(HostAddressList::ReadInterfaces());
     };
@@ -83,7 +94,8 @@ MainWindow::Environment MainWindow::Environment::OfThisProcess() {
 MainWindow::MainWindow(Environment environmentIn)
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      environment(std::move(environmentIn)), recordDirectory(environment.programDirectory),
+      environment(std::move(environmentIn)),
+      recordDirectory(environment.runtimeDirectory, getpid()),
       handover(new WindowHandover(*this, this)), engine(*handover) {
     setWindowTitle(QString::fromUtf8(MainWindowTemplate.caption));
     setFont(DialogBuilder::DialogFont(MainWindowTemplate.fontPointSize));
@@ -114,6 +126,7 @@ void MainWindow::OnInitDialog() {
     elapsedTimer.start(ElapsedTickMs, this);
     CreateToolBar();
     statusBar = new StatusBar(client);
+    statusBar->SetKernelDrops([this] { return kernelDrops.Total(KernelDropped(engine)); });
     controls.Add(ControlId::ToolBar, toolBar);
     controls.Add(ControlId::StatusBar, statusBar);
     PlaceControlBars();
@@ -124,13 +137,15 @@ void MainWindow::OnInitDialog() {
     BindCaptureSocket();
     connect(AddressCombo(), &QComboBox::currentIndexChanged, this, &MainWindow::OnAddressChanged);
     auto* dataView = static_cast<QPlainTextEdit*>(Control(ControlId::DataView));
-    recordPanel = new RecordPanel(
-        {static_cast<QTableView*>(Control(ControlId::RecordList)), dataView,
-         static_cast<QLabel*>(Control(ControlId::TotalReceived)),
-         static_cast<QLabel*>(Control(ControlId::CurrentReceived)),
-         static_cast<QCheckBox*>(Control(ControlId::WideDump))},
-        recordDirectory.Path(), engine.SelectedAddress(), environment.chooseFile, this);
-    recordDirectory.Prepare();
+    // Without a safe folder of its own the window keeps no record files.
+    const std::filesystem::path recordFiles =
+        recordDirectory.Prepare() ? recordDirectory.Path() : std::filesystem::path();
+    recordPanel =
+        new RecordPanel({static_cast<QTableView*>(Control(ControlId::RecordList)), dataView,
+                         static_cast<QLabel*>(Control(ControlId::TotalReceived)),
+                         static_cast<QLabel*>(Control(ControlId::CurrentReceived)),
+                         static_cast<QCheckBox*>(Control(ControlId::WideDump))},
+                        recordFiles, engine.SelectedAddress(), environment.chooseFile, this);
     connect(static_cast<QPushButton*>(Control(ControlId::SaveSelected)), &QPushButton::clicked,
             this, [this] { RunCommand(CommandId::SaveSelected); });
     connect(static_cast<QPushButton*>(Control(ControlId::SaveAll)), &QPushButton::clicked, this,
@@ -234,7 +249,11 @@ QString MainWindow::TitleFor(const Ipv4Address* address) {
 }
 
 void MainWindow::OnAddressChanged() {
+    // Each capture counts its drops from nought: the old one's are kept before it closes.
+    kernelDrops.End(KernelDropped(engine));
     BindCaptureSocket();
+    if (state.ClockRuns())
+        kernelDrops.Begin(KernelDropped(engine));
 }
 
 const MainWindow::CommandRoute* MainWindow::FindRoute(int commandId) {
@@ -292,6 +311,7 @@ void MainWindow::BeginMonitor() {
     ReloadActiveFilter();
     state.Begin();
     const bool started = engine.BeginMonitoring();
+    kernelDrops.Begin(KernelDropped(engine));
     ShowStatePane();
     UpdateCommandStates();
     if (!started)
@@ -302,6 +322,7 @@ void MainWindow::PauseMonitor() {
     state.Pause();
     // The worker stays in its read: the next datagram is still handed over before it ends.
     engine.PauseMonitoring();
+    kernelDrops.End(KernelDropped(engine));
     ShowStatePane();
     UpdateCommandStates();
 }
@@ -309,6 +330,7 @@ void MainWindow::PauseMonitor() {
 void MainWindow::StopMonitor() {
     state.Stop();
     engine.StopMonitoring();
+    kernelDrops.End(KernelDropped(engine));
     BindCaptureSocket();
     ShowStatePane();
     UpdateCommandStates();
@@ -364,7 +386,7 @@ void MainWindow::DestroyWindow() {
     elapsedTimer.stop();
     handover->Abandon();
     engine.Shutdown();
-    recordDirectory.RemoveRecordFiles();
+    recordDirectory.Remove();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -10,6 +10,7 @@
 #include "../records/RecordDirectory.h"
 #include "ControlMap.h"
 #include "ElapsedClock.h"
+#include "KernelDrops.h"
 #include "UserPrompts.h"
 
 #include <QBasicTimer>
@@ -37,8 +38,11 @@ class MainWindow : public QDialog, private DatagramSink {
 public:
     // What the window takes from the machine it runs on.
     struct Environment {
-        // The executable's directory; filters and tempfiles live below it.
+        // The executable's directory; filters live below it.
         std::filesystem::path programDirectory;
+        // The user's runtime directory, in memory; the record files live in talvane/<pid> below
+        // it. Records are not kept when it is empty.
+        std::filesystem::path runtimeDirectory;
         std::function<std::vector<Ipv4Address>()> hostAddresses;
         UserPrompts::ShowMessage showMessage;
         UserPrompts::ChooseFile chooseFile;
@@ -161,6 +165,7 @@ private:
     ActiveFilter activeFilter;
     ClassifiedPacket lastPacket;
     ElapsedClock elapsed;
+    KernelDrops kernelDrops;
     QBasicTimer elapsedTimer;
     std::vector<Ipv4Address> hostAddressList;
     RecordDirectory recordDirectory;

@@ -2,9 +2,9 @@
 
 #include "../capture/MonitorState.h"
 #include "ElapsedClock.h"
+#include "StatusPane.h"
 #include "StatusTexts.h"
 
-#include <QLabel>
 #include <QTimerEvent>
 
 namespace {
@@ -28,8 +28,7 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
     };
     setSizeGripEnabled(false);
     for (std::size_t index = 0; index < panes.size(); ++index) {
-        auto* label = new QLabel(layout[index].initialText, this);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        auto* label = new StatusPane(layout[index].initialText, this);
         if (layout[index].width == 0) {
             addWidget(label, 1);
         } else {
@@ -38,14 +37,23 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
         }
         panes[index] = label;
     }
+    panes[StreamPane]->setToolTip(QString::fromStdString(StatusTexts::StreamTip(0)));
 }
 
 void StatusBar::SetPaneText(Pane pane, const QString& text) {
-    panes[pane]->setText(text);
+    panes[pane]->SetText(text);
 }
 
 QString StatusBar::PaneText(Pane pane) const {
-    return panes[pane]->text();
+    return panes[pane]->Text();
+}
+
+QString StatusBar::PaneToolTip(Pane pane) const {
+    return panes[pane]->toolTip();
+}
+
+void StatusBar::SetKernelDrops(std::function<std::uint64_t()> count) {
+    kernelDrops = std::move(count);
 }
 
 void StatusBar::SetCounters(std::int32_t total, std::int32_t filtered) {
@@ -67,4 +75,7 @@ void StatusBar::timerEvent(QTimerEvent* event) {
 void StatusBar::ShowCounters() {
     SetPaneText(FilteredPane, QString::fromStdString(StatusTexts::Filtered(filteredCount)));
     SetPaneText(StreamPane, QString::fromStdString(StatusTexts::Stream(datagramTotal)));
+    if (kernelDrops)
+        panes[StreamPane]->setToolTip(
+            QString::fromStdString(StatusTexts::StreamTip(kernelDrops())));
 }

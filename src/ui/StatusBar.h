@@ -5,8 +5,9 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 
-class QLabel;
+class StatusPane;
 
 // The main window's status bar: datagram count, monitor state, monitoring time and filtered
 // count. The counters change once per datagram but are drawn at display rate.
@@ -20,9 +21,13 @@ public:
 
     void SetPaneText(Pane pane, const QString& text);
     QString PaneText(Pane pane) const;
+    QString PaneToolTip(Pane pane) const;
 
     // Cheap enough for every datagram: the texts follow at the next display refresh.
     void SetCounters(std::int32_t datagramTotal, std::int32_t filteredCount);
+    // Asked for the kernel's drops whenever the counters are drawn, never more often: pane 0's
+    // tool tip says how many.
+    void SetKernelDrops(std::function<std::uint64_t()> count);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -30,8 +35,9 @@ protected:
 private:
     void ShowCounters();
 
-    std::array<QLabel*, 4> panes{};
+    std::array<StatusPane*, 4> panes{};
     std::int32_t datagramTotal = 0;
     std::int32_t filteredCount = 0;
+    std::function<std::uint64_t()> kernelDrops;
     QBasicTimer refresh;
 };

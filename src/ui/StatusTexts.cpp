@@ -6,6 +6,10 @@ std::string Stream(std::int32_t datagramTotal) {
     return "监控流 " + std::to_string(datagramTotal);
 }
 
+std::string StreamTip(std::uint64_t kernelDrops) {
+    return "内核丢弃: " + std::to_string(kernelDrops);
+}
+
 std::string Filtered(std::int32_t filteredCount) {
     return "过滤数据包:" + std::to_string(filteredCount);
 }

@@ -11,6 +11,9 @@ inline constexpr const char* InitialFiltered = "过滤数据包:0";
 
 // Pane 0: every datagram handed to the window since start.
 std::string Stream(std::int32_t datagramTotal);
+// Pane 0's tool tip: the datagrams the kernel dropped while monitoring ran, which no count
+// includes.
+std::string StreamTip(std::uint64_t kernelDrops);
 // Pane 3: datagrams that did not become records.
 std::string Filtered(std::int32_t filteredCount);
 

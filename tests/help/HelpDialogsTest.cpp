@@ -23,6 +23,7 @@ const QString HelpTitle = QString::fromUtf8("Talvane 帮助");
 
 struct WindowUnderTest {
     QTemporaryDir programDirectory;
+    QTemporaryDir runtimeDirectory;
     QStringList messages;
     std::unique_ptr<MainWindow> window;
 
@@ -31,6 +32,7 @@ struct WindowUnderTest {
             QFile::copy(TALVANE_HELP_FILE, programDirectory.filePath("help.html"));
         MainWindow::Environment environment;
         environment.programDirectory = programDirectory.path().toStdString();
+        environment.runtimeDirectory = runtimeDirectory.path().toStdString();
         environment.hostAddresses = [] { return std::vector<Ipv4Address>{{{192, 0, 2, 1}}}; };
         environment.showMessage = [this](const QString& text) { messages.append(text); };
         window = std::make_unique<MainWindow>(environment);

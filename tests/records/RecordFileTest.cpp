@@ -85,6 +85,7 @@ private slots:
     void writeCreatesAPrivateFile();
     void writeTruncatesAndPrivatisesAnOldFile();
     void missingFilesFail();
+    void linksAreNotFollowed();
     void readStopsAtTheLargestFile();
 };
 
@@ -338,6 +339,19 @@ void RecordFileTest::missingFilesFail() {
     QVERIFY(!RecordFile::Write(path / "missing" / "1", BrowserHeader(), {}));
     QVERIFY(!RecordFile::Read(path / "missing"));
     QVERIFY(!RecordFile::Read(path));
+}
+
+void RecordFileTest::linksAreNotFollowed() {
+    QTemporaryDir directory;
+    const fs::path folder = directory.path().toStdString();
+    std::ofstream(folder / "elsewhere") << "kept";
+    fs::create_symlink(folder / "elsewhere", folder / "4");
+    QVERIFY(RecordFile::Write(folder / "5", BrowserHeader(), {}));
+    fs::create_symlink(folder / "5", folder / "6");
+
+    QVERIFY(!RecordFile::Write(folder / "4", BrowserHeader(), {}));
+    QCOMPARE(FileBytes(folder / "elsewhere"), QByteArray("kept"));
+    QVERIFY(!RecordFile::Read(folder / "6"));
 }
 
 void RecordFileTest::readStopsAtTheLargestFile() {

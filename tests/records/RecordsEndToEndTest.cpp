@@ -248,6 +248,7 @@ private:
     std::unique_ptr<TestNetwork> network;
     std::unique_ptr<UdpPortHolder> portHolder;
     std::unique_ptr<QTemporaryDir> programDirectory;
+    std::unique_ptr<QTemporaryDir> runtimeDirectory;
     QStringList messages;
     QString exportPath;
     QList<UserPrompts::FileChoice> fileChoices;
@@ -281,6 +282,8 @@ void RecordsEndToEndTest::cleanupTestCase() {
 void RecordsEndToEndTest::init() {
     programDirectory = std::make_unique<QTemporaryDir>();
     QVERIFY(programDirectory->isValid());
+    runtimeDirectory = std::make_unique<QTemporaryDir>();
+    QVERIFY(runtimeDirectory->isValid());
     messages.clear();
     exportPath.clear();
     fileChoices.clear();
@@ -293,6 +296,7 @@ void RecordsEndToEndTest::cleanup() {
 std::unique_ptr<MainWindow> RecordsEndToEndTest::OpenWindow() {
     MainWindow::Environment environment;
     environment.programDirectory = programDirectory->path().toStdString();
+    environment.runtimeDirectory = runtimeDirectory->path().toStdString();
     environment.hostAddresses = [] {
         return HostAddressList::Order(HostAddressList::ReadInterfaces());
     };
@@ -349,8 +353,8 @@ void RecordsEndToEndTest::receivedUdpDatagramsAreRecordsOfTheReceivingProcess() 
         QCOMPARE(Bytes(record.payload), Bytes(PeerSender::Payload(std::uint32_t(sequence), size)));
     }
     const RecordStore& store = window->RecordsPanel().Records();
-    const fs::path expectedFile = fs::path(programDirectory->path().toStdString()) / "tempfiles" /
-                                  std::to_string(found.front().index);
+    const fs::path expectedFile = fs::path(runtimeDirectory->path().toStdString()) / "talvane" /
+                                  std::to_string(getpid()) / std::to_string(found.front().index);
     QCOMPARE(QString::fromStdString(store.FileOf(found.front().index).string()),
              QString::fromStdString(expectedFile.string()));
     QCOMPARE(store.TotalBytes(), std::uint32_t(ShortCount * ShortSize + LongSize));

@@ -23,6 +23,7 @@
 #include <array>
 #include <fstream>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -35,14 +36,24 @@ CaptureTime Now() {
     return std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
 }
 
+std::filesystem::path OwnRecordFolder(const QTemporaryDir& runtimeDirectory) {
+    return std::filesystem::path(runtimeDirectory.path().toStdString()) / "talvane" /
+           std::to_string(getpid());
+}
+
 struct WindowUnderTest {
     QTemporaryDir programDirectory;
+    QTemporaryDir runtimeDirectory;
     QStringList messages;
     std::unique_ptr<MainWindow> window;
 
-    explicit WindowUnderTest(std::vector<Ipv4Address> addresses = TestAddresses) {
+    explicit WindowUnderTest(std::vector<Ipv4Address> addresses = TestAddresses,
+                             std::filesystem::path runtime = {}) {
         MainWindow::Environment environment;
         environment.programDirectory = programDirectory.path().toStdString();
+        environment.runtimeDirectory =
+            runtime.empty() ? std::filesystem::path(runtimeDirectory.path().toStdString())
+                            : runtime;
         environment.hostAddresses = [addresses] { return addresses; };
         environment.showMessage = [this](const QString& text) { messages.append(text); };
         window = std::make_unique<MainWindow>(environment);
@@ -133,6 +144,8 @@ private slots:
     void controlsAtStart();
     void elapsedTimeAdvancesOnlyWhileMonitoring();
     void recordDirectoryIsPrivateAndEmptiedAtClose();
+    void unsafeRecordDirectoryKeepsNoFiles();
+    void streamPaneTipTellsKernelDropsWhenDrawn();
     void activeFilterFollowsTheLastFileAndTheCheckBox();
     void damagedLastFileIsReportedAndFiltersNothing();
     void filterDialogOkAppliesTheSettings();
@@ -390,18 +403,20 @@ void MainWindowTest::elapsedTimeAdvancesOnlyWhileMonitoring() {
 void MainWindowTest::recordDirectoryIsPrivateAndEmptiedAtClose() {
     WindowUnderTest test;
     const std::filesystem::path records = test.window->Records().Path();
-    QVERIFY(std::filesystem::is_directory(records));
-    QCOMPARE(std::filesystem::status(records).permissions() & std::filesystem::perms::all,
-             std::filesystem::perms::owner_all);
+    QCOMPARE(records, OwnRecordFolder(test.runtimeDirectory));
+    for (const std::filesystem::path& folder : {records.parent_path(), records})
+        QCOMPARE(std::filesystem::status(folder).permissions() & std::filesystem::perms::all,
+                 std::filesystem::perms::owner_all);
     std::ofstream(records / "0") << "record";
-    std::ofstream(records / "17") << "left from an earlier run";
+    std::ofstream(records / "17") << "left from before a clear";
 
     test.window->show();
     test.window->BeginMonitor();
     test.window->close();
 
     QVERIFY(!test.window->Engine().WorkerRunning());
-    QVERIFY(std::filesystem::is_empty(records));
+    QVERIFY(!std::filesystem::exists(records));
+    QVERIFY(std::filesystem::is_directory(records.parent_path()));
 }
 
 void MainWindowTest::activeFilterFollowsTheLastFileAndTheCheckBox() {
@@ -495,6 +510,37 @@ std::vector<std::uint8_t> Rejected() {
 }
 
 } // namespace
+
+void MainWindowTest::unsafeRecordDirectoryKeepsNoFiles() {
+    namespace fs = std::filesystem;
+    // Followed, the link would lead the records into a folder made ready for them.
+    QTemporaryDir runtime;
+    QTemporaryDir elsewhere;
+    fs::create_directories(OwnRecordFolder(elsewhere));
+    fs::create_directory_symlink(OwnRecordFolder(elsewhere).parent_path(),
+                                 OwnRecordFolder(runtime).parent_path());
+    WindowUnderTest test(TestAddresses, runtime.path().toStdString());
+
+    test.window->HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
+    QCOMPARE(test.window->RecordsPanel().Records().Count(), 1);
+    QVERIFY(!test.window->RecordsPanel().Records().Read(0));
+    test.window->close();
+    QVERIFY(fs::is_directory(OwnRecordFolder(elsewhere)) &&
+            fs::is_empty(OwnRecordFolder(elsewhere)));
+}
+
+void MainWindowTest::streamPaneTipTellsKernelDropsWhenDrawn() {
+    StatusBar bar(nullptr);
+    QCOMPARE(bar.PaneToolTip(StatusBar::StreamPane), "内核丢弃: 0");
+    int asked = 0;
+    bar.SetKernelDrops([&asked] { return std::uint64_t(4294967296) + std::uint64_t(++asked); });
+    for (std::int32_t datagram = 1; datagram <= 1000; ++datagram)
+        bar.SetCounters(datagram, 0);
+    QCOMPARE(asked, 0);
+    QTRY_COMPARE(bar.PaneText(StatusBar::StreamPane), "监控流 1000");
+    // Asked once for the one drawing of a thousand datagrams.
+    QCOMPARE(bar.PaneToolTip(StatusBar::StreamPane), "内核丢弃: 4294967297");
+}
 
 void MainWindowTest::fullListIsClearedBeforeTheNextDatagram_data() {
     QTest::addColumn<bool>("nextAccepted");

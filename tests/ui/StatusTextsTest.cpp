@@ -2,6 +2,7 @@
 #include "capture/MonitorState.h"
 #include "ui/DialogUnits.h"
 #include "ui/ElapsedClock.h"
+#include "ui/KernelDrops.h"
 
 #include <QtTest>
 
@@ -12,6 +13,8 @@ private slots:
     void elapsedClockCountsTicks_data();
     void elapsedClockCountsTicks();
     void counterPanes();
+    void kernelDropsCountOnlyWhileMonitoring_data();
+    void kernelDropsCountOnlyWhileMonitoring();
     void monitorStateTransitions_data();
     void monitorStateTransitions();
     void dialogUnitsMapEdges_data();
@@ -47,6 +50,41 @@ void StatusTextsTest::counterPanes() {
     QCOMPARE(QString::fromStdString(StatusTexts::Stream(0)), "监控流 0");
     QCOMPARE(QString::fromStdString(StatusTexts::Stream(2147483647)), "监控流 2147483647");
     QCOMPARE(QString::fromStdString(StatusTexts::Filtered(-3)), "过滤数据包:-3");
+    QCOMPARE(QString::fromStdString(StatusTexts::StreamTip(0)), "内核丢弃: 0");
+    QCOMPARE(QString::fromStdString(StatusTexts::StreamTip(4294967296)), "内核丢弃: 4294967296");
+}
+
+void StatusTextsTest::kernelDropsCountOnlyWhileMonitoring_data() {
+    // b (begin) and e (end) with the capture's count then, "-" without a capture; the last count
+    // is the one the total is read with.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<qulonglong>("total");
+    QTest::newRow("never begun") << "e10 500" << 0ULL;
+    QTest::newRow("drops before begin do not count") << "b120 150" << 30ULL;
+    QTest::newRow("drops in a pause do not count") << "b0 e10 400" << 10ULL;
+    QTest::newRow("begin after a pause adds on") << "b0 e10 b400 405" << 15ULL;
+    QTest::newRow("a new capture counts from nought") << "b50 e80 b0 7" << 37ULL;
+    QTest::newRow("the kernel's count wraps") << "b4294967290 4" << 10ULL;
+    QTest::newRow("capture opened while monitoring") << "b- e- b3 9" << 6ULL;
+}
+
+void StatusTextsTest::kernelDropsCountOnlyWhileMonitoring() {
+    QFETCH(QString, steps);
+    QFETCH(qulonglong, total);
+
+    const auto count = [](const QString& text) -> std::optional<std::uint32_t> {
+        return text == "-" ? std::nullopt : std::optional(text.toUInt());
+    };
+    KernelDrops drops;
+    QStringList events = steps.split(' ');
+    const QString now = events.takeLast();
+    for (const QString& event : events) {
+        if (event.front() == 'b')
+            drops.Begin(count(event.mid(1)));
+        else
+            drops.End(count(event.mid(1)));
+    }
+    QCOMPARE(qulonglong(drops.Total(count(now))), total);
 }
 
 void StatusTextsTest::monitorStateTransitions_data() {

@@ -1,0 +1,28 @@
+#include "StatusPane.h"
+
+#include <QPainter>
+#include <QStyle>
+
+StatusPane::StatusPane(const QString& text, QWidget* parent) : QLabel(text, parent), shown(text) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+}
+
+void StatusPane::SetText(const QString& text) {
+    if (text == shown)
+        return;
+    shown = text;
+    update(contentsRect());
+}
+
+void StatusPane::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    // Where a label puts its text: inside the margin, indented by half an "x" in a frame.
+    QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    int indentation = indent();
+    if (indentation < 0 && frameWidth() > 0)
+        indentation = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - margin();
+    area.setLeft(area.left() + indentation);
+    QPainter painter(this);
+    style()->drawItemText(&painter, area, QStyle::visualAlignment(layoutDirection(), alignment()),
+                          palette(), isEnabled(), shown, foregroundRole());
+}
