@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QTemporaryDir programDirectory;
-    MainWindow::Environment environment;
+    // Records are kept where the program keeps them: in the runtime directory, in memory.
+    MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
     environment.programDirectory = programDirectory.path().toStdString();
     environment.hostAddresses = [] {
         return HostAddressList::Order(HostAddressList::ReadInterfaces());

@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
     int socketFd = -1;
     const std::uint16_t ownedPort = HoldUdpPort(socketFd);
 
-    MainWindow::Environment environment;
+    // Records are kept where the program keeps them: in the runtime directory, in memory.
+    MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
     environment.programDirectory = programDirectory.path().toStdString();
     environment.hostAddresses = [] { return std::vector<Ipv4Address>{Local}; };
     environment.showMessage = [](const QString&) {};

@@ -15,10 +15,16 @@ using Clock = std::chrono::steady_clock;
 
 const QEvent::Type HandOverEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// How long each side spins for the other before it sleeps: longer than a datagram's round trip
-// under load, short enough to cost little when traffic is sparse.
+// How long each side spins for the other before it sleeps, while datagrams stream: longer than
+// a datagram's round trip under load.
 constexpr std::chrono::microseconds WorkerSpin{100};
 constexpr std::chrono::microseconds WindowSpin{50};
+// The count follows its datagram at once; the window waits this long for it, the worker as long
+// for the window to take it.
+constexpr std::chrono::microseconds CountSpin{20};
+// A datagram read this soon after the last one was handed over belongs to a stream: the capture
+// hands them over from one block.
+constexpr std::chrono::microseconds StreamGap{200};
 // The window goes back to its event loop at least this often, so it repaints and takes input
 // while a flood of datagrams lasts.
 constexpr std::chrono::milliseconds ServeSlice{15};
@@ -63,20 +69,25 @@ void WindowHandover::PacketCounted() {
 void WindowHandover::HandOver(Command command) {
     if (abandoned.load())
         return;
+    // The worker came back at once with another datagram: they stream.
+    if (command == Command::Arrived)
+        streaming.store(Clock::now() - lastReturn < StreamGap, std::memory_order_relaxed);
     pending.store(command, std::memory_order_relaxed);
     const std::uint64_t ticket = requested.load(std::memory_order_relaxed) + 1;
     requested.store(ticket);
     if (!serving.load())
         WakeWindow();
     const auto handled = [&] { return answered.load() == ticket || abandoned.load(); };
-    if (SpinFor(WorkerSpin, handled))
-        return;
-    for (;;) {
-        const std::uint64_t seen = answered.load();
-        if (seen == ticket || abandoned.load())
-            return;
-        answered.wait(seen);
+    const std::chrono::microseconds spin = command == Command::Counted ? CountSpin
+                                           : streaming.load(std::memory_order_relaxed)
+                                               ? WorkerSpin
+                                               : std::chrono::microseconds(0);
+    if (spin.count() == 0 || !SpinFor(spin, handled)) {
+        for (std::uint64_t seen = answered.load(); seen != ticket && !abandoned.load();
+             seen = answered.load())
+            answered.wait(seen);
     }
+    lastReturn = Clock::now();
 }
 
 void WindowHandover::Abandon() {
@@ -102,9 +113,21 @@ void WindowHandover::Serve() {
     insideServe = true;
     serving.store(true);
     const Clock::time_point sliceEnd = Clock::now() + ServeSlice;
-    while (HandleRequest() || SpinFor(WindowSpin, [this] {
-               return requested.load() != answered.load(std::memory_order_relaxed);
-           })) {
+    const auto requestWaits = [this] {
+        return requested.load() != answered.load(std::memory_order_relaxed);
+    };
+    Command last = Command::Counted;
+    for (;;) {
+        if (!HandleRequest(last)) {
+            // After a datagram its count is due at once; after a count, the next datagram only
+            // while they stream.
+            const std::chrono::microseconds spin = last == Command::Arrived ? CountSpin
+                                                   : streaming.load(std::memory_order_relaxed)
+                                                       ? WindowSpin
+                                                       : std::chrono::microseconds(0);
+            if (spin.count() == 0 || !SpinFor(spin, requestWaits))
+                break;
+        }
         if (Clock::now() >= sliceEnd)
             break;
     }
@@ -115,11 +138,12 @@ void WindowHandover::Serve() {
         WakeWindow();
 }
 
-bool WindowHandover::HandleRequest() {
+bool WindowHandover::HandleRequest(Command& handled) {
     const std::uint64_t ticket = requested.load();
     if (ticket == answered.load(std::memory_order_relaxed) || abandoned.load())
         return false;
-    if (pending.load(std::memory_order_relaxed) == Command::Arrived)
+    handled = pending.load(std::memory_order_relaxed);
+    if (handled == Command::Arrived)
         window.PacketArrived();
     else
         window.PacketCounted();

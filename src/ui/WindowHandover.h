@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 // Carries the worker's two calls per datagram over to the window's thread and blocks the worker
@@ -12,7 +13,9 @@
 // Waking a thread on the other core costs tens of microseconds, more than the window's work per
 // datagram. So while datagrams stream in, each side briefly spins for the other's next step
 // instead of sleeping: the window handles a burst in one visit from its event loop, and neither
-// thread sleeps between two datagrams of it. Both fall back to sleeping once the stream pauses.
+// thread sleeps between two datagrams of it. A datagram that comes alone is not worth a spin:
+// both sides sleep at once, and only the count that follows each datagram, a moment later, is
+// waited for by spinning.
 class WindowHandover : public QObject, public DatagramSink {
     Q_OBJECT
 
@@ -35,8 +38,11 @@ private:
 
     void HandOver(Command command);
     void Serve();
-    bool HandleRequest();
+    // Handles the waiting request, if any; `handled` says which it was.
+    bool HandleRequest(Command& handled);
     void WakeWindow();
+
+    using Clock = std::chrono::steady_clock;
 
     DatagramSink& window;
     std::atomic<Command> pending{Command::Arrived};
@@ -47,4 +53,8 @@ private:
     std::atomic<bool> serving{false};
     std::atomic<bool> abandoned{false};
     bool insideServe = false;
+    // Worker side: when the last hand-over ended, to tell a stream from a lone datagram.
+    Clock::time_point lastReturn;
+    // Set by the worker while datagrams stream, so that the window waits for the next one.
+    std::atomic<bool> streaming{false};
 };
