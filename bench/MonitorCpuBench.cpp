@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -251,7 +252,101 @@ std::string RuntimeDirectory() {
     return mkdtemp(made) != nullptr ? made : "/tmp";
 }
 
-int RunBench() {
+// The parts of the run, each printing its figures.
+struct Measurement {
+    Monitor& monitor;
+    const TestNetwork& network;
+    CpuShare share;
+
+    void Idle() {
+        share.Restart();
+        std::this_thread::sleep_for(IdleLength);
+        std::printf("monitoring, no traffic, %lld s:          cpu %s\n",
+                    static_cast<long long>(IdleLength.count()), share.Text().c_str());
+    }
+
+    void Ordinary() {
+        for (const int rate : OrdinaryRates) {
+            const Counts before = Settled(monitor);
+            const int count = rate * static_cast<int>(OrdinaryLength.count());
+            share.Restart();
+            const int sent = PeerSender::Stream(network.NamespaceB(),
+                                                StreamOf(network, count, rate, OrdinaryLength))
+                                 .Wait();
+            const std::string cpu = share.Text();
+            const Counts after = Settled(monitor);
+            std::printf("%6d datagrams/s for %lld s: sent %6d, recorded %6ld, cpu %s\n", rate,
+                        static_cast<long long>(OrdinaryLength.count()), sent,
+                        after.handed - before.handed - (after.filtered - before.filtered),
+                        cpu.c_str());
+        }
+    }
+
+    void Loss() {
+        int lossless = 0;
+        bool noLossYet = true;
+        for (const int rate : LossRates) {
+            const Counts before = Settled(monitor);
+            const int count = rate * static_cast<int>(LossLength.count());
+            const int sent =
+                PeerSender::Stream(network.NamespaceB(), StreamOf(network, count, rate, LossLength))
+                    .Wait();
+            const Counts after = Settled(monitor);
+            const long handed = after.handed - before.handed;
+            std::printf("%6d datagrams/s for %lld s: sent %6d, handed over %6ld, kernel "
+                        "drops %ld, lost %ld\n",
+                        rate, static_cast<long long>(LossLength.count()), sent, handed,
+                        after.dropped - before.dropped, sent - handed);
+            noLossYet = noLossYet && sent == count && handed == sent;
+            if (noLossYet)
+                lossless = rate;
+        }
+        std::printf("highest lossless rate tried: %d datagrams/s\n", lossless);
+    }
+
+    void Burst() {
+        const Counts before = Settled(monitor);
+        const auto start = Clock::now();
+        PeerSender burst =
+            PeerSender::Stream(network.NamespaceB(), StreamOf(network, BurstSize, 0, 5s));
+        Counts now = before;
+        while (now.handed - before.handed < BurstSize && Clock::now() - start < 20s) {
+            std::this_thread::sleep_for(2ms);
+            now = monitor.Ask().value_or(now);
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const int sent = burst.Wait();
+        const Counts after = Settled(monitor);
+        std::printf("burst of %d: sent %d, recorded %ld, all recorded after %.0f ms: %.0f "
+                    "records/s\n",
+                    BurstSize, sent,
+                    after.handed - before.handed - (after.filtered - before.filtered),
+                    seconds * 1000, (now.handed - before.handed) / seconds);
+    }
+};
+using Part = void (Measurement::*)();
+
+// The parts named on the command line (idle, ordinary, loss, burst), all when none is.
+std::optional<std::vector<Part>> PartsOf(int argc, char** argv) {
+    const std::pair<std::string, Part> names[] = {{"idle", &Measurement::Idle},
+                                                  {"ordinary", &Measurement::Ordinary},
+                                                  {"loss", &Measurement::Loss},
+                                                  {"burst", &Measurement::Burst}};
+    std::vector<Part> parts;
+    for (int index = 1; index < argc; ++index) {
+        const auto found = std::ranges::find(names, std::string(argv[index]),
+                                             &std::pair<std::string, Part>::first);
+        if (found == std::end(names))
+            return std::nullopt;
+        parts.push_back(found->second);
+    }
+    if (parts.empty())
+        for (const auto& [name, part] : names)
+            parts.push_back(part);
+    return parts;
+}
+
+int RunBench(const std::vector<Part>& parts) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::string self = std::filesystem::read_symlink("/proc/self/exe");
     const std::string runtimeDirectory = RuntimeDirectory();
@@ -301,60 +396,10 @@ int RunBench() {
                         haveTcpdump ? "capturing the same link"
                                     : "not installed (Debian package "
                                       "tcpdump): no figures for it");
-            CpuShare share(monitor.Pid(), haveTcpdump ? tcpdump : -1);
-            std::this_thread::sleep_for(IdleLength);
-            std::printf("monitoring, no traffic, %lld s:          cpu %s\n",
-                        static_cast<long long>(IdleLength.count()), share.Text().c_str());
-            for (const int rate : OrdinaryRates) {
-                const Counts before = Settled(monitor);
-                const int count = rate * static_cast<int>(OrdinaryLength.count());
-                share.Restart();
-                const int sent = PeerSender::Stream(network->NamespaceB(),
-                                                    StreamOf(*network, count, rate, OrdinaryLength))
-                                     .Wait();
-                const std::string cpu = share.Text();
-                const Counts after = Settled(monitor);
-                std::printf("%6d datagrams/s for %lld s: sent %6d, recorded %6ld, cpu %s\n", rate,
-                            static_cast<long long>(OrdinaryLength.count()), sent,
-                            after.handed - before.handed - (after.filtered - before.filtered),
-                            cpu.c_str());
-            }
-            int lossless = 0;
-            bool noLossYet = true;
-            for (const int rate : LossRates) {
-                const Counts before = Settled(monitor);
-                const int count = rate * static_cast<int>(LossLength.count());
-                const int sent = PeerSender::Stream(network->NamespaceB(),
-                                                    StreamOf(*network, count, rate, LossLength))
-                                     .Wait();
-                const Counts after = Settled(monitor);
-                const long handed = after.handed - before.handed;
-                std::printf("%6d datagrams/s for %lld s: sent %6d, handed over %6ld, kernel "
-                            "drops %ld, lost %ld\n",
-                            rate, static_cast<long long>(LossLength.count()), sent, handed,
-                            after.dropped - before.dropped, sent - handed);
-                noLossYet = noLossYet && sent == count && handed == sent;
-                if (noLossYet)
-                    lossless = rate;
-            }
-            std::printf("highest lossless rate tried: %d datagrams/s\n", lossless);
-            const Counts before = Settled(monitor);
-            const auto start = Clock::now();
-            PeerSender burst =
-                PeerSender::Stream(network->NamespaceB(), StreamOf(*network, BurstSize, 0, 5s));
-            Counts now = before;
-            while (now.handed - before.handed < BurstSize && Clock::now() - start < 20s) {
-                std::this_thread::sleep_for(2ms);
-                now = monitor.Ask().value_or(now);
-            }
-            const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-            const int sent = burst.Wait();
-            const Counts after = Settled(monitor);
-            std::printf("burst of %d: sent %d, recorded %ld, all recorded after %.0f ms: %.0f "
-                        "records/s\n",
-                        BurstSize, sent,
-                        after.handed - before.handed - (after.filtered - before.filtered),
-                        seconds * 1000, (now.handed - before.handed) / seconds);
+            Measurement measurement{monitor, *network,
+                                    CpuShare(monitor.Pid(), haveTcpdump ? tcpdump : -1)};
+            for (const Part part : parts)
+                (measurement.*part)();
         }
         StopProgram(haveTcpdump ? tcpdump : -1);
     }
@@ -367,5 +412,10 @@ int RunBench() {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::string(argv[1]) == "--monitor")
         return RunMonitor(argc, argv, 3, 4);
-    return RunBench();
+    const std::optional<std::vector<Part>> parts = PartsOf(argc, argv);
+    if (!parts) {
+        std::fprintf(stderr, "usage: monitor_cpu_bench [idle] [ordinary] [loss] [burst]\n");
+        return 2;
+    }
+    return RunBench(*parts);
 }

@@ -4,6 +4,9 @@ namespace {
 
 using Status = OwnerAnswer::Status;
 
+// Answers kept at most; past this the old ones are dropped together.
+constexpr std::size_t AnswerLimit = 4096;
+
 OwnerAnswer Named(const std::string& name) {
     return {Status::Named, name};
 }
@@ -15,9 +18,23 @@ OwnerAnswer PortOwnerLookup::Owner(const SocketQuery& query) {
     if (query.localPort == 0)
         return {};
     const RecentOwners::Clock::time_point now = RecentOwners::Clock::now();
+    Ends ends{query.transport, query.localPort, 0, query.remotePort};
+    std::memcpy(&ends.remote, query.remote.octets.data(), sizeof ends.remote);
+    if (const auto given = answers.find(ends);
+        given != answers.end() && now - given->second.found < AnswerReuse &&
+        SocketHolders::StillHolds(given->second.holder, given->second.inode))
+        return Named(given->second.name);
     std::optional<SocketDiag::Socket> socket = kernel.Find(query);
-    if (socket && socket->inode != 0)
-        return NameHolder(query, *socket, now);
+    if (socket && socket->inode != 0) {
+        std::optional<SocketHolders::Holder> holder;
+        OwnerAnswer answer = NameHolder(query, *socket, now, holder);
+        if (holder) {
+            if (answers.size() >= AnswerLimit)
+                answers.clear();
+            answers.insert_or_assign(ends, Answer{answer.name, *holder, socket->inode, now});
+        }
+        return answer;
+    }
     if (const std::string* last = recent.Recall(query.transport, query.localPort, 0, now))
         return Named(*last);
     // A connection still in its handshake belongs to whoever listens on its port.
@@ -26,14 +43,17 @@ OwnerAnswer PortOwnerLookup::Owner(const SocketQuery& query) {
         listener.remote = {};
         listener.remotePort = 0;
         if (const std::optional<SocketDiag::Socket> listening = kernel.Find(listener);
-            listening && listening->inode != 0)
-            return NameHolder(listener, *listening, now);
+            listening && listening->inode != 0) {
+            std::optional<SocketHolders::Holder> holder;
+            return NameHolder(listener, *listening, now, holder);
+        }
     }
     return {socket ? Status::NoProcess : Status::NoSocket, {}};
 }
 
 OwnerAnswer PortOwnerLookup::NameHolder(const SocketQuery& query, const SocketDiag::Socket& socket,
-                                        RecentOwners::Clock::time_point now) {
+                                        RecentOwners::Clock::time_point now,
+                                        std::optional<SocketHolders::Holder>& holder) {
     const SocketHolders::Search search = holders.Find(socket.inode, socket.uid);
     std::string name;
     // Checked again after the name is read: the process may have ended and its id been reused.
@@ -41,6 +61,7 @@ OwnerAnswer PortOwnerLookup::NameHolder(const SocketQuery& query, const SocketDi
         ProcessName(search.holder.pid, name) &&
         SocketHolders::StillHolds(search.holder, socket.inode)) {
         recent.Remember(query.transport, query.localPort, socket.inode, name, now);
+        holder = search.holder;
         return Named(name);
     }
     // The holder let go of the socket a moment ago.
@@ -50,4 +71,10 @@ OwnerAnswer PortOwnerLookup::NameHolder(const SocketQuery& query, const SocketDi
     return {search.result == SocketHolders::Search::Result::NotPermitted ? Status::NotPermitted
                                                                          : Status::NoProcess,
             {}};
+}
+
+std::size_t PortOwnerLookup::EndsHash::operator()(const Ends& ends) const {
+    const std::uint64_t key =
+        std::uint64_t{ends.remote} << 32 | std::uint64_t{ends.localPort} << 16 | ends.remotePort;
+    return std::hash<std::uint64_t>()(key) ^ static_cast<std::size_t>(ends.transport);
 }

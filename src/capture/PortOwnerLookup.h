@@ -5,6 +5,11 @@
 #include "SocketHolders.h"
 #include "SocketOwner.h"
 
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
 // Names the local process behind a datagram's local socket: the kernel says which socket takes
 // the datagram, /proc which process holds that socket. A socket gone by the time the window
 // reaches its datagram is named by the port's recent owner.
@@ -19,12 +24,37 @@ public:
 
     std::size_t RememberedPorts() const { return recent.Size(); }
 
+    // A name found for the same pair of ends this recently is given again while its holder still
+    // holds the socket, without asking the kernel: the datagrams of one flow come in runs, and a
+    // new socket for the very same ends within this time is next to impossible.
+    static constexpr std::chrono::milliseconds AnswerReuse{50};
+
 private:
+    struct Ends {
+        Transport transport;
+        std::uint16_t localPort;
+        std::uint32_t remote;
+        std::uint16_t remotePort;
+        bool operator==(const Ends&) const = default;
+    };
+    struct EndsHash {
+        std::size_t operator()(const Ends& ends) const;
+    };
+    struct Answer {
+        std::string name;
+        SocketHolders::Holder holder;
+        std::uint64_t inode = 0;
+        RecentOwners::Clock::time_point found;
+    };
+
     // The answer for a live socket; Named only once its holder has been read.
+    // holder is set when the name was read from the process that holds the socket.
     OwnerAnswer NameHolder(const SocketQuery& query, const SocketDiag::Socket& socket,
-                           RecentOwners::Clock::time_point now);
+                           RecentOwners::Clock::time_point now,
+                           std::optional<SocketHolders::Holder>& holder);
 
     SocketDiag kernel;
     SocketHolders holders;
     RecentOwners recent;
+    std::unordered_map<Ends, Answer, EndsHash> answers;
 };

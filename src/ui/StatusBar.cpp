@@ -9,8 +9,8 @@
 
 namespace {
 
-// About 30 redraws a second at most, however fast datagrams arrive.
-constexpr int RefreshIntervalMs = 33;
+// Ten redraws a second at most, however fast datagrams arrive, in step with the record list.
+constexpr int RefreshIntervalMs = 100;
 
 struct PaneLayout {
     int width; // 0: takes the remaining width
