@@ -5,6 +5,8 @@
 
 StatusPane::StatusPane(const QString& text, QWidget* parent) : QLabel(text, parent), shown(text) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // The pane paints all of itself, so a new text repaints nothing behind it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void StatusPane::SetText(const QString& text) {
@@ -15,6 +17,7 @@ void StatusPane::SetText(const QString& text) {
 }
 
 void StatusPane::paintEvent(QPaintEvent* event) {
+    QPainter(this).fillRect(rect(), palette().window());
     QFrame::paintEvent(event);
     // Where a label puts its text: inside the margin, indented by half an "x" in a frame.
     QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
