@@ -2,8 +2,10 @@
 
 #include "GradientFill.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QImage>
@@ -212,6 +214,16 @@ void DrawDiagonalLine(QPainter* painter, const std::array<QPoint, 3>& points, co
     }
 }
 
+// Whether the pointer is over the widget now. Leave notices miss some ways of going: a drop-down
+// list holds the mouse while it is open, and a window that closes takes its controls away from
+// under the pointer.
+bool PointerOver(const QWidget* widget) {
+    const QWidget* popup = QApplication::activePopupWidget();
+    if (widget == nullptr || (popup != nullptr && popup != widget->window()))
+        return false;
+    return widget->rect().contains(widget->mapFromGlobal(QCursor::pos()));
+}
+
 QString Caption(const QStyleOption* option) {
     const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
     return button ? button->text.left(MaxCaptionLength) : QString();
@@ -276,9 +288,11 @@ bool FlatSkin::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::HoverEnter:
     case QEvent::HoverMove: {
         // Hot only from a move without the left button held: dragging over a control, or
-        // holding it down, does not light it up.
+        // holding it down, does not light it up. Entering repaints even when the flag is still
+        // set from a leave that never came.
         const auto* moved = static_cast<const QHoverEvent*>(event);
-        if (!tracked->hot && !(QGuiApplication::mouseButtons() & Qt::LeftButton) &&
+        if ((!tracked->hot || event->type() == QEvent::HoverEnter) &&
+            !(QGuiApplication::mouseButtons() & Qt::LeftButton) &&
             widget->rect().contains(moved->position().toPoint())) {
             tracked->hot = true;
             widget->update();
@@ -287,6 +301,7 @@ bool FlatSkin::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::HoverLeave:
     case QEvent::Leave:
+    case QEvent::Hide:
         if (tracked->hot) {
             tracked->hot = false;
             widget->update();
@@ -310,7 +325,7 @@ FlatSkin::SkinState FlatSkin::StateOf(const QStyleOption* option, const QWidget*
     SkinState state;
     state.disabled = !(option->state & State_Enabled);
     state.pressed = option->state & State_Sunken;
-    state.hot = tracked.hot;
+    state.hot = tracked.hot && PointerOver(widget);
     state.focused = option->state & State_HasFocus;
     state.checked = option->state & State_On;
     state.indeterminate = option->state & State_NoChange;
@@ -458,12 +473,12 @@ void FlatSkin::PaintPushButton(const QStyleOption* option, QPainter* painter,
 
 void FlatSkin::PaintCheckBox(const QStyleOption* option, QPainter* painter,
                              const QWidget* widget) const {
-    // Radio buttons share the check box's square box and check mark.
+    // Radio buttons share the check box's square box and check mark. Only the box, the mark and
+    // the text are drawn: around them the parent shows, a group box's interior for instance.
     const SkinState state = StateOf(option, widget);
     const QColor face = option->palette.color(QPalette::Button);
     painter->save();
     painter->translate(option->rect.topLeft());
-    painter->fillRect(QRect(QPoint(0, 0), option->rect.size()), face);
 
     const int boxTop = (option->rect.height() - BoxSize) / 2;
     QRect box(0, boxTop, BoxSize, BoxSize);

@@ -24,6 +24,16 @@ bool ImageToolBar::SetImageLists(int imageWidth, int normalBitmap, int hotBitmap
     return disabledBitmap == 0 || LoadImageList(ImageList::Disabled, disabledBitmap, imageWidth);
 }
 
+bool ImageToolBar::SetImageListsOrFallback(int imageWidth, int normalBitmap, int hotBitmap,
+                                           int disabledBitmap, int fallbackBitmap) {
+    if (SetImageLists(imageWidth, normalBitmap, hotBitmap, disabledBitmap))
+        return true;
+    if (!Images(ImageList::Normal).empty())
+        return false;
+    LoadImageList(ImageList::Normal, fallbackBitmap, imageWidth);
+    return false;
+}
+
 bool ImageToolBar::LoadImageList(ImageList list, int bitmapId, int imageWidth) {
     const char* path = ToolBarTemplate::StripPath(bitmapId);
     if (path == nullptr || imageWidth <= 0)
@@ -56,6 +66,14 @@ void ImageToolBar::ApplyImages() {
         {ImageList::Hot, QIcon::Active},
         {ImageList::Disabled, QIcon::Disabled},
     };
+    // Every image is drawn at its own size, pixel for pixel: an icon size smaller than an image
+    // would scale it down, and the disabled strip's images are a row taller than the others.
+    QSize largest = iconSize();
+    for (const std::vector<QPixmap>& images : imageLists) {
+        for (const QPixmap& image : images)
+            largest = largest.expandedTo(image.size());
+    }
+    setIconSize(largest);
     const QList<QAction*> buttons = actions();
     for (qsizetype index = 0; index < buttons.size(); ++index) {
         QIcon icon;

@@ -25,10 +25,16 @@ QWidget* CreateControl(const DialogTemplate::Control& control, bool hasDefaultBu
     case DialogTemplate::Kind::RichEdit: {
         auto* edit = new QPlainTextEdit(client);
         edit->setReadOnly(true);
+        // Both scroll bars: a line wider than the view scrolls sideways instead of breaking.
+        edit->setLineWrapMode(QPlainTextEdit::NoWrap);
         return edit;
     }
-    case DialogTemplate::Kind::Static:
-        return new QLabel(text, client);
+    case DialogTemplate::Kind::Static: {
+        auto* label = new QLabel(text, client);
+        // Statics later show texts from outside, such as process names: never markup.
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    }
     case DialogTemplate::Kind::Link: {
         auto* link = new CStaticLink(control.id, client);
         link->setText(text);

@@ -27,9 +27,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -108,6 +110,8 @@ MainWindow::MainWindow(Environment environmentIn)
     layout->addWidget(client);
     const QSize clientSize = DialogBuilder::ClientSize(MainWindowTemplate, font());
     client->resize(clientSize);
+    // The layout rules never shrink the controls below their template places.
+    client->setMinimumSize(clientSize);
     resize(clientSize.width(), clientSize.height() + menuBar->sizeHint().height());
     controls = DialogBuilder::Build(MainWindowTemplate, client);
     qApp->installEventFilter(
@@ -168,12 +172,16 @@ void MainWindow::OnInitDialog() {
 
     UpdateCommandStates();
     // The default strip is only the fallback: it is not decoded when the colour strips load.
-    if (!toolBar->SetImageLists(ToolBarTemplate::ButtonWidth, ToolBarTemplate::NormalStrip,
-                                ToolBarTemplate::NormalStrip, ToolBarTemplate::DisabledStrip))
-        toolBar->LoadImageList(ImageToolBar::ImageList::Normal, ToolBarTemplate::DefaultStrip,
-                               ToolBarTemplate::ButtonWidth);
-    lastClientSize = client->size();
-    client->installEventFilter(this);
+    toolBar->SetImageListsOrFallback(ToolBarTemplate::ButtonWidth, ToolBarTemplate::NormalStrip,
+                                     ToolBarTemplate::NormalStrip, ToolBarTemplate::DisabledStrip,
+                                     ToolBarTemplate::DefaultStrip);
+    initialClientSize = client->size();
+    for (const LayoutRule& rule : MainWindowLayoutRules) {
+        if (const QWidget* control = Control(rule.controlId))
+            initialPlaces.emplace(rule.controlId, control->geometry());
+    }
+    // The client area's size changes, and every mouse press before it reaches a widget.
+    qApp->installEventFilter(this);
     initialised = true;
 }
 
@@ -383,6 +391,7 @@ void MainWindow::DestroyWindow() {
     if (destroyed)
         return;
     destroyed = true;
+    qApp->removeEventFilter(this);
     elapsedTimer.stop();
     handover->Abandon();
     engine.Shutdown();
@@ -392,13 +401,40 @@ void MainWindow::DestroyWindow() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client && event->type() == QEvent::Resize)
         OnSize(isMaximized() ? SizeType::Maximized : SizeType::Restored, client->size());
+    if (RouteDumpMenu(watched, event))
+        return true;
     return QDialog::eventFilter(watched, event);
 }
 
+bool MainWindow::RouteDumpMenu(QObject* watched, QEvent* event) {
+    auto* dataView = static_cast<QPlainTextEdit*>(Control(ControlId::DataView));
+    // The view asks for no menu of its own: the copy menu opens by the press below alone.
+    if (event->type() == QEvent::ContextMenu)
+        return !openingDumpMenu && (watched == dataView || watched == dataView->viewport());
+    // Taken at the window, before any widget has the press or the focus moves: while the data view
+    // has the keyboard focus, the press opens the copy menu wherever it is, and the menu has it.
+    if (event->type() != QEvent::MouseButtonPress || !watched->isWindowType() ||
+        static_cast<const QMouseEvent*>(event)->button() != Qt::RightButton ||
+        QApplication::focusWidget() != dataView || QApplication::activePopupWidget() != nullptr)
+        return false;
+    const QPoint at = static_cast<const QMouseEvent*>(event)->globalPosition().toPoint();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, dataView->viewport()->mapFromGlobal(at),
+                              at);
+    openingDumpMenu = true;
+    QCoreApplication::sendEvent(dataView->viewport(), &request);
+    openingDumpMenu = false;
+    // Without a selection there is no menu, and the press goes on as usual.
+    return QApplication::activePopupWidget() != nullptr;
+}
+
 void MainWindow::changeEvent(QEvent* event) {
-    // Minimising does not resize the client area here, but it is a size change all the same.
-    if (event->type() == QEvent::WindowStateChange && isMinimized())
-        OnSize(SizeType::Minimized, client->size());
+    // Minimising, or restoring a maximised window from the task bar, need not resize the client
+    // area, but each is a size change all the same.
+    if (event->type() == QEvent::WindowStateChange)
+        OnSize(isMinimized()   ? SizeType::Minimized
+               : isMaximized() ? SizeType::Maximized
+                               : SizeType::Restored,
+               client->size());
     QDialog::changeEvent(event);
 }
 
@@ -407,19 +443,27 @@ void MainWindow::OnSize(SizeType type, QSize clientSize) {
         return;
     static_cast<QCheckBox*>(Control(ControlId::WideDump))->setChecked(type == SizeType::Maximized);
     recordPanel->ShowSelectedRecord();
-    // Restoring a minimised window is laid out against the size before minimising.
-    const QSize change = type == SizeType::Minimized ? QSize(0, 0) : clientSize - lastClientSize;
+    // A minimised window keeps its controls where they were.
+    if (type == SizeType::Minimized)
+        return;
+    // Each layout is the rules applied once to the whole change since initialisation, so that
+    // many small steps end where one big step does, and going back restores every place.
+    const QSize change = clientSize - initialClientSize;
+    std::map<int, LayoutRule::Rect> places;
     for (const LayoutRule& rule : MainWindowLayoutRules) {
-        QWidget* control = Control(rule.controlId);
-        if (control == nullptr || !rule.Valid())
+        const auto initial = initialPlaces.find(rule.controlId);
+        if (initial == initialPlaces.end() || !rule.Valid())
             continue;
-        const QRect now = control->geometry();
-        const LayoutRule::Rect moved = rule.Apply({now.x(), now.y(), now.width(), now.height()},
-                                                  change.width(), change.height());
-        control->setGeometry(moved.left, moved.top, moved.width, moved.height);
+        const QRect& first = initial->second;
+        const auto place =
+            places
+                .try_emplace(rule.controlId,
+                             LayoutRule::Rect{first.x(), first.y(), first.width(), first.height()})
+                .first;
+        place->second = rule.Apply(place->second, change.width(), change.height());
     }
-    if (type != SizeType::Minimized)
-        lastClientSize = clientSize;
+    for (const auto& [controlId, place] : places)
+        Control(controlId)->setGeometry(place.left, place.top, place.width, place.height);
 }
 
 void MainWindow::timerEvent(QTimerEvent* event) {

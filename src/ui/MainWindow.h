@@ -98,8 +98,8 @@ public:
     void ClearRecords();
 
     enum class SizeType { Restored, Minimized, Maximized };
-    // Moves and stretches the controls by the change of the client area's size; maximising
-    // shows the dump 32 bytes a line, any other size change 16.
+    // Moves and stretches the controls by the change of the client area's size since
+    // initialisation; maximising shows the dump 32 bytes a line, any other size change 16.
     void OnSize(SizeType type, QSize clientSize);
 
     // The window's own title for a monitored address.
@@ -147,6 +147,10 @@ private:
     void ShowInterfaceLibrary();
     void DestroyWindow();
 
+    // Opens the data view's copy menu for a right-button press while the view has the keyboard
+    // focus; returns whether the event is used up.
+    bool RouteDumpMenu(QObject* watched, QEvent* event);
+
     void PacketArrived() override;
     void PacketCounted() override;
     void ShowCounters();
@@ -175,7 +179,12 @@ private:
     InterfaceLibraryDialog interfaceLibrary;
     std::unique_ptr<HelpWindow> helpWindow;
     bool destroyed = false;
+    // The data view's menu request that RouteDumpMenu itself sends.
+    bool openingDumpMenu = false;
     // Size changes move controls only once every control exists.
     bool initialised = false;
-    QSize lastClientSize;
+    // Where the layout rules start from: the client area and the controls they move as
+    // initialisation left them.
+    QSize initialClientSize;
+    std::map<int, QRect> initialPlaces;
 };

@@ -10,6 +10,8 @@ TemplateDialog::TemplateDialog(const DialogTemplate& dialog, QWidget* parent) : 
     setFont(DialogBuilder::DialogFont(dialog.fontPointSize));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The frame fits the template: the user cannot resize it.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     auto* client = new QWidget(this);
     layout->addWidget(client);
     client->setFixedSize(DialogBuilder::ClientSize(dialog, font()));

@@ -20,6 +20,7 @@ struct FileChoice {
 // The chosen file's full path, or an empty text when the user cancelled.
 using ChooseFile = std::function<QString(const FileChoice& choice)>;
 
+// Both belong to the window that asks, the modal dialog running at the time.
 void MessageBox(const QString& text);
 QString FileDialog(const FileChoice& choice);
 

@@ -1,8 +1,10 @@
 #include "chrome/FlatSkin.h"
 #include "chrome/GradientFill.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,9 +36,11 @@ QImage Render(QWidget& widget) {
     return widget.grab().toImage();
 }
 
+// The pointer moves to the widget's centre, and the widget hears of it.
 void SendHover(QWidget& widget) {
     widget.ensurePolished();
     const QPointF centre = QRectF(widget.rect()).center();
+    QCursor::setPos(widget.mapToGlobal(centre.toPoint()));
     QHoverEvent enter(QEvent::HoverEnter, centre, widget.mapToGlobal(centre), QPointF(-1, -1));
     QCoreApplication::sendEvent(&widget, &enter);
 }
@@ -53,8 +57,11 @@ private slots:
     void pushButton_data();
     void pushButton();
     void hotOnlyWithoutLeftButton();
+    void pickingFromTheListLeavesTheComboBoxCold();
+    void reopenedDialogShowsItsButtonCold();
     void checkBox_data();
     void checkBox();
+    void checkBoxLeavesItsSurroundingsAlone();
     void lineEdit_data();
     void lineEdit();
     void comboBox_data();
@@ -173,6 +180,7 @@ void FlatSkinTest::hotOnlyWithoutLeftButton() {
     const QColor normalBand(255, 255, 255);
     const QColor hotBand(255, 240, 207);
 
+    QTest::mouseMove(&window, QPoint(150, 80));
     // The mouse arrives and moves with the left button held: not hot, even once released.
     QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(20, 12));
     QTest::mouseMove(&button, QPoint(30, 12));
@@ -181,6 +189,70 @@ void FlatSkinTest::hotOnlyWithoutLeftButton() {
     QTest::mouseMove(&button, QPoint(40, 12));
     QCOMPARE(band(), hotBand);
     QTest::mouseMove(&window, QPoint(150, 80));
+    QCOMPARE(band(), normalBand);
+}
+
+void FlatSkinTest::pickingFromTheListLeavesTheComboBoxCold() {
+    QWidget window;
+    window.setGeometry(0, 0, 300, 200);
+    QComboBox combo(&window);
+    combo.setEditable(true);
+    combo.addItems({"192.0.2.1", "198.51.100.7", "203.0.113.5"});
+    combo.setGeometry(10, 10, 150, 24);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const int scrollBarWidth = combo.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QPoint buttonCorner(150 - 2 - scrollBarWidth + 1, 2);
+    auto corner = [&] { return Render(combo).pixelColor(buttonCorner); };
+    const QColor normal(231, 239, 255);
+    const QColor hot(206, 219, 239);
+
+    QTest::mouseMove(&combo, QPoint(40, 12));
+    QCOMPARE(corner(), hot);
+    combo.showPopup();
+    QAbstractItemView* list = combo.view();
+    QTRY_VERIFY(list->isVisible());
+    const QPoint item = list->visualRect(list->model()->index(2, 0)).center();
+    // Through the window system, as the list takes the mouse while it is open.
+    QWindow* popup = list->window()->windowHandle();
+    const QPoint inPopup = list->viewport()->mapTo(list->window(), item);
+    QTest::mouseMove(popup, inPopup);
+    QTest::mouseClick(popup, Qt::LeftButton, {}, inPopup);
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(combo.currentIndex(), 2);
+
+    // The window system gives the pointer back to the window where it now is, far from the box:
+    // the box hears of no leave.
+    const QPoint far(250, 150);
+    QEnterEvent back(far, far, window.mapToGlobal(far));
+    QCoreApplication::sendEvent(window.windowHandle(), &back);
+    QTest::mouseMove(&window, far);
+    QCOMPARE(corner(), normal);
+    QTest::mouseMove(&combo, QPoint(40, 12));
+    QCOMPARE(corner(), hot);
+}
+
+void FlatSkinTest::reopenedDialogShowsItsButtonCold() {
+    QDialog dialog;
+    dialog.setGeometry(100, 100, 200, 100);
+    QPushButton ok("OK", &dialog);
+    ok.setGeometry(20, 40, 80, 24);
+    ok.setFocusPolicy(Qt::NoFocus);
+    QObject::connect(&ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    auto band = [&] { return Render(ok).pixelColor(3, 2); };
+    const QColor normalBand(255, 255, 255);
+    const QColor hotBand(255, 240, 207);
+
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::mouseMove(&ok, QPoint(40, 12));
+    QCOMPARE(band(), hotBand);
+    QTest::mouseClick(&ok, Qt::LeftButton, {}, QPoint(40, 12));
+    QVERIFY(!dialog.isVisible());
+    // The pointer goes elsewhere while the dialog is closed.
+    QCursor::setPos(QPoint(20, 20));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(band(), normalBand);
 }
 
@@ -248,6 +320,36 @@ void FlatSkinTest::checkBox() {
         for (int y = markTop + row; y < markTop + row + 3; ++y)
             QCOMPARE(image.pixelColor(x, y), mark);
         QVERIFY(image.pixelColor(x, markTop + row + 3) != mark);
+    }
+}
+
+void FlatSkinTest::checkBoxLeavesItsSurroundingsAlone() {
+    // Around the box and its text the parent shows as it is, a group box's interior here.
+    QWidget page;
+    page.setAutoFillBackground(true);
+    QPalette palette = page.palette();
+    palette.setColor(QPalette::Window, QColor(90, 140, 200));
+    page.setPalette(palette);
+    page.resize(220, 100);
+    QGroupBox group("Protocols", &page);
+    group.setGeometry(5, 5, 210, 90);
+    QCheckBox checkBox("TCP", &group);
+    checkBox.setGeometry(10, 30, 150, 20);
+
+    checkBox.hide();
+    const QImage without = Render(page);
+    checkBox.show();
+    const QImage with = Render(page);
+    const QRect area = checkBox.geometry().translated(group.pos());
+    const int boxTop = (area.height() - 13) / 2;
+    QCOMPARE(with.pixelColor(area.left(), area.top() + boxTop), QColor(24, 81, 132));
+    for (int x = area.left(); x <= area.right(); ++x) {
+        for (int y = area.top(); y < area.top() + boxTop; ++y)
+            QCOMPARE(with.pixelColor(x, y), without.pixelColor(x, y));
+    }
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.right() - 40; x <= area.right(); ++x)
+            QCOMPARE(with.pixelColor(x, y), without.pixelColor(x, y));
     }
 }
 

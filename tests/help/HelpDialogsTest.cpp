@@ -8,6 +8,7 @@
 #include "res/CommandIds.h"
 #include "res/InterfaceLibraryTemplate.h"
 #include "support/UrlRecorder.h"
+#include "ui/DialogBuilder.h"
 #include "ui/MainWindow.h"
 
 #include <QLabel>
@@ -93,6 +94,8 @@ private slots:
     void linksShowTheirTextsAndOpenTheirTargets_data();
     void linksShowTheirTextsAndOpenTheirTargets();
     void aboutShowsIconVersionAndAuthor();
+    void dialogsKeepTheirTemplateSize_data();
+    void dialogsKeepTheirTemplateSize();
     void helpWindowIsMadeOnceAndShowsTheHelpFile();
     void missingHelpFileIsNamedInTheHelpWindow();
     void helpFileLinksLeadToItsSections();
@@ -249,6 +252,29 @@ void HelpDialogsTest::aboutShowsIconVersionAndAuthor() {
     QVERIFY(texts.contains(QString::fromUtf8("Talvane 版本 " TALVANE_VERSION)));
     QVERIFY(texts.contains("Author:" + QString::fromUtf8(Branding::AuthorName)));
     QCOMPARE(iconSize, QSize(32, 32));
+}
+
+void HelpDialogsTest::dialogsKeepTheirTemplateSize_data() {
+    QTest::addColumn<bool>("about");
+    QTest::newRow("about") << true;
+    QTest::newRow("interface library") << false;
+}
+
+void HelpDialogsTest::dialogsKeepTheirTemplateSize() {
+    QFETCH(bool, about);
+    AboutDialog aboutDialog;
+    InterfaceLibraryDialog libraryDialog;
+    QDialog& dialog = about ? static_cast<QDialog&>(aboutDialog) : libraryDialog;
+    const QSize templateSize = DialogBuilder::ClientSize(
+        about ? AboutDialogTemplate : InterfaceLibraryTemplate, dialog.font());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    QCOMPARE(dialog.size(), templateSize);
+    QCOMPARE(dialog.minimumSize(), templateSize);
+    QCOMPARE(dialog.maximumSize(), templateSize);
+    dialog.resize(templateSize + QSize(60, 40));
+    QCOMPARE(dialog.size(), templateSize);
 }
 
 void HelpDialogsTest::helpWindowIsMadeOnceAndShowsTheHelpFile() {

@@ -13,10 +13,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
@@ -140,6 +145,8 @@ private slots:
     void captureThatCannotOpenIsReportedAtStartAndAtStop();
     void noAddressAtAll();
     void menuBarTexts();
+    void promptsBelongToTheAskingWindowAndShowPlainText_data();
+    void promptsBelongToTheAskingWindowAndShowPlainText();
     void toolBarButtonsAndTips();
     void controlsAtStart();
     void elapsedTimeAdvancesOnlyWhileMonitoring();
@@ -155,8 +162,14 @@ private slots:
     void everyClearCommandEmptiesTheList();
     void growingMovesAndStretchesByTheRules_data();
     void growingMovesAndStretchesByTheRules();
+    void draggingEndsWhereOneStepDoesAndGoesBackExactly_data();
+    void draggingEndsWhereOneStepDoesAndGoesBackExactly();
     void maximisingWidensTheDumpAndRestoringNarrowsIt();
     void minimisingAndRestoringMovesNothing();
+    void copyMenuFollowsTheKeyboardFocus_data();
+    void copyMenuFollowsTheKeyboardFocus();
+    void dumpLinesNeverWrap_data();
+    void dumpLinesNeverWrap();
 };
 
 void MainWindowTest::everyMonitorCommandInEveryState_data() {
@@ -307,6 +320,45 @@ void MainWindowTest::noAddressAtAll() {
     QTRY_VERIFY_WITH_TIMEOUT(!test.window->Engine().WorkerRunning(), 10000);
 }
 
+void MainWindowTest::promptsBelongToTheAskingWindowAndShowPlainText_data() {
+    QTest::addColumn<bool>("message");
+    QTest::newRow("message box") << true;
+    QTest::newRow("file dialog") << false;
+}
+
+void MainWindowTest::promptsBelongToTheAskingWindowAndShowPlainText() {
+    QFETCH(bool, message);
+    QDialog asking;
+    asking.setWindowModality(Qt::ApplicationModal);
+    asking.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&asking));
+
+    QPointer<QWidget> owner;
+    std::optional<Qt::TextFormat> format;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* prompt = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (prompt == nullptr || prompt == &asking || !prompt->isVisible())
+            return;
+        poll.stop();
+        owner = prompt->parentWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(prompt))
+            format = box->textFormat();
+        prompt->reject();
+    });
+    poll.start();
+    const QString text = "<b>/tmp/filters/last.ft</b>";
+    if (message)
+        UserPrompts::MessageBox(text);
+    else
+        UserPrompts::FileDialog({UserPrompts::FileChoice::Mode::Open, text, {}, "ft"});
+
+    QCOMPARE(owner.data(), &asking);
+    if (message)
+        QCOMPARE(format, std::optional(Qt::PlainText));
+}
+
 void MainWindowTest::menuBarTexts() {
     WindowUnderTest test;
     QStringList texts;
@@ -365,6 +417,9 @@ void MainWindowTest::controlsAtStart() {
     QCOMPARE(test.Pane(StatusBar::StatePane), "监控状态: 就绪");
     QCOMPARE(test.Pane(StatusBar::TimePane), "监控时间 00:00:00");
     QCOMPARE(test.Pane(StatusBar::FilteredPane), "过滤数据包:0");
+    // The byte texts name processes, whatever their names look like.
+    for (int id : {ControlId::TotalReceived, ControlId::CurrentReceived})
+        QCOMPARE(static_cast<QLabel*>(window.Control(id))->textFormat(), Qt::PlainText);
 
     // The record list starts below the tool bar; the status bar spans the bottom.
     const QRect list = window.Control(ControlId::RecordList)->geometry();
@@ -677,6 +732,58 @@ void MainWindowTest::growingMovesAndStretchesByTheRules() {
     QVERIFY(!static_cast<QCheckBox*>(window.Control(ControlId::WideDump))->isChecked());
 }
 
+void MainWindowTest::draggingEndsWhereOneStepDoesAndGoesBackExactly_data() {
+    QTest::addColumn<int>("step");
+    QTest::newRow("one step") << 120;
+    QTest::newRow("3-pixel steps") << 3;
+    QTest::newRow("7-pixel steps") << 7;
+}
+
+void MainWindowTest::draggingEndsWhereOneStepDoesAndGoesBackExactly() {
+    QFETCH(int, step);
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize first = window.size();
+    const QSize firstClient = window.ClientArea()->size();
+    const std::map<int, QRect> before = Geometries(window);
+    auto dragTo = [&](QSize target) {
+        QSize size = window.size();
+        while (size != target) {
+            const auto towards = [step](int from, int to) {
+                return from < to ? std::min(from + step, to) : std::max(from - step, to);
+            };
+            size = QSize(towards(size.width(), target.width()),
+                         towards(size.height(), target.height()));
+            window.resize(size);
+            QCoreApplication::processEvents();
+        }
+    };
+
+    constexpr int Grown = 120;
+    dragTo(first + QSize(Grown, Grown));
+    QCOMPARE(window.ClientArea()->size(), firstClient + QSize(Grown, Grown));
+    const std::map<int, QRect> after = Geometries(window);
+    for (const LayoutExpectation& expectation : LayoutExpectations) {
+        std::array<int, 4> change{};
+        for (std::size_t side = 0; side < change.size(); ++side)
+            change[side] = (expectation.perHeight[side] + expectation.perWidth[side]) * Grown / 100;
+        const QRect& old = before.at(expectation.controlId);
+        const QRect expected(old.x() + change[0], old.y() + change[1], old.width() + change[2],
+                             old.height() + change[3]);
+        QVERIFY2(after.at(expectation.controlId) == expected,
+                 qPrintable(QString("control %1").arg(expectation.controlId)));
+    }
+
+    dragTo(first);
+    QCOMPARE(Geometries(window), before);
+    // The template's size is the least the client area takes.
+    dragTo(first - QSize(30, 30));
+    QCOMPARE(window.ClientArea()->size(), firstClient);
+    QCOMPARE(Geometries(window), before);
+}
+
 void MainWindowTest::maximisingWidensTheDumpAndRestoringNarrowsIt() {
     WindowUnderTest test;
     MainWindow& window = *test.window;
@@ -695,6 +802,16 @@ void MainWindowTest::maximisingWidensTheDumpAndRestoringNarrowsIt() {
     window.showNormal();
     QTRY_VERIFY(!wide->isChecked());
     QCOMPARE(dataView->document()->blockCount(), 2);
+
+    // Restored from the task bar a minimised maximised window is maximised again at the same
+    // size.
+    window.showMaximized();
+    QTRY_VERIFY(wide->isChecked());
+    window.showMinimized();
+    QTRY_VERIFY(!wide->isChecked());
+    window.showMaximized();
+    QTRY_VERIFY(wide->isChecked());
+    QCOMPARE(dataView->document()->blockCount(), 1);
 }
 
 void MainWindowTest::minimisingAndRestoringMovesNothing() {
@@ -710,6 +827,83 @@ void MainWindowTest::minimisingAndRestoringMovesNothing() {
     window.showNormal();
     QTest::qWait(50);
     QCOMPARE(Geometries(window), before);
+}
+
+void MainWindowTest::copyMenuFollowsTheKeyboardFocus_data() {
+    QTest::addColumn<int>("pressOver");
+    QTest::addColumn<int>("focusOn");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<int>("menus");
+
+    const int dataView = ControlId::DataView;
+    QTest::newRow("over the list") << ControlId::RecordList << dataView << true << 1;
+    QTest::newRow("over a button") << ControlId::SaveAll << dataView << true << 1;
+    QTest::newRow("over the data view") << dataView << dataView << true << 1;
+    QTest::newRow("focus on the list") << dataView << ControlId::RecordList << true << 0;
+    QTest::newRow("nothing selected") << ControlId::RecordList << dataView << false << 0;
+}
+
+void MainWindowTest::copyMenuFollowsTheKeyboardFocus() {
+    QFETCH(int, pressOver);
+    QFETCH(int, focusOn);
+    QFETCH(bool, selected);
+    QFETCH(int, menus);
+
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    MainWindow& window = *test.window;
+    window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 40), Now());
+    window.RecordsPanel().Refresh();
+    auto* dataView = static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView));
+    if (selected)
+        dataView->selectAll();
+    window.Control(focusOn)->setFocus();
+    QCOMPARE(QApplication::focusWidget(), window.Control(focusOn));
+
+    // Through the window system, as a real press comes.
+    const QWidget* target = window.Control(pressOver);
+    const QPoint at = target->mapTo(&window, target->rect().center());
+    QTest::mousePress(window.windowHandle(), Qt::RightButton, {}, at);
+    QStringList shown;
+    for (const QMenu* menu : window.findChildren<QMenu*>()) {
+        if (menu->isVisible())
+            shown << menu->actions().constFirst()->text();
+    }
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    QTest::mouseRelease(window.windowHandle(), Qt::RightButton, {}, at);
+
+    QCOMPARE(shown, QStringList(menus, QString::fromUtf8("复制(&C)")));
+}
+
+void MainWindowTest::dumpLinesNeverWrap_data() {
+    QTest::addColumn<bool>("wide");
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("16 bytes a line fit") << false << false;
+    QTest::newRow("32 bytes a line scroll sideways") << true << true;
+}
+
+void MainWindowTest::dumpLinesNeverWrap() {
+    QFETCH(bool, wide);
+    QFETCH(bool, scrolls);
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 100), Now());
+    window.RecordsPanel().Refresh();
+    auto* wideDump = static_cast<QCheckBox*>(window.Control(ControlId::WideDump));
+    if (wide)
+        QTest::mouseClick(wideDump, Qt::LeftButton, {}, QPoint(5, wideDump->height() / 2));
+    QCOMPARE(wideDump->isChecked(), wide);
+
+    auto* dataView = static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView));
+    QCoreApplication::processEvents();
+    const int lines = (100 + (wide ? 31 : 15)) / (wide ? 32 : 16);
+    QCOMPARE(dataView->document()->blockCount(), lines);
+    for (QTextBlock block = dataView->document()->begin(); block.isValid(); block = block.next())
+        QCOMPARE(block.layout()->lineCount(), 1);
+    QCOMPARE(dataView->horizontalScrollBar()->maximum() > 0, scrolls);
 }
 
 QTEST_MAIN(MainWindowTest)
