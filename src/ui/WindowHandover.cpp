@@ -78,16 +78,22 @@ void WindowHandover::HandOver(Command command) {
     if (!serving.load())
         WakeWindow();
     const auto handled = [&] { return answered.load() == ticket || abandoned.load(); };
+    // A datagram whose handling took long last time (the first records, whose files are made)
+    // is waited for asleep: spinning through it would double its cost.
+    const bool quick = lastHandling < WorkerSpin;
     const std::chrono::microseconds spin = command == Command::Counted ? CountSpin
-                                           : streaming.load(std::memory_order_relaxed)
+                                           : streaming.load(std::memory_order_relaxed) && quick
                                                ? WorkerSpin
                                                : std::chrono::microseconds(0);
+    const Clock::time_point requestedAt = Clock::now();
     if (spin.count() == 0 || !SpinFor(spin, handled)) {
         for (std::uint64_t seen = answered.load(); seen != ticket && !abandoned.load();
              seen = answered.load())
             answered.wait(seen);
     }
     lastReturn = Clock::now();
+    if (command == Command::Arrived)
+        lastHandling = lastReturn - requestedAt;
 }
 
 void WindowHandover::Abandon() {

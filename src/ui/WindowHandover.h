@@ -55,6 +55,8 @@ private:
     bool insideServe = false;
     // Worker side: when the last hand-over ended, to tell a stream from a lone datagram.
     Clock::time_point lastReturn;
+    // Worker side: how long the window took over the last datagram.
+    Clock::duration lastHandling{};
     // Set by the worker while datagrams stream, so that the window waits for the next one.
     std::atomic<bool> streaming{false};
 };
