@@ -244,13 +244,32 @@ std::string FreeDisplay() {
 }
 
 // A desktop session keeps its runtime directory in memory; without one, the benchmark makes one
-// there, so that the record files are created as in a fresh session.
-std::string RuntimeDirectory() {
-    if (const char* given = getenv("XDG_RUNTIME_DIR"); given != nullptr && *given != '\0')
-        return given;
-    char made[] = "/dev/shm/talvane-bench-XXXXXX";
-    return mkdtemp(made) != nullptr ? made : "/tmp";
-}
+// there for the run, so that the record files are created as in a fresh session.
+class RuntimeDirectory {
+public:
+    RuntimeDirectory() {
+        if (const char* given = getenv("XDG_RUNTIME_DIR"); given != nullptr && *given != '\0') {
+            path = given;
+            return;
+        }
+        char made[] = "/dev/shm/talvane-bench-XXXXXX";
+        if (mkdtemp(made) != nullptr)
+            path = made;
+        owned = !path.empty();
+    }
+    ~RuntimeDirectory() {
+        std::error_code ignored;
+        if (owned)
+            std::filesystem::remove_all(path, ignored);
+    }
+    RuntimeDirectory(const RuntimeDirectory&) = delete;
+    RuntimeDirectory& operator=(const RuntimeDirectory&) = delete;
+
+    std::string path;
+
+private:
+    bool owned = false;
+};
 
 // The parts of the run, each printing its figures.
 struct Measurement {
@@ -349,7 +368,8 @@ std::optional<std::vector<Part>> PartsOf(int argc, char** argv) {
 int RunBench(const std::vector<Part>& parts) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::string self = std::filesystem::read_symlink("/proc/self/exe");
-    const std::string runtimeDirectory = RuntimeDirectory();
+    const RuntimeDirectory runtime;
+    const std::string& runtimeDirectory = runtime.path;
     if (!TestNetwork::HaveRoot()) {
         std::printf("monitor_cpu_bench needs root: it builds network namespaces and a veth pair "
                     "to send its traffic through. Nothing was measured.\n");
