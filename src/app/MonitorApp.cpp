@@ -1,7 +1,7 @@
 #include "MonitorApp.h"
 
-#include "../chrome/FlatSkin.h"
-#include "../ui/MainWindow.h"
+#include "chrome/FlatSkin.h"
+#include "ui/MainWindow.h"
 
 MonitorApp::MonitorApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Talvane"));

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../filtering/FilterSettings.h"
 #include "Ipv4Address.h"
 #include "PacketBuffer.h"
+#include "filtering/FilterSettings.h"
 
 #include <cstdint>
 #include <span>

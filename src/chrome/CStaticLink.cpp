@@ -1,6 +1,6 @@
 #include "CStaticLink.h"
 
-#include "../res/StringTable.h"
+#include "res/StringTable.h"
 
 #include <QApplication>
 #include <QDesktopServices>

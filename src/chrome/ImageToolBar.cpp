@@ -1,6 +1,6 @@
 #include "ImageToolBar.h"
 
-#include "../res/ToolBarTemplate.h"
+#include "res/ToolBarTemplate.h"
 
 #include <QAction>
 #include <QBitmap>

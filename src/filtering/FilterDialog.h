@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../ui/TemplateDialog.h"
-#include "../ui/UserPrompts.h"
 #include "FilterSettings.h"
+#include "ui/TemplateDialog.h"
+#include "ui/UserPrompts.h"
 
 #include <filesystem>
 

@@ -1,8 +1,8 @@
 #include "AboutDialog.h"
 
-#include "../chrome/CStaticLink.h"
-#include "../res/AboutDialogTemplate.h"
-#include "../res/Branding.h"
+#include "chrome/CStaticLink.h"
+#include "res/AboutDialogTemplate.h"
+#include "res/Branding.h"
 
 namespace Id = AboutControlId;
 

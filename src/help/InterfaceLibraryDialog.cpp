@@ -1,8 +1,8 @@
 #include "InterfaceLibraryDialog.h"
 
-#include "../chrome/CStaticLink.h"
-#include "../res/Branding.h"
-#include "../res/InterfaceLibraryTemplate.h"
+#include "chrome/CStaticLink.h"
+#include "res/Branding.h"
+#include "res/InterfaceLibraryTemplate.h"
 
 namespace Id = InterfaceLibraryControlId;
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "../capture/Ipv4Address.h"
-#include "../capture/PacketBuffer.h"
-#include "../capture/SocketOwner.h"
 #include "RecordFile.h"
+#include "capture/Ipv4Address.h"
+#include "capture/PacketBuffer.h"
+#include "capture/SocketOwner.h"
 
 #include <cstdint>
 #include <span>

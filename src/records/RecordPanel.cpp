@@ -1,10 +1,10 @@
 #include "RecordPanel.h"
 
-#include "../res/CommandIds.h"
-#include "../res/MenuTemplate.h"
 #include "HexDump.h"
 #include "RecordExport.h"
 #include "RecordTexts.h"
+#include "res/CommandIds.h"
+#include "res/MenuTemplate.h"
 
 #include <QCheckBox>
 #include <QHeaderView>

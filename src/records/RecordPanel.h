@@ -1,11 +1,11 @@
 #pragma once
 
-#include "../capture/Ipv4Address.h"
-#include "../capture/PortOwnerLookup.h"
-#include "../ui/UserPrompts.h"
 #include "RecordHeaderRule.h"
 #include "RecordListModel.h"
 #include "RecordStore.h"
+#include "capture/Ipv4Address.h"
+#include "capture/PortOwnerLookup.h"
+#include "ui/UserPrompts.h"
 
 #include <QBasicTimer>
 #include <QObject>

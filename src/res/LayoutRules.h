@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../ui/LayoutRule.h"
+#include "ui/LayoutRule.h"
 
 #include <span>
 

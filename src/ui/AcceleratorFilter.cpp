@@ -1,6 +1,6 @@
 #include "AcceleratorFilter.h"
 
-#include "../res/AcceleratorTable.h"
+#include "res/AcceleratorTable.h"
 
 #include <QKeyEvent>
 #include <QWidget>

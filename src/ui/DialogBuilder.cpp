@@ -1,6 +1,6 @@
 #include "DialogBuilder.h"
 
-#include "../chrome/CStaticLink.h"
+#include "chrome/CStaticLink.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../res/DialogTemplate.h"
 #include "ControlMap.h"
 #include "DialogUnits.h"
+#include "res/DialogTemplate.h"
 
 #include <QFont>
 #include <QSize>

@@ -1,9 +1,9 @@
 #include "StatusBar.h"
 
-#include "../capture/MonitorState.h"
 #include "ElapsedClock.h"
 #include "StatusPane.h"
 #include "StatusTexts.h"
+#include "capture/MonitorState.h"
 
 #include <QTimerEvent>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../res/DialogTemplate.h"
 #include "ControlMap.h"
+#include "res/DialogTemplate.h"
 
 #include <QDialog>
 

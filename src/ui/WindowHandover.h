@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../capture/DatagramSink.h"
+#include "capture/DatagramSink.h"
 
 #include <QObject>
 #include <atomic>
