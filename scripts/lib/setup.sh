@@ -5,7 +5,7 @@ set -euo pipefail
 TALVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # What building the program needs.
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libpcap-dev)
+BUILD_PACKAGES=(g++ cmake ninja-build pkgconf qt6-base-dev libpcap-dev)
 # What running it on a desktop needs besides: a CJK font for the Chinese texts, setcap.
 RUN_PACKAGES=(fonts-wqy-microhei libcap2-bin)
 # What the tests need besides: a CJK font for offscreen widgets, iproute2 and procps (ip, sysctl) for test namespaces.

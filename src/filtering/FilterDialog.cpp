@@ -1,11 +1,11 @@
 #include "FilterDialog.h"
 
-#include "../chrome/CStaticLink.h"
-#include "../res/Branding.h"
-#include "../res/FilterDialogTemplate.h"
-#include "../res/MessageTexts.h"
 #include "FilterFile.h"
 #include "PatternValidation.h"
+#include "chrome/CStaticLink.h"
+#include "res/Branding.h"
+#include "res/FilterDialogTemplate.h"
+#include "res/MessageTexts.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -149,18 +149,12 @@ bool FilterDialog::SaveFilterFile(const std::filesystem::path& path) {
 }
 
 bool FilterDialog::LoadFilterFile(const std::filesystem::path& path) {
-    switch (FilterFile::Load(path, settings)) {
-    case FilterFile::ReadResult::Loaded:
+    const FilterFile::LoadReport report = FilterFile::LoadAndReport(path, settings);
+    if (!report.message.empty())
+        showMessage(QString::fromStdString(report.message));
+    if (report.loaded)
         ShowInControls(settings);
-        return true;
-    case FilterFile::ReadResult::Damaged:
-        showMessage(QString::fromUtf8(MessageTexts::FilterFileDamaged) +
-                    QString::fromStdString(path.string()));
-        return false;
-    case FilterFile::ReadResult::Missing:
-        return false;
-    }
-    return false;
+    return report.loaded;
 }
 
 void FilterDialog::accept() {

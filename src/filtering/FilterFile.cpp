@@ -1,5 +1,7 @@
 #include "FilterFile.h"
 
+#include "res/MessageTexts.h"
+
 #include <array>
 #include <fstream>
 #include <iterator>
@@ -124,4 +126,17 @@ FilterFile::ReadResult FilterFile::Load(const std::filesystem::path& path,
         return ReadResult::Damaged;
     settings = std::move(*read);
     return ReadResult::Loaded;
+}
+
+FilterFile::LoadReport FilterFile::LoadAndReport(const std::filesystem::path& path,
+                                                 FilterSettings& settings) {
+    switch (Load(path, settings)) {
+    case ReadResult::Loaded:
+        return {true, {}};
+    case ReadResult::Damaged:
+        return {false, MessageTexts::FilterFileDamaged + path.string()};
+    case ReadResult::Missing:
+        break;
+    }
+    return {};
 }

@@ -13,6 +13,12 @@
 class FilterFile {
 public:
     enum class ReadResult { Loaded, Missing, Damaged };
+    // What loading a file means to the user: whether the settings were replaced, and the text the
+    // caller must show (empty when there is nothing to say).
+    struct LoadReport {
+        bool loaded = false;
+        std::string message;
+    };
 
     static std::string Encode(const FilterSettings& settings);
     // Fails for bytes that end before the last text or whose length prefix runs past the end.
@@ -23,4 +29,6 @@ public:
     static bool Save(const std::filesystem::path& path, const FilterSettings& settings);
     // Leaves settings untouched unless the whole file was read.
     static ReadResult Load(const std::filesystem::path& path, FilterSettings& settings);
+    // Loads as Load does; a damaged file is reported with its path, a missing one silently.
+    static LoadReport LoadAndReport(const std::filesystem::path& path, FilterSettings& settings);
 };

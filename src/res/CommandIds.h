@@ -1,13 +1,8 @@
 #pragma once
 
-// Command ids of menus, shortcuts, tool bar buttons and of the messages the program sends to its
-// own main window. The values are fixed: everything else refers to them.
+// Command ids of menus, shortcuts and tool bar buttons. The values are fixed: everything else
+// refers to them.
 namespace CommandId {
-
-// Sent by the capture worker and the record store.
-inline constexpr int ShowLastPacket = 2024;
-inline constexpr int PacketArrived = 2026;
-inline constexpr int PacketCounted = 2027;
 
 // Tool bar buttons.
 inline constexpr int BeginMonitorTool = 32771;

@@ -1,28 +1,28 @@
 #include "MainWindow.h"
 
-#include "../capture/HostAddressList.h"
-#include "../chrome/CStaticLink.h"
-#include "../chrome/ImageToolBar.h"
-#include "../filtering/FilterDialog.h"
-#include "../filtering/FilterFile.h"
-#include "../help/AboutDialog.h"
-#include "../help/HelpWindow.h"
-#include "../records/RecordPanel.h"
-#include "../res/Branding.h"
-#include "../res/CommandIds.h"
-#include "../res/ControlIds.h"
-#include "../res/ControlTips.h"
-#include "../res/LayoutRules.h"
-#include "../res/MainWindowTemplate.h"
-#include "../res/MenuTemplate.h"
-#include "../res/MessageTexts.h"
-#include "../res/StringTable.h"
-#include "../res/ToolBarTemplate.h"
 #include "AcceleratorFilter.h"
 #include "DialogBuilder.h"
 #include "StatusBar.h"
 #include "UserPrompts.h"
 #include "WindowHandover.h"
+#include "capture/HostAddressList.h"
+#include "chrome/CStaticLink.h"
+#include "chrome/ImageToolBar.h"
+#include "filtering/FilterDialog.h"
+#include "filtering/FilterFile.h"
+#include "help/AboutDialog.h"
+#include "help/HelpWindow.h"
+#include "records/RecordPanel.h"
+#include "res/Branding.h"
+#include "res/CommandIds.h"
+#include "res/ControlIds.h"
+#include "res/ControlTips.h"
+#include "res/LayoutRules.h"
+#include "res/MainWindowTemplate.h"
+#include "res/MenuTemplate.h"
+#include "res/MessageTexts.h"
+#include "res/StringTable.h"
+#include "res/ToolBarTemplate.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -349,18 +349,12 @@ void MainWindow::ReloadActiveFilter() {
     if (!static_cast<QCheckBox*>(Control(ControlId::UseFilter))->isChecked())
         return;
     const std::filesystem::path lastFile = FilterDialog::LastFile(environment.programDirectory);
-    switch (FilterFile::Load(lastFile, filterSettings)) {
-    case FilterFile::ReadResult::Loaded:
+    const FilterFile::LoadReport report = FilterFile::LoadAndReport(lastFile, filterSettings);
+    if (report.loaded)
         activeFilter = ActiveFilter::From(filterSettings);
-        break;
-    case FilterFile::ReadResult::Damaged:
-        // Monitoring unfiltered is no secret: the user expected a filter.
-        environment.showMessage(QString::fromUtf8(MessageTexts::FilterFileDamaged) +
-                                QString::fromStdString(lastFile.string()));
-        break;
-    case FilterFile::ReadResult::Missing:
-        break;
-    }
+    // Monitoring unfiltered is no secret: the user expected a filter.
+    if (!report.message.empty())
+        environment.showMessage(QString::fromStdString(report.message));
 }
 
 void MainWindow::EditFilter() {

@@ -4,6 +4,7 @@
 #include "filtering/FilterFile.h"
 #include "res/CommandIds.h"
 #include "support/TestNetwork.h"
+#include "support/WindowEnvironment.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusBar.h"
 
@@ -165,9 +166,7 @@ private:
 
     std::unique_ptr<TestNetwork> network;
     std::vector<std::unique_ptr<UdpPortHolder>> portHolders;
-    std::unique_ptr<QTemporaryDir> programDirectory;
-    std::unique_ptr<QTemporaryDir> runtimeDirectory;
-    QStringList messages;
+    std::unique_ptr<WindowEnvironment> environment;
 };
 
 void CaptureEndToEndTest::initTestCase() {
@@ -197,26 +196,17 @@ void CaptureEndToEndTest::cleanupTestCase() {
 }
 
 void CaptureEndToEndTest::init() {
-    programDirectory = std::make_unique<QTemporaryDir>();
-    QVERIFY(programDirectory->isValid());
-    runtimeDirectory = std::make_unique<QTemporaryDir>();
-    QVERIFY(runtimeDirectory->isValid());
-    messages.clear();
+    environment = std::make_unique<WindowEnvironment>();
+    QVERIFY(environment->IsValid());
 }
 
 void CaptureEndToEndTest::cleanup() {
-    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" | "))));
+    QVERIFY2(environment->messages.isEmpty(),
+             qPrintable(environment->messages.join(QStringLiteral(" | "))));
 }
 
 std::unique_ptr<MainWindow> CaptureEndToEndTest::OpenWindow() {
-    MainWindow::Environment environment;
-    environment.programDirectory = programDirectory->path().toStdString();
-    environment.runtimeDirectory = runtimeDirectory->path().toStdString();
-    environment.hostAddresses = [] {
-        return HostAddressList::Order(HostAddressList::ReadInterfaces());
-    };
-    environment.showMessage = [this](const QString& text) { messages.append(text); };
-    auto window = std::make_unique<MainWindow>(std::move(environment));
+    auto window = std::make_unique<MainWindow>(environment->Make());
     window->show();
     return window;
 }
@@ -462,7 +452,7 @@ void CaptureEndToEndTest::filterFromTheLastFileDecidesEachDatagram() {
     settings.filterBroadcast = 1;
     settings.filterLocalPortText = std::to_string(FilteredPort);
     const std::filesystem::path lastFile =
-        FilterDialog::LastFile(programDirectory->path().toStdString());
+        FilterDialog::LastFile(environment->programDirectory.path().toStdString());
     std::filesystem::create_directory(lastFile.parent_path());
     QVERIFY(FilterFile::Save(lastFile, settings));
 

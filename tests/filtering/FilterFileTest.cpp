@@ -181,6 +181,10 @@ void FilterFileTest::savesAndLoadsFiles() {
     loaded = Sample();
     QCOMPARE(FilterFile::Load(path, loaded), FilterFile::ReadResult::Damaged);
     QCOMPARE(loaded, Sample());
+    const FilterFile::LoadReport damaged = FilterFile::LoadAndReport(path, loaded);
+    QVERIFY(!damaged.loaded);
+    QCOMPARE(damaged.message, std::string("过滤设置文件已损坏: ") + path.string());
+    QCOMPARE(loaded, Sample());
 
     QVERIFY(
         !FilterFile::Save(directory.filePath("no such folder/last.ft").toStdString(), Sample()));

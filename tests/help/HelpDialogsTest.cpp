@@ -7,7 +7,9 @@
 #include "res/Branding.h"
 #include "res/CommandIds.h"
 #include "res/InterfaceLibraryTemplate.h"
+#include "res/Version.h"
 #include "support/UrlRecorder.h"
+#include "support/WindowEnvironment.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MainWindow.h"
 
@@ -22,21 +24,14 @@ namespace {
 const QString WebAddress = QString::fromUtf8(Branding::MakerWebAddress);
 const QString HelpTitle = QString::fromUtf8("Talvane 帮助");
 
-struct WindowUnderTest {
-    QTemporaryDir programDirectory;
-    QTemporaryDir runtimeDirectory;
-    QStringList messages;
+struct WindowUnderTest : WindowEnvironment {
     std::unique_ptr<MainWindow> window;
 
-    explicit WindowUnderTest(bool withHelpFile = true) {
+    explicit WindowUnderTest(bool withHelpFile = true)
+        : WindowEnvironment(std::vector<Ipv4Address>{{{192, 0, 2, 1}}}) {
         if (withHelpFile)
             QFile::copy(TALVANE_HELP_FILE, programDirectory.filePath("help.html"));
-        MainWindow::Environment environment;
-        environment.programDirectory = programDirectory.path().toStdString();
-        environment.runtimeDirectory = runtimeDirectory.path().toStdString();
-        environment.hostAddresses = [] { return std::vector<Ipv4Address>{{{192, 0, 2, 1}}}; };
-        environment.showMessage = [this](const QString& text) { messages.append(text); };
-        window = std::make_unique<MainWindow>(environment);
+        window = std::make_unique<MainWindow>(Make());
     }
 
     bool ShowActive() {
@@ -249,7 +244,7 @@ void HelpDialogsTest::aboutShowsIconVersionAndAuthor() {
         if (!label->pixmap().isNull())
             iconSize = label->pixmap().size();
     }
-    QVERIFY(texts.contains(QString::fromUtf8("Talvane 版本 " TALVANE_VERSION)));
+    QVERIFY(texts.contains(QString::fromUtf8("Talvane 版本 ") + QString::fromUtf8(TalvaneVersion)));
     QVERIFY(texts.contains("Author:" + QString::fromUtf8(Branding::AuthorName)));
     QCOMPARE(iconSize, QSize(32, 32));
 }

@@ -7,6 +7,7 @@
 #include "support/ClientRounds.h"
 #include "support/EventLoop.h"
 #include "support/TestNetwork.h"
+#include "support/WindowEnvironment.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusBar.h"
 
@@ -247,11 +248,7 @@ private:
 
     std::unique_ptr<TestNetwork> network;
     std::unique_ptr<UdpPortHolder> portHolder;
-    std::unique_ptr<QTemporaryDir> programDirectory;
-    std::unique_ptr<QTemporaryDir> runtimeDirectory;
-    QStringList messages;
-    QString exportPath;
-    QList<UserPrompts::FileChoice> fileChoices;
+    std::unique_ptr<WindowEnvironment> environment;
 };
 
 void RecordsEndToEndTest::initTestCase() {
@@ -280,32 +277,17 @@ void RecordsEndToEndTest::cleanupTestCase() {
 }
 
 void RecordsEndToEndTest::init() {
-    programDirectory = std::make_unique<QTemporaryDir>();
-    QVERIFY(programDirectory->isValid());
-    runtimeDirectory = std::make_unique<QTemporaryDir>();
-    QVERIFY(runtimeDirectory->isValid());
-    messages.clear();
-    exportPath.clear();
-    fileChoices.clear();
+    environment = std::make_unique<WindowEnvironment>();
+    QVERIFY(environment->IsValid());
 }
 
 void RecordsEndToEndTest::cleanup() {
-    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QStringLiteral(" | "))));
+    QVERIFY2(environment->messages.isEmpty(),
+             qPrintable(environment->messages.join(QStringLiteral(" | "))));
 }
 
 std::unique_ptr<MainWindow> RecordsEndToEndTest::OpenWindow() {
-    MainWindow::Environment environment;
-    environment.programDirectory = programDirectory->path().toStdString();
-    environment.runtimeDirectory = runtimeDirectory->path().toStdString();
-    environment.hostAddresses = [] {
-        return HostAddressList::Order(HostAddressList::ReadInterfaces());
-    };
-    environment.showMessage = [this](const QString& text) { messages.append(text); };
-    environment.chooseFile = [this](const UserPrompts::FileChoice& choice) {
-        fileChoices.append(choice);
-        return exportPath;
-    };
-    auto window = std::make_unique<MainWindow>(std::move(environment));
+    auto window = std::make_unique<MainWindow>(environment->Make());
     window->show();
     return window;
 }
@@ -353,8 +335,9 @@ void RecordsEndToEndTest::receivedUdpDatagramsAreRecordsOfTheReceivingProcess() 
         QCOMPARE(Bytes(record.payload), Bytes(PeerSender::Payload(std::uint32_t(sequence), size)));
     }
     const RecordStore& store = window->RecordsPanel().Records();
-    const fs::path expectedFile = fs::path(runtimeDirectory->path().toStdString()) / "talvane" /
-                                  std::to_string(getpid()) / std::to_string(found.front().index);
+    const fs::path expectedFile = fs::path(environment->runtimeDirectory.path().toStdString()) /
+                                  "talvane" / std::to_string(getpid()) /
+                                  std::to_string(found.front().index);
     QCOMPARE(QString::fromStdString(store.FileOf(found.front().index).string()),
              QString::fromStdString(expectedFile.string()));
     QCOMPARE(store.TotalBytes(), std::uint32_t(ShortCount * ShortSize + LongSize));
@@ -444,7 +427,7 @@ void RecordsEndToEndTest::echoRequestAndReplyAreRecordsWithoutPortsOwnerOrPayloa
 void RecordsEndToEndTest::saveAllExportsEveryRecordAsReadBack() {
     QTemporaryDir exportDirectory;
     QVERIFY(exportDirectory.isValid());
-    exportPath = exportDirectory.filePath(QStringLiteral("all.txt"));
+    environment->chosenFile = exportDirectory.filePath(QStringLiteral("all.txt"));
     const auto window = OpenWindow();
     window->RunCommand(CommandId::BeginMonitor);
 
@@ -457,8 +440,8 @@ void RecordsEndToEndTest::saveAllExportsEveryRecordAsReadBack() {
 
     window->RunCommand(CommandId::SaveAll);
 
-    QCOMPARE(fileChoices.size(), 1);
-    QCOMPARE(fileChoices.front().mode, UserPrompts::FileChoice::Mode::Save);
+    QCOMPARE(environment->fileChoices.size(), 1);
+    QCOMPARE(environment->fileChoices.front().mode, UserPrompts::FileChoice::Mode::Save);
     const RecordStore& store = window->RecordsPanel().Records();
     QVERIFY(store.Count() >= 4);
     std::string expected;
@@ -468,7 +451,7 @@ void RecordsEndToEndTest::saveAllExportsEveryRecordAsReadBack() {
         expected += RecordExportText(*record);
         expected += RecordSeparator;
     }
-    const QByteArray saved = FileBytes(exportPath.toStdString());
+    const QByteArray saved = FileBytes(environment->chosenFile.toStdString());
     QCOMPARE(saved, QByteArray::fromStdString(expected));
     QVERIFY(saved.contains("protocol=UDP,"));
     QVERIFY(saved.contains(QByteArray::fromStdString(ProgramName() + " receive 24bytes datas:")));

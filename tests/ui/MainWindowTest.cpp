@@ -7,6 +7,7 @@
 #include "res/ControlIds.h"
 #include "res/FilterDialogTemplate.h"
 #include "support/TestNetwork.h"
+#include "support/WindowEnvironment.h"
 #include "ui/StatusBar.h"
 
 #include <QCheckBox>
@@ -46,23 +47,13 @@ std::filesystem::path OwnRecordFolder(const QTemporaryDir& runtimeDirectory) {
            std::to_string(getpid());
 }
 
-struct WindowUnderTest {
-    QTemporaryDir programDirectory;
-    QTemporaryDir runtimeDirectory;
-    QStringList messages;
+struct WindowUnderTest : WindowEnvironment {
     std::unique_ptr<MainWindow> window;
 
     explicit WindowUnderTest(std::vector<Ipv4Address> addresses = TestAddresses,
-                             std::filesystem::path runtime = {}) {
-        MainWindow::Environment environment;
-        environment.programDirectory = programDirectory.path().toStdString();
-        environment.runtimeDirectory =
-            runtime.empty() ? std::filesystem::path(runtimeDirectory.path().toStdString())
-                            : runtime;
-        environment.hostAddresses = [addresses] { return addresses; };
-        environment.showMessage = [this](const QString& text) { messages.append(text); };
-        window = std::make_unique<MainWindow>(environment);
-    }
+                             const std::filesystem::path& runtime = {})
+        : WindowEnvironment(std::move(addresses)),
+          window(std::make_unique<MainWindow>(Make(runtime))) {}
 
     QString Pane(StatusBar::Pane pane) const { return window->Status()->PaneText(pane); }
 

@@ -1,0 +1,23 @@
+#include "WindowEnvironment.h"
+
+#include "capture/HostAddressList.h"
+
+WindowEnvironment::WindowEnvironment()
+    : hostAddresses([] { return HostAddressList::Order(HostAddressList::ReadInterfaces()); }) {}
+
+WindowEnvironment::WindowEnvironment(std::vector<Ipv4Address> addresses)
+    : hostAddresses([addresses = std::move(addresses)] { return addresses; }) {}
+
+MainWindow::Environment WindowEnvironment::Make(const std::filesystem::path& runtime) {
+    MainWindow::Environment environment;
+    environment.programDirectory = programDirectory.path().toStdString();
+    environment.runtimeDirectory =
+        runtime.empty() ? std::filesystem::path(runtimeDirectory.path().toStdString()) : runtime;
+    environment.hostAddresses = hostAddresses;
+    environment.showMessage = [this](const QString& text) { messages.append(text); };
+    environment.chooseFile = [this](const UserPrompts::FileChoice& choice) {
+        fileChoices.append(choice);
+        return chosenFile;
+    };
+    return environment;
+}

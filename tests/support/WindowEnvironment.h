@@ -1,0 +1,37 @@
+#pragma once
+
+#include "capture/Ipv4Address.h"
+#include "ui/MainWindow.h"
+#include "ui/UserPrompts.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+// What a main window under test runs in: its own program and runtime directories, removed with
+// it; the messages it shows and the file questions it asks, recorded instead of put to a person;
+// and the address list it is given.
+struct WindowEnvironment {
+    // The machine's own addresses, read when the window starts.
+    WindowEnvironment();
+    // Exactly these addresses.
+    explicit WindowEnvironment(std::vector<Ipv4Address> addresses);
+    // The window keeps functions that refer to this object.
+    WindowEnvironment(const WindowEnvironment&) = delete;
+    WindowEnvironment& operator=(const WindowEnvironment&) = delete;
+
+    bool IsValid() const { return programDirectory.isValid() && runtimeDirectory.isValid(); }
+    // The window's environment; a non-empty runtime takes the place of runtimeDirectory.
+    MainWindow::Environment Make(const std::filesystem::path& runtime = {});
+
+    QTemporaryDir programDirectory;
+    QTemporaryDir runtimeDirectory;
+    std::function<std::vector<Ipv4Address>()> hostAddresses;
+    QStringList messages;
+    QList<UserPrompts::FileChoice> fileChoices;
+    // The answer to every file question; empty means the user cancelled.
+    QString chosenFile;
+};
