@@ -43,8 +43,6 @@ public:
     void PauseMonitoring();
     // Monitoring stops now and StopRequested is set: nothing captured from now on is handed over.
     void StopMonitoring();
-    // Sets StopRequested: the worker ends when it next reaches the head of its loop.
-    void RequestStop();
     // Stops the worker for good and releases the capture; used when the window closes.
     void Shutdown();
 
@@ -60,6 +58,8 @@ public:
     std::optional<CaptureHandle::Statistics> Statistics() const;
 
 private:
+    // Sets StopRequested: the worker ends when it next reaches the head of its loop.
+    void RequestStop();
     // Called with mutex held through lock, which it releases while it joins an ended worker.
     bool StartWorker(std::unique_lock<std::mutex>& lock);
     void CaptureWorker();

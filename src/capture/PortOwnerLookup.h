@@ -22,8 +22,6 @@ public:
         return SocketHolders::ProcessName(pid, name);
     }
 
-    std::size_t RememberedPorts() const { return recent.Size(); }
-
     // A name found for the same pair of ends this recently is given again while its holder still
     // holds the socket, without asking the kernel: the datagrams of one flow come in runs, and a
     // new socket for the very same ends within this time is next to impossible.

@@ -25,8 +25,6 @@ public:
     const std::string* Recall(Transport transport, std::uint16_t port, std::uint64_t liveInode,
                               Clock::time_point now) const;
 
-    std::size_t Size() const { return owners.size(); }
-
 private:
     struct Owner {
         std::uint64_t inode = 0;
