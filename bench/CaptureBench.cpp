@@ -1,9 +1,7 @@
 // Sends UDP datagrams at fixed rates through a veth pair to a monitoring main window and prints,
 // per rate, how many were handed over to the window and what each cost the window's thread.
 
-#include "capture/HostAddressList.h"
-#include "support/TestNetwork.h"
-#include "ui/MainWindow.h"
+#include "BenchSupport.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -207,34 +205,15 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::unique_ptr<TestNetwork> network;
-    std::unique_ptr<UdpPortHolder> portHolder;
-    try {
-        network = std::make_unique<TestNetwork>(1);
-        // The window lists and captures the addresses of namespace A.
-        TestNetwork::EnterNamespace(network->NamespaceA());
-        portHolder = std::make_unique<UdpPortHolder>(
-            network->NamespaceA(), network->Links().front().addressA, MonitoredPort);
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "cannot build the test network: %s\n", failure.what());
+    const std::optional<BenchNetwork> bench = EnterBenchNetwork(MonitoredPort);
+    if (!bench)
         return 1;
-    }
-
     const QTemporaryDir programDirectory;
-    // Records are kept where the program keeps them: in the runtime directory, in memory.
-    MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
-    environment.programDirectory = programDirectory.path().toStdString();
-    environment.hostAddresses = [] {
-        return HostAddressList::Order(HostAddressList::ReadInterfaces());
-    };
-    environment.showMessage = [](const QString& text) {
-        std::fprintf(stderr, "window says: %s\n", qPrintable(text));
-    };
-    MainWindow window(std::move(environment));
+    MainWindow window(BenchEnvironment(programDirectory));
     window.show();
     window.BeginMonitor();
 
-    RateSeries series(window, *network, *options);
+    RateSeries series(window, *bench->network, *options);
     QTimer::singleShot(0, &window, [&series] { series.Start(); });
     application.exec();
     return series.ExitCode();

@@ -5,9 +5,8 @@
 // at ordinary rates and the loss at high rates, a burst's record rate, and the same CPU figures
 // for tcpdump capturing the same link at the same time.
 
+#include "BenchSupport.h"
 #include "records/RecordPanel.h"
-#include "support/TestNetwork.h"
-#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -56,12 +55,7 @@ struct Counts {
 int RunMonitor(int argc, char** argv, int request, int reply) {
     QApplication application(argc, argv);
     const QTemporaryDir programDirectory;
-    MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
-    environment.programDirectory = programDirectory.path().toStdString();
-    environment.showMessage = [](const QString& text) {
-        std::fprintf(stderr, "window says: %s\n", qPrintable(text));
-    };
-    MainWindow window(std::move(environment));
+    MainWindow window(BenchEnvironment(programDirectory));
     window.show();
     window.BeginMonitor();
     QSocketNotifier asked(request, QSocketNotifier::Read);
@@ -387,19 +381,13 @@ int RunBench(const std::vector<Part>& parts) {
             return 1;
         }
     }
-    std::unique_ptr<TestNetwork> network;
-    std::unique_ptr<UdpPortHolder> portHolder;
-    try {
-        network = std::make_unique<TestNetwork>(1);
-        // The window, the port's owner and tcpdump live in namespace A; fork keeps the thread's.
-        TestNetwork::EnterNamespace(network->NamespaceA());
-        portHolder = std::make_unique<UdpPortHolder>(
-            network->NamespaceA(), network->Links().front().addressA, MonitoredPort);
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "cannot build the test network: %s\n", failure.what());
+    // The window, the port's owner and tcpdump live in namespace A; fork keeps the thread's.
+    const std::optional<BenchNetwork> bench = EnterBenchNetwork(MonitoredPort);
+    if (!bench) {
         StopProgram(xvfb);
         return 1;
     }
+    const TestNetwork* network = bench->network.get();
     int result = 0;
     {
         Monitor monitor(self, display, runtimeDirectory);

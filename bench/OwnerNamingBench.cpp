@@ -2,12 +2,10 @@
 // their traffic, and prints how many of the records that carry a query or an answer name the
 // client's process and the right direction: with servers that answer after 20 ms, and at once.
 
-#include "capture/HostAddressList.h"
+#include "BenchSupport.h"
 #include "records/RecordPanel.h"
 #include "support/ClientRounds.h"
 #include "support/EventLoop.h"
-#include "support/TestNetwork.h"
-#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -67,32 +65,18 @@ int main(int argc, char** argv) {
                     "for its clients and servers. Nothing was measured.\n");
         return 0;
     }
-    std::unique_ptr<TestNetwork> network;
-    try {
-        network = std::make_unique<TestNetwork>(1);
-        // The window and the clients live in namespace A, the servers in B.
-        TestNetwork::EnterNamespace(network->NamespaceA());
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "cannot build the test network: %s\n", failure.what());
+    // The window and the clients live in namespace A, the servers in B.
+    const std::optional<BenchNetwork> bench = EnterBenchNetwork(std::nullopt);
+    if (!bench)
         return 1;
-    }
     const QTemporaryDir programDirectory;
-    // Records are kept where the program keeps them: in the runtime directory, in memory.
-    MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
-    environment.programDirectory = programDirectory.path().toStdString();
-    environment.hostAddresses = [] {
-        return HostAddressList::Order(HostAddressList::ReadInterfaces());
-    };
-    environment.showMessage = [](const QString& text) {
-        std::fprintf(stderr, "window says: %s\n", qPrintable(text));
-    };
-    MainWindow window(std::move(environment));
+    MainWindow window(BenchEnvironment(programDirectory));
     window.show();
     window.BeginMonitor();
     std::printf("%d rounds of a UDP query and a TCP line from fresh client sockets, each closed "
                 "once its answer is in\n",
                 Rounds);
-    Measure(window, *network, std::chrono::milliseconds(20));
-    Measure(window, *network, std::chrono::milliseconds(0));
+    Measure(window, *bench->network, std::chrono::milliseconds(20));
+    Measure(window, *bench->network, std::chrono::milliseconds(0));
     return 0;
 }

@@ -2,6 +2,7 @@
 // owner lookup) with synthetic datagrams on the offscreen platform, without capture, and prints
 // what one datagram costs the window's thread, for accepted and for rejected datagrams.
 
+#include "BenchSupport.h"
 #include "capture/PortOwnerLookup.h"
 #include "filtering/FilterDialog.h"
 #include "filtering/FilterFile.h"
@@ -95,12 +96,8 @@ int main(int argc, char** argv) {
     int socketFd = -1;
     const std::uint16_t ownedPort = HoldUdpPort(socketFd);
 
-    // Records are kept where the program keeps them: in the runtime directory, in memory.
-    MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
-    environment.programDirectory = programDirectory.path().toStdString();
+    MainWindow::Environment environment = BenchEnvironment(programDirectory);
     environment.hostAddresses = [] { return std::vector<Ipv4Address>{Local}; };
-    environment.showMessage = [](const QString&) {};
-    environment.chooseFile = [](const UserPrompts::FileChoice&) { return QString(); };
     MainWindow window(environment);
     window.show();
     QCoreApplication::processEvents();

@@ -401,6 +401,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindow::RouteDumpMenu(QObject* watched, QEvent* event) {
+    // Every event of the program passes here: all but these two go by at once.
+    if (event->type() != QEvent::ContextMenu && event->type() != QEvent::MouseButtonPress)
+        return false;
     auto* dataView = static_cast<QPlainTextEdit*>(Control(ControlId::DataView));
     // The view asks for no menu of its own: the copy menu opens by the press below alone.
     if (event->type() == QEvent::ContextMenu)

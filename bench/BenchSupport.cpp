@@ -1,0 +1,27 @@
+#include "BenchSupport.h"
+
+#include <cstdio>
+
+MainWindow::Environment BenchEnvironment(const QTemporaryDir& programDirectory) {
+    MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
+    environment.programDirectory = programDirectory.path().toStdString();
+    environment.showMessage = [](const QString& text) {
+        std::fprintf(stderr, "window says: %s\n", qPrintable(text));
+    };
+    return environment;
+}
+
+std::optional<BenchNetwork> EnterBenchNetwork(std::optional<std::uint16_t> heldPort) {
+    BenchNetwork bench;
+    try {
+        bench.network = std::make_unique<TestNetwork>(1);
+        TestNetwork::EnterNamespace(bench.network->NamespaceA());
+        if (heldPort)
+            bench.portHolder = std::make_unique<UdpPortHolder>(
+                bench.network->NamespaceA(), bench.network->Links().front().addressA, *heldPort);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "cannot build the test network: %s\n", failure.what());
+        return std::nullopt;
+    }
+    return bench;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "support/TestNetwork.h"
+#include "ui/MainWindow.h"
+
+#include <QTemporaryDir>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+// The window's environment in a benchmark: the program's own, records where it keeps them (in
+// the runtime directory, in memory), settings in a folder of the run, messages on stderr.
+MainWindow::Environment BenchEnvironment(const QTemporaryDir& programDirectory);
+
+// The benchmark's two namespaces, the calling thread in A (where the window lists and captures
+// addresses), and a UDP port held in A when one is given, so its datagrams are owned.
+struct BenchNetwork {
+    std::unique_ptr<TestNetwork> network;
+    std::unique_ptr<UdpPortHolder> portHolder;
+};
+// nullopt, after saying why on stderr, when the network cannot be built.
+std::optional<BenchNetwork> EnterBenchNetwork(std::optional<std::uint16_t> heldPort);
