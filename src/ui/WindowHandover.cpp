@@ -19,8 +19,7 @@ const QEvent::Type HandOverEvent = static_cast<QEvent::Type>(QEvent::registerEve
 // a datagram's round trip under load.
 constexpr std::chrono::microseconds WorkerSpin{100};
 constexpr std::chrono::microseconds WindowSpin{50};
-// The count follows its datagram at once; the window waits this long for it, the worker as long
-// for the window to take it.
+// The count follows its datagram as soon as the worker is back; the window waits this long for it.
 constexpr std::chrono::microseconds CountSpin{20};
 // A datagram read this soon after the last one was handed over belongs to a stream: the capture
 // hands them over from one block.
@@ -59,20 +58,11 @@ WindowHandover::WindowHandover(DatagramSink& window, QObject* parent)
     : QObject(parent), window(window) {}
 
 void WindowHandover::PacketArrived() {
-    HandOver(Command::Arrived);
-}
-
-void WindowHandover::PacketCounted() {
-    HandOver(Command::Counted);
-}
-
-void WindowHandover::HandOver(Command command) {
     if (abandoned.load())
         return;
     // The worker came back at once with another datagram: they stream.
-    if (command == Command::Arrived)
-        streaming.store(Clock::now() - lastReturn < StreamGap, std::memory_order_relaxed);
-    pending.store(command, std::memory_order_relaxed);
+    const bool streams = Clock::now() - lastReturn < StreamGap;
+    streaming.store(streams, std::memory_order_relaxed);
     const std::uint64_t ticket = requested.load(std::memory_order_relaxed) + 1;
     requested.store(ticket);
     if (!serving.load())
@@ -80,20 +70,24 @@ void WindowHandover::HandOver(Command command) {
     const auto handled = [&] { return answered.load() == ticket || abandoned.load(); };
     // A datagram whose handling took long last time (the first records, whose files are made)
     // is waited for asleep: spinning through it would double its cost.
-    const bool quick = lastHandling < WorkerSpin;
-    const std::chrono::microseconds spin = command == Command::Counted ? CountSpin
-                                           : streaming.load(std::memory_order_relaxed) && quick
-                                               ? WorkerSpin
-                                               : std::chrono::microseconds(0);
+    const bool spin = streams && lastHandling < WorkerSpin;
     const Clock::time_point requestedAt = Clock::now();
-    if (spin.count() == 0 || !SpinFor(spin, handled)) {
+    if (!spin || !SpinFor(WorkerSpin, handled)) {
         for (std::uint64_t seen = answered.load(); seen != ticket && !abandoned.load();
              seen = answered.load())
             answered.wait(seen);
     }
     lastReturn = Clock::now();
-    if (command == Command::Arrived)
-        lastHandling = lastReturn - requestedAt;
+    lastHandling = lastReturn - requestedAt;
+}
+
+void WindowHandover::PacketCounted() {
+    if (abandoned.load())
+        return;
+    countDue.store(true);
+    if (!serving.load())
+        WakeWindow();
+    lastReturn = Clock::now();
 }
 
 void WindowHandover::Abandon() {
@@ -119,19 +113,18 @@ void WindowHandover::Serve() {
     insideServe = true;
     serving.store(true);
     const Clock::time_point sliceEnd = Clock::now() + ServeSlice;
-    const auto requestWaits = [this] {
-        return requested.load() != answered.load(std::memory_order_relaxed);
-    };
-    Command last = Command::Counted;
+    const auto workWaits = [this] { return WorkWaits(); };
     for (;;) {
-        if (!HandleRequest(last)) {
-            // After a datagram its count is due at once; after a count, the next datagram only
+        // A count is always shown before the next datagram, as the worker made them.
+        const bool counted = HandleCount();
+        if (!counted && !HandleDatagram()) {
+            // The count of the datagram just handled is due at once; the next datagram only
             // while they stream.
-            const std::chrono::microseconds spin = last == Command::Arrived ? CountSpin
+            const std::chrono::microseconds spin = lastWasDatagram ? CountSpin
                                                    : streaming.load(std::memory_order_relaxed)
                                                        ? WindowSpin
                                                        : std::chrono::microseconds(0);
-            if (spin.count() == 0 || !SpinFor(spin, requestWaits))
+            if (spin.count() == 0 || !SpinFor(spin, workWaits))
                 break;
         }
         if (Clock::now() >= sliceEnd)
@@ -139,20 +132,30 @@ void WindowHandover::Serve() {
     }
     serving.store(false);
     insideServe = false;
-    // A request made just before serving ended found the flag still set and woke nobody.
-    if (requested.load() != answered.load(std::memory_order_relaxed) && !abandoned.load())
+    // Work left just before serving ended found the flag still set and woke nobody.
+    if (WorkWaits() && !abandoned.load())
         WakeWindow();
 }
 
-bool WindowHandover::HandleRequest(Command& handled) {
+bool WindowHandover::WorkWaits() const {
+    return countDue.load() || requested.load() != answered.load(std::memory_order_relaxed);
+}
+
+bool WindowHandover::HandleCount() {
+    if (!countDue.exchange(false))
+        return false;
+    lastWasDatagram = false;
+    if (!abandoned.load())
+        window.PacketCounted();
+    return true;
+}
+
+bool WindowHandover::HandleDatagram() {
     const std::uint64_t ticket = requested.load();
     if (ticket == answered.load(std::memory_order_relaxed) || abandoned.load())
         return false;
-    handled = pending.load(std::memory_order_relaxed);
-    if (handled == Command::Arrived)
-        window.PacketArrived();
-    else
-        window.PacketCounted();
+    lastWasDatagram = true;
+    window.PacketArrived();
     answered.store(ticket);
     answered.notify_one();
     return true;
