@@ -1,8 +1,8 @@
 #pragma once
 
 #include "FilterSettings.h"
-#include "ui/TemplateDialog.h"
-#include "ui/UserPrompts.h"
+#include "dialogkit/TemplateDialog.h"
+#include "dialogkit/UserPrompts.h"
 
 #include <filesystem>
 

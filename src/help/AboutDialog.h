@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/TemplateDialog.h"
+#include "dialogkit/TemplateDialog.h"
 
 // The About box: the version, the author, and links to the maker's web site and the author's
 // mail address. Made anew for every showing.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/TemplateDialog.h"
+#include "dialogkit/TemplateDialog.h"
 
 // Tells that a data-processing interface for monitored data comes in a later version; the notice
 // links to the maker's web site. The main window keeps one and shows it again on every request.

@@ -5,7 +5,7 @@
 #include "RecordStore.h"
 #include "capture/Ipv4Address.h"
 #include "capture/PortOwnerLookup.h"
-#include "ui/UserPrompts.h"
+#include "dialogkit/UserPrompts.h"
 
 #include <QBasicTimer>
 #include <QObject>

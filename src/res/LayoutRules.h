@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/LayoutRule.h"
+#include "LayoutRule.h"
 
 #include <span>
 

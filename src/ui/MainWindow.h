@@ -1,14 +1,14 @@
 #pragma once
 
-#include "ControlMap.h"
 #include "ElapsedClock.h"
 #include "KernelDrops.h"
-#include "UserPrompts.h"
 #include "capture/CaptureEngine.h"
 #include "capture/ClassifyPacket.h"
 #include "capture/DatagramSink.h"
 #include "capture/Ipv4Address.h"
 #include "capture/MonitorState.h"
+#include "dialogkit/ControlMap.h"
+#include "dialogkit/UserPrompts.h"
 #include "filtering/FilterSettings.h"
 #include "help/InterfaceLibraryDialog.h"
 #include "records/RecordDirectory.h"

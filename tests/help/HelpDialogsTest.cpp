@@ -1,5 +1,6 @@
 #include "chrome/CStaticLink.h"
 #include "chrome/ImageToolBar.h"
+#include "dialogkit/DialogBuilder.h"
 #include "help/AboutDialog.h"
 #include "help/HelpWindow.h"
 #include "help/InterfaceLibraryDialog.h"
@@ -10,7 +11,6 @@
 #include "res/Version.h"
 #include "support/UrlRecorder.h"
 #include "support/WindowEnvironment.h"
-#include "ui/DialogBuilder.h"
 #include "ui/MainWindow.h"
 
 #include <QLabel>

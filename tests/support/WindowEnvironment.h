@@ -1,8 +1,8 @@
 #pragma once
 
 #include "capture/Ipv4Address.h"
+#include "dialogkit/UserPrompts.h"
 #include "ui/MainWindow.h"
-#include "ui/UserPrompts.h"
 
 #include <QList>
 #include <QStringList>

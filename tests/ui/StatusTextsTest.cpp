@@ -1,6 +1,6 @@
 #include "ui/StatusTexts.h"
 #include "capture/MonitorState.h"
-#include "ui/DialogUnits.h"
+#include "dialogkit/DialogUnits.h"
 #include "ui/ElapsedClock.h"
 #include "ui/KernelDrops.h"
 

@@ -1,4 +1,4 @@
-#include "ui/LayoutRule.h"
+#include "res/LayoutRule.h"
 #include "res/LayoutRules.h"
 
 #include <QtTest>
