@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -9,34 +11,56 @@ constexpr std::size_t MinimumIpHeader = 20;
 constexpr std::size_t UdpHeader = 8;
 constexpr std::size_t MinimumTcpHeader = 20;
 
-enum Protocol : std::uint8_t { Icmp = 1, Igmp = 2, Tcp = 6, Udp = 17 };
-
-const char* ProtocolName(std::uint8_t protocol) {
-    switch (protocol) {
-    case Icmp:
-        return "ICMP";
-    case Igmp:
-        return "IGMP";
-    case Tcp:
-        return "TCP";
-    case Udp:
-        return "UDP";
-    default:
-        return nullptr;
-    }
-}
-
 std::uint16_t BigEndian16(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
 }
 
+Ipv4Address AddressAt(std::span<const std::uint8_t> datagram, std::size_t offset) {
+    Ipv4Address address;
+    std::memcpy(address.octets.data(), datagram.data() + offset, address.octets.size());
+    return address;
+}
+
+struct IpHeader {
+    std::size_t length;
+    std::uint8_t protocol;
+    Ipv4Address source;
+    Ipv4Address destination;
+};
+
+// Nullopt unless the total-length field is the datagram's length and the header fits in it.
+std::optional<IpHeader> ReadIpHeader(std::span<const std::uint8_t> datagram) {
+    const std::size_t length = datagram.size();
+    if (length < 4 || BigEndian16(datagram, 2) != length)
+        return std::nullopt;
+    const std::size_t headerLength = std::size_t(datagram[0] & 0x0F) * 4;
+    if (headerLength < MinimumIpHeader || headerLength > length)
+        return std::nullopt;
+    return IpHeader{headerLength, datagram[9], AddressAt(datagram, 12), AddressAt(datagram, 16)};
+}
+
+std::optional<IpProtocol> RecordedProtocol(std::uint8_t number) {
+    switch (IpProtocol{number}) {
+    case IpProtocol::Icmp:
+    case IpProtocol::Igmp:
+    case IpProtocol::Tcp:
+    case IpProtocol::Udp:
+        return IpProtocol{number};
+    }
+    return std::nullopt;
+}
+
 // Which protocols monitorUdp and monitorTcp let through.
-bool ProtocolMonitored(std::uint8_t protocol, const ActiveFilter& filter) {
+bool ProtocolMonitored(IpProtocol protocol, const ActiveFilter& filter) {
     const bool udpOnly = filter.monitorUdp != 0;
     const bool tcpOnly = filter.monitorTcp != 0;
     if (!udpOnly && !tcpOnly)
         return true;
-    return (udpOnly && protocol == Udp) || (tcpOnly && protocol == Tcp);
+    return (udpOnly && protocol == IpProtocol::Udp) || (tcpOnly && protocol == IpProtocol::Tcp);
+}
+
+bool FilteredBroadcast(const Ipv4Address& destination, const ActiveFilter& filter) {
+    return filter.filterBroadcast != 0 && destination.octets[3] == 255;
 }
 
 bool AnyNonEmptyMatches(const PatternList& list, std::string_view value) {
@@ -53,6 +77,21 @@ bool AnyNonEmptyFails(const PatternList& list, std::string_view value) {
             return true;
     }
     return false;
+}
+
+// A filtered pattern matching either end rejects, and so does a monitored pattern matching
+// neither.
+bool AddressesPass(const IpHeader& ip, const ActiveFilter& filter) {
+    const std::string source = ip.source.Dotted();
+    const std::string destination = ip.destination.Dotted();
+    if (AnyNonEmptyMatches(filter.filterIps, source) ||
+        AnyNonEmptyMatches(filter.filterIps, destination))
+        return false;
+    for (const std::string& entry : filter.monitorIps.Entries()) {
+        if (!entry.empty() && !PatternMatches(entry, source) && !PatternMatches(entry, destination))
+            return false;
+    }
+    return true;
 }
 
 using Octets = std::array<std::uint8_t, 4>;
@@ -86,111 +125,121 @@ bool InsideLocalPrivateNetwork(PrivateRange range, const Octets& source, const O
     return false;
 }
 
-Octets OctetsAt(std::span<const std::uint8_t> datagram, std::size_t offset) {
-    Octets octets;
-    std::memcpy(octets.data(), datagram.data() + offset, octets.size());
-    return octets;
+bool PrivateNetworkPasses(const IpHeader& ip, const Ipv4Address& localAddress,
+                          const ActiveFilter& filter) {
+    const PrivateRange range = RangeOf(localAddress.octets);
+    const bool insideLan =
+        InsideLocalPrivateNetwork(range, ip.source.octets, ip.destination.octets);
+    if (filter.filterLan != 0 && insideLan)
+        return false;
+    return filter.monitorLan == 0 || range == PrivateRange::None || insideLan;
+}
+
+struct TransportHeader {
+    TransportPorts ports;
+    std::size_t payloadStart;
+};
+
+// Nullopt when the TCP or UDP header does not fit behind the IP header.
+std::optional<TransportHeader> ReadTransportHeader(std::span<const std::uint8_t> datagram,
+                                                   const IpHeader& ip, IpProtocol protocol) {
+    const bool tcp = protocol == IpProtocol::Tcp;
+    if (ip.length + (tcp ? MinimumTcpHeader : UdpHeader) > datagram.size())
+        return std::nullopt;
+    const std::size_t headerLength =
+        tcp ? std::size_t(datagram[ip.length + 12] >> 4) * 4 : UdpHeader;
+    if (ip.length + headerLength > datagram.size())
+        return std::nullopt;
+    return TransportHeader{{BigEndian16(datagram, ip.length), BigEndian16(datagram, ip.length + 2)},
+                           ip.length + headerLength};
+}
+
+enum class LocalEnd { Source, Destination, Neither };
+
+// The end at the local address, the destination when both are. Between two other hosts an end
+// in the local address's first octet stands in for it.
+LocalEnd LocalEndOf(const IpHeader& ip, const Ipv4Address& localAddress) {
+    const bool thisMachine = ip.source == localAddress || ip.destination == localAddress;
+    const auto isLocal = [&](const Ipv4Address& end) {
+        return thisMachine ? end == localAddress : end.octets[0] == localAddress.octets[0];
+    };
+    if (isLocal(ip.destination))
+        return LocalEnd::Destination;
+    if (isLocal(ip.source))
+        return LocalEnd::Source;
+    return LocalEnd::Neither;
+}
+
+bool PortsPass(const IpHeader& ip, const TransportPorts& ports, const Ipv4Address& localAddress,
+               const ActiveFilter& filter) {
+    // Neither end is this machine: there is no local port to demand anything of.
+    const bool thisMachine = ip.source == localAddress || ip.destination == localAddress;
+    if (!thisMachine &&
+        (!filter.monitorLocalPorts.IsEmpty() || !filter.monitorRemotePorts.IsEmpty()))
+        return false;
+
+    // Patterns compare texts. Without a local end both texts stay empty, which no non-empty
+    // pattern matches.
+    const std::string source = std::to_string(ports.source);
+    const std::string destination = std::to_string(ports.destination);
+    std::string_view localPort;
+    std::string_view remotePort;
+    switch (LocalEndOf(ip, localAddress)) {
+    case LocalEnd::Source:
+        localPort = source;
+        remotePort = destination;
+        break;
+    case LocalEnd::Destination:
+        localPort = destination;
+        remotePort = source;
+        break;
+    case LocalEnd::Neither:
+        break;
+    }
+    return !AnyNonEmptyMatches(filter.filterLocalPorts, localPort) &&
+           !AnyNonEmptyMatches(filter.filterRemotePorts, remotePort) &&
+           !AnyNonEmptyFails(filter.monitorLocalPorts, localPort) &&
+           !AnyNonEmptyFails(filter.monitorRemotePorts, remotePort);
+}
+
+PacketClass RejectedBy(Rejection rejection) {
+    PacketClass packet;
+    packet.rejection = rejection;
+    return packet;
 }
 
 } // namespace
 
-Classification ClassifyPacket(std::span<const std::uint8_t> datagram,
-                              const Ipv4Address& localAddress, const ActiveFilter& filter,
-                              PacketBuffer& payload, std::vector<std::string>& fieldList,
-                              std::int32_t& protocolNumber) {
-    constexpr Classification Reject = Classification::Rejected;
-    const std::size_t length = datagram.size();
-    if (length < 4 || BigEndian16(datagram, 2) != length)
-        return Reject;
-    const std::size_t headerLength = std::size_t(datagram[0] & 0x0F) * 4;
-    if (headerLength < MinimumIpHeader || headerLength > length)
-        return Reject;
+PacketClass ClassifyPacket(std::span<const std::uint8_t> datagram, const Ipv4Address& localAddress,
+                           const ActiveFilter& filter) {
+    const std::optional<IpHeader> ip = ReadIpHeader(datagram);
+    if (!ip)
+        return RejectedBy(Rejection::Malformed);
+    const std::optional<IpProtocol> protocol = RecordedProtocol(ip->protocol);
+    if (!protocol || !ProtocolMonitored(*protocol, filter))
+        return RejectedBy(Rejection::Protocol);
+    if (FilteredBroadcast(ip->destination, filter))
+        return RejectedBy(Rejection::Broadcast);
+    if (!AddressesPass(*ip, filter))
+        return RejectedBy(Rejection::Address);
+    if (!PrivateNetworkPasses(*ip, localAddress, filter))
+        return RejectedBy(Rejection::PrivateNetwork);
 
-    const std::uint8_t protocol = datagram[9];
-    const char* protocolName = ProtocolName(protocol);
-    if (protocolName == nullptr || !ProtocolMonitored(protocol, filter))
-        return Reject;
+    PacketClass packet;
+    packet.protocol = *protocol;
+    packet.source = ip->source;
+    packet.destination = ip->destination;
+    packet.payloadStart = datagram.size();
+    if (packet.protocol != IpProtocol::Tcp && packet.protocol != IpProtocol::Udp)
+        return packet;
 
-    const Octets source = OctetsAt(datagram, 12);
-    const Octets target = OctetsAt(datagram, 16);
-    const std::string sourceText = Ipv4Address{source}.Dotted();
-    const std::string targetText = Ipv4Address{target}.Dotted();
-    if (filter.filterBroadcast != 0 && target[3] == 255)
-        return Reject;
-    if (AnyNonEmptyMatches(filter.filterIps, sourceText) ||
-        AnyNonEmptyMatches(filter.filterIps, targetText))
-        return Reject;
-    for (const std::string& entry : filter.monitorIps.Entries()) {
-        if (!entry.empty() && !PatternMatches(entry, sourceText) &&
-            !PatternMatches(entry, targetText))
-            return Reject;
-    }
-
-    const PrivateRange range = RangeOf(localAddress.octets);
-    const bool insideLan = InsideLocalPrivateNetwork(range, source, target);
-    if (filter.filterLan != 0 && insideLan)
-        return Reject;
-    if (filter.monitorLan != 0 && range != PrivateRange::None && !insideLan)
-        return Reject;
-
-    std::string sourcePort;
-    std::string targetPort;
-    if (protocol == Tcp || protocol == Udp) {
-        payload.Clear();
-        const std::size_t minimumHeader = protocol == Tcp ? MinimumTcpHeader : UdpHeader;
-        if (headerLength + minimumHeader > length)
-            return Reject;
-        const std::size_t transportHeader =
-            protocol == Tcp ? std::size_t(datagram[headerLength + 12] >> 4) * 4 : UdpHeader;
-        if (headerLength + transportHeader > length)
-            return Reject;
-        payload.Assign(datagram.subspan(headerLength + transportHeader));
-        sourcePort = std::to_string(BigEndian16(datagram, headerLength));
-        targetPort = std::to_string(BigEndian16(datagram, headerLength + 2));
-
-        const std::string localText = localAddress.Dotted();
-        std::string_view localPort;
-        std::string_view remotePort;
-        if (sourceText == localText || targetText == localText) {
-            if (sourceText == localText) {
-                localPort = sourcePort;
-                remotePort = targetPort;
-            }
-            if (targetText == localText) {
-                localPort = targetPort;
-                remotePort = sourcePort;
-            }
-            if (AnyNonEmptyMatches(filter.filterLocalPorts, localPort) ||
-                AnyNonEmptyMatches(filter.filterRemotePorts, remotePort) ||
-                AnyNonEmptyFails(filter.monitorLocalPorts, localPort) ||
-                AnyNonEmptyFails(filter.monitorRemotePorts, remotePort))
-                return Reject;
-        } else {
-            // Neither end is this machine: there is no local port to demand anything of.
-            if (!filter.monitorLocalPorts.IsEmpty() || !filter.monitorRemotePorts.IsEmpty())
-                return Reject;
-            if (source[0] == localAddress.octets[0]) {
-                localPort = sourcePort;
-                remotePort = targetPort;
-            }
-            if (target[0] == localAddress.octets[0]) {
-                localPort = targetPort;
-                remotePort = sourcePort;
-            }
-            if (AnyNonEmptyMatches(filter.filterLocalPorts, localPort) ||
-                AnyNonEmptyMatches(filter.filterRemotePorts, remotePort))
-                return Reject;
-        }
-    } else {
-        payload.Clear();
-    }
-
-    fieldList.clear();
-    fieldList.push_back(sourceText);
-    fieldList.push_back(sourcePort);
-    fieldList.push_back(protocolName);
-    fieldList.push_back(targetText);
-    fieldList.push_back(targetPort);
-    protocolNumber = protocol;
-    return Classification::Accepted;
+    const std::optional<TransportHeader> transport =
+        ReadTransportHeader(datagram, *ip, packet.protocol);
+    if (!transport)
+        return RejectedBy(Rejection::Malformed);
+    if (!PortsPass(*ip, transport->ports, localAddress, filter))
+        return RejectedBy(Rejection::Port);
+    packet.ports = transport->ports;
+    packet.payloadStart = transport->payloadStart;
+    return packet;
 }

@@ -2,54 +2,64 @@
 
 #include "RecordTexts.h"
 
-#include <charconv>
 #include <optional>
+#include <string>
 
 namespace {
 
-constexpr std::int32_t TcpProtocol = 6;
-constexpr std::int32_t UdpProtocol = 17;
-
-std::uint16_t PortOf(const std::string& text) {
-    std::uint16_t port = 0;
-    std::from_chars(text.data(), text.data() + text.size(), port);
-    return port;
+const char* ProtocolName(IpProtocol protocol) {
+    switch (protocol) {
+    case IpProtocol::Icmp:
+        return "ICMP";
+    case IpProtocol::Igmp:
+        return "IGMP";
+    case IpProtocol::Tcp:
+        return "TCP";
+    case IpProtocol::Udp:
+        return "UDP";
+    }
+    return "";
 }
 
-std::optional<Transport> TransportOf(std::int32_t protocol) {
+std::optional<Transport> TransportOf(IpProtocol protocol) {
     switch (protocol) {
-    case TcpProtocol:
+    case IpProtocol::Tcp:
         return Transport::Tcp;
-    case UdpProtocol:
+    case IpProtocol::Udp:
         return Transport::Udp;
-    default:
-        return std::nullopt;
+    case IpProtocol::Icmp:
+    case IpProtocol::Igmp:
+        break;
     }
+    return std::nullopt;
 }
 
 } // namespace
 
 RecordHeader MakeRecordHeader(const AcceptedPacket& packet, const Ipv4Address& localAddress,
                               OwnerSource& owners) {
+    const PacketClass& accepted = packet.packetClass;
     RecordHeader header;
-    header.sourceIp = packet.fieldList[0];
-    header.sourcePort = packet.fieldList[1];
-    header.protocolName = packet.fieldList[2];
-    header.destinationIp = packet.fieldList[3];
-    header.destinationPort = packet.fieldList[4];
+    header.sourceIp = accepted.source.Dotted();
+    header.protocolName = ProtocolName(accepted.protocol);
+    header.destinationIp = accepted.destination.Dotted();
+    // Protocols without ports keep both port texts empty.
+    if (accepted.ports) {
+        header.sourcePort = std::to_string(accepted.ports->source);
+        header.destinationPort = std::to_string(accepted.ports->destination);
+    }
     header.timeText = RecordTimeText(
         std::chrono::floor<std::chrono::seconds>(packet.captured).time_since_epoch().count());
 
-    const std::optional<Transport> transport = TransportOf(packet.protocol);
-    const std::string local = localAddress.Dotted();
-    const bool sent = local == header.sourceIp;
-    if (!transport || (!sent && local != header.destinationIp))
+    const std::optional<Transport> transport = TransportOf(accepted.protocol);
+    const bool sent = accepted.source == localAddress;
+    if (!transport || !accepted.ports || (!sent && accepted.destination != localAddress))
         return header;
-    const std::optional<Ipv4Address> remote =
-        Ipv4Address::FromDotted(sent ? header.destinationIp : header.sourceIp);
-    const SocketQuery query{
-        *transport, localAddress, PortOf(sent ? header.sourcePort : header.destinationPort),
-        remote.value_or(Ipv4Address{}), PortOf(sent ? header.destinationPort : header.sourcePort)};
+    const TransportPorts& ports = *accepted.ports;
+    const SocketQuery query = sent ? SocketQuery{*transport, localAddress, ports.source,
+                                                 accepted.destination, ports.destination}
+                                   : SocketQuery{*transport, localAddress, ports.destination,
+                                                 accepted.source, ports.source};
     OwnerAnswer owner = owners.Owner(query);
     if (owner.status == OwnerAnswer::Status::Named && !owner.name.empty()) {
         header.processName = std::move(owner.name);

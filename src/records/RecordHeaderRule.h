@@ -1,20 +1,17 @@
 #pragma once
 
 #include "RecordFile.h"
+#include "capture/ClassifyPacket.h"
 #include "capture/Ipv4Address.h"
 #include "capture/PacketBuffer.h"
 #include "capture/SocketOwner.h"
 
 #include <cstdint>
 #include <span>
-#include <string>
-#include <vector>
 
-// What classification made of an accepted datagram, and when the capture saw it.
+// An accepted datagram as classification saw it, its payload, and when the capture saw it.
 struct AcceptedPacket {
-    // Source IP, source port, protocol name, destination IP, destination port.
-    const std::vector<std::string>& fieldList;
-    std::int32_t protocol;
+    PacketClass packetClass;
     std::span<const std::uint8_t> payload;
     CaptureTime captured;
 };

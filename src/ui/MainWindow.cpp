@@ -483,13 +483,9 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureT
     // Before classification, so a full list is emptied even for a datagram then rejected.
     if (recordPanel->Full())
         ClearRecords();
-    lastPacket.fieldList.clear();
-    lastPacket.classification =
-        ClassifyPacket(datagram, engine.SelectedAddress(), activeFilter, lastPacket.payload,
-                       lastPacket.fieldList, lastPacket.protocol);
-    if (lastPacket.classification == Classification::Accepted)
-        recordPanel->Store(
-            {lastPacket.fieldList, lastPacket.protocol, lastPacket.payload.Datagram(), captured});
+    lastPacket = ClassifyPacket(datagram, engine.SelectedAddress(), activeFilter);
+    if (lastPacket.Verdict() == Classification::Accepted)
+        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured});
 }
 
 void MainWindow::PacketCounted() {

@@ -65,17 +65,10 @@ public:
     StatusBar* Status() const { return statusBar; }
     QWidget* ClientArea() const { return client; }
 
-    // What the classification made of the datagram handed over last.
-    struct ClassifiedPacket {
-        Classification classification = Classification::Rejected;
-        std::vector<std::string> fieldList;
-        std::int32_t protocol = 0;
-        PacketBuffer payload;
-    };
-
     const MonitorState& State() const { return state; }
     const ActiveFilter& ActiveFilterInUse() const { return activeFilter; }
-    const ClassifiedPacket& LastPacket() const { return lastPacket; }
+    // What the classification made of the datagram handed over last.
+    const PacketClass& LastPacket() const { return lastPacket; }
     const CaptureEngine& Engine() const { return engine; }
     const RecordDirectory& Records() const { return recordDirectory; }
     RecordPanel& RecordsPanel() const { return *recordPanel; }
@@ -167,7 +160,7 @@ private:
     // The dialog's edited copy of the settings, kept between showings.
     FilterSettings filterSettings;
     ActiveFilter activeFilter;
-    ClassifiedPacket lastPacket;
+    PacketClass lastPacket;
     ElapsedClock elapsed;
     KernelDrops kernelDrops;
     QBasicTimer elapsedTimer;

@@ -460,15 +460,18 @@ void CaptureEndToEndTest::filterFromTheLastFileDecidesEachDatagram() {
     struct Seen {
         std::uint16_t destinationPort;
         std::uint8_t destinationLastOctet;
-        MainWindow::ClassifiedPacket packet;
+        PacketClass packet;
+        QByteArray payload;
     };
     std::vector<Seen> seen;
     QObject context;
-    QObject::connect(
-        window.get(), &MainWindow::DatagramArrived, &context, [&](const PacketBuffer& buffer) {
-            const std::span<const std::uint8_t> datagram = buffer.Datagram();
-            seen.push_back({BigEndian16(datagram, 22), datagram[19], window->LastPacket()});
-        });
+    QObject::connect(window.get(), &MainWindow::DatagramArrived, &context,
+                     [&](const PacketBuffer& buffer) {
+                         const std::span<const std::uint8_t> datagram = buffer.Datagram();
+                         const PacketClass& packet = window->LastPacket();
+                         seen.push_back({BigEndian16(datagram, 22), datagram[19], packet,
+                                         Bytes(packet.PayloadOf(datagram))});
+                     });
     window->RunCommand(CommandId::BeginMonitor);
 
     QCOMPARE(Send(0, 1), 1);
@@ -488,20 +491,18 @@ void CaptureEndToEndTest::filterFromTheLastFileDecidesEachDatagram() {
     QTRY_COMPARE_WITH_TIMEOUT(seen.size(), std::size_t{3}, GenerousWaitMs);
 
     QCOMPARE(seen[0].destinationPort, MonitoredPort);
-    QCOMPARE(seen[0].packet.classification, Classification::Accepted);
-    QCOMPARE(seen[0].packet.fieldList,
-             (std::vector<std::string>{link.addressB.Dotted(), std::to_string(PeerPort), "UDP",
-                                       link.addressA.Dotted(), std::to_string(MonitoredPort)}));
-    QCOMPARE(seen[0].packet.protocol, 17);
-    QCOMPARE(Bytes(seen[0].packet.payload.Datagram()), Bytes(PeerSender::Payload(0, 64)));
+    QCOMPARE(seen[0].packet.Verdict(), Classification::Accepted);
+    QCOMPARE(seen[0].packet.protocol, IpProtocol::Udp);
+    QCOMPARE(seen[0].packet.source, link.addressB);
+    QCOMPARE(seen[0].packet.destination, link.addressA);
+    QVERIFY(seen[0].packet.ports == (TransportPorts{PeerPort, MonitoredPort}));
+    QCOMPARE(seen[0].payload, Bytes(PeerSender::Payload(0, 64)));
 
     QCOMPARE(seen[1].destinationPort, FilteredPort);
-    QCOMPARE(seen[1].packet.classification, Classification::Rejected);
-    QVERIFY(seen[1].packet.fieldList.empty());
+    QVERIFY(seen[1].packet.rejection == Rejection::Port);
 
     QCOMPARE(seen[2].destinationLastOctet, std::uint8_t{255});
-    QCOMPARE(seen[2].packet.classification, Classification::Rejected);
-    QVERIFY(seen[2].packet.fieldList.empty());
+    QVERIFY(seen[2].packet.rejection == Rejection::Broadcast);
 }
 
 QTEST_MAIN(CaptureEndToEndTest)

@@ -28,6 +28,18 @@ QString Text(const SocketQuery& query) {
         .arg(query.remotePort);
 }
 
+// The accepted datagram whose record texts should be fields: source IP, source port, protocol
+// name, destination IP, destination port.
+PacketClass Accepted(const QStringList& fields, int protocol) {
+    PacketClass packet;
+    packet.protocol = IpProtocol(protocol);
+    packet.source = Ipv4Address::FromDotted(fields[0].toStdString()).value();
+    packet.destination = Ipv4Address::FromDotted(fields[3].toStdString()).value();
+    if (!fields[1].isEmpty())
+        packet.ports = TransportPorts{fields[1].toUShort(), fields[4].toUShort()};
+    return packet;
+}
+
 } // namespace
 
 class RecordHeaderRuleTest : public QObject {
@@ -91,33 +103,33 @@ void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd() {
     QFETCH(QString, query);
     QFETCH(QString, processName);
     QFETCH(QString, direction);
-    std::vector<std::string> fieldList;
-    for (const QString& field : fields)
-        fieldList.push_back(field.toStdString());
     RecordingOwners owners(
         {OwnerAnswer::Status(status), status == int(OwnerAnswer::Status::Named) ? "browser" : ""});
     const std::vector<std::uint8_t> payload{1, 2, 3};
 
-    const RecordHeader header = MakeRecordHeader({fieldList, protocol, payload, {}}, Local, owners);
+    const RecordHeader header =
+        MakeRecordHeader({Accepted(fields, protocol), payload, {}}, Local, owners);
 
     QCOMPARE(owners.queries.size(), query.isEmpty() ? 0u : 1u);
     if (!query.isEmpty())
         QCOMPARE(Text(owners.queries.front()), query);
     QCOMPARE(QString::fromStdString(header.processName), processName);
     QCOMPARE(QString::fromStdString(header.direction), direction);
-    const std::vector<std::string> texts{header.sourceIp, header.sourcePort, header.protocolName,
-                                         header.destinationIp, header.destinationPort};
-    QCOMPARE(texts, fieldList);
+    const QStringList texts{
+        QString::fromStdString(header.sourceIp), QString::fromStdString(header.sourcePort),
+        QString::fromStdString(header.protocolName), QString::fromStdString(header.destinationIp),
+        QString::fromStdString(header.destinationPort)};
+    QCOMPARE(texts, fields);
 }
 
 void RecordHeaderRuleTest::timeIsTheCaptureTime() {
     qputenv("TZ", "UTC");
     tzset();
     RecordingOwners owners({});
-    const std::vector<std::string> fieldList{"10.1.2.3", "", "ICMP", "192.168.0.25", ""};
     // 14:07:09.999999 on 15 March 2009: the text keeps the second the datagram was seen in.
     const CaptureTime captured{std::chrono::microseconds(1237126029999999)};
-    const RecordHeader header = MakeRecordHeader({fieldList, 1, {}, captured}, Local, owners);
+    const RecordHeader header = MakeRecordHeader(
+        {Accepted({"10.1.2.3", "", "ICMP", "192.168.0.25", ""}, 1), {}, captured}, Local, owners);
     QCOMPARE(QString::fromStdString(header.timeText), QString("20090315 14:07:09"));
 }
 

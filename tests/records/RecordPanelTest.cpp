@@ -25,6 +25,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const Ipv4Address Local{{192, 168, 0, 25}};
+const Ipv4Address Peer{{10, 1, 2, 3}};
+const Ipv4Address OtherPeer{{10, 3, 2, 1}};
 const QBrush SentRow(QColor(184, 218, 241));
 const QBrush OtherRow(QColor(242, 216, 158));
 
@@ -33,6 +35,16 @@ std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
     for (int value : values)
         bytes.push_back(static_cast<std::uint8_t>(value));
     return bytes;
+}
+
+PacketClass Accepted(IpProtocol protocol, const Ipv4Address& source, const Ipv4Address& destination,
+                     std::optional<TransportPorts> ports = {}) {
+    PacketClass packet;
+    packet.protocol = protocol;
+    packet.source = source;
+    packet.destination = destination;
+    packet.ports = ports;
+    return packet;
 }
 
 std::string ReadBytes(const fs::path& path) {
@@ -91,15 +103,14 @@ struct PanelUnderTest {
 
     fs::path Directory() const { return directory.path().toStdString(); }
 
-    void Store(std::vector<std::string> fields, std::int32_t protocol,
-               const std::vector<std::uint8_t>& payload) {
+    void Store(const PacketClass& packet, const std::vector<std::uint8_t>& payload) {
         panel->Store(
-            {fields, protocol, payload,
+            {packet, payload,
              std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now())});
     }
     // A UDP datagram from the local address to a peer.
     void StoreSent(int payloadSize, std::uint16_t sourcePort = 1030) {
-        Store({Local.Dotted(), std::to_string(sourcePort), "UDP", "10.1.2.3", "53"}, 17,
+        Store(Accepted(IpProtocol::Udp, Local, Peer, TransportPorts{sourcePort, 53}),
               std::vector<std::uint8_t>(static_cast<std::size_t>(payloadSize), 0x41));
     }
     QString Dump() const { return dataView->toPlainText(); }
@@ -170,7 +181,7 @@ void RecordPanelTest::modelPassesTheModelTester() {
 
 void RecordPanelTest::recordOfAnIcmpPacket() {
     PanelUnderTest test;
-    test.Store({"10.1.2.3", "", "ICMP", Local.Dotted(), ""}, 1, {});
+    test.Store(Accepted(IpProtocol::Icmp, Peer, Local), {});
     test.panel->Refresh();
 
     const std::string file = ReadBytes(test.Directory() / "0");
@@ -206,14 +217,15 @@ void RecordPanelTest::ownerOfTheLocalPortNamesTheRecord() {
     PanelUnderTest test;
     std::optional<HeldUdpPort> held(std::in_place);
     QVERIFY(held->port != 0);
-    const std::string port = std::to_string(held->port);
+    const std::uint16_t port = held->port;
     if (!owned)
         held.reset();
-    const std::string local = Local.Dotted();
     if (sent)
-        test.Store({local, port, "UDP", "10.1.2.3", "53"}, 17, Bytes({1, 2, 3}));
+        test.Store(Accepted(IpProtocol::Udp, Local, Peer, TransportPorts{port, 53}),
+                   Bytes({1, 2, 3}));
     else
-        test.Store({"10.1.2.3", "53", "UDP", local, port}, 17, Bytes({1, 2, 3}));
+        test.Store(Accepted(IpProtocol::Udp, Peer, Local, TransportPorts{53, port}),
+                   Bytes({1, 2, 3}));
     test.panel->Refresh();
 
     const std::string name = owned ? ProgramName() : "";
@@ -232,7 +244,8 @@ void RecordPanelTest::burstIsDrawnOnceWithItsLastState() {
     for (int index = 0; index < 50; ++index)
         test.StoreSent(index + 1);
     const std::vector<std::uint8_t> last = Bytes({0x48, 0x69, 0x21, 0x0A, 0xFF});
-    test.Store({"10.9.9.9", "7", "UDP", "10.1.2.3", "8"}, 17, last);
+    test.Store(Accepted(IpProtocol::Udp, Ipv4Address{{10, 9, 9, 9}}, Peer, TransportPorts{7, 8}),
+               last);
     QCOMPARE(test.list->model()->rowCount(), 0);
     QCOMPARE(test.Dump(), QString());
 
@@ -272,7 +285,8 @@ void RecordPanelTest::selectedRecordIsReadBackFromItsFile() {
     std::vector<std::vector<std::uint8_t>> payloads;
     for (int index = 0; index < 4; ++index) {
         payloads.emplace_back(static_cast<std::size_t>(20 + index), 0x30 + index);
-        test.Store({"10.1.2.3", "80", "TCP", "10.3.2.1", "1030"}, 6, payloads.back());
+        test.Store(Accepted(IpProtocol::Tcp, Peer, OtherPeer, TransportPorts{80, 1030}),
+                   payloads.back());
     }
     test.panel->Refresh();
 
@@ -309,7 +323,7 @@ void RecordPanelTest::missingRecordFileLeavesTheDumpEmpty() {
 void RecordPanelTest::rowsAreColouredByTheAddressSelectedNow() {
     PanelUnderTest test;
     test.StoreSent(1);
-    test.Store({"10.1.2.3", "53", "UDP", Local.Dotted(), "1030"}, 17, {});
+    test.Store(Accepted(IpProtocol::Udp, Peer, Local, TransportPorts{53, 1030}), {});
     test.panel->Refresh();
     const QAbstractItemModel& model = *test.list->model();
     for (int column = 0; column < 7; ++column) {
@@ -384,7 +398,7 @@ void RecordPanelTest::exportsWithoutRowsOrWithCancelWriteNothing() {
 void RecordPanelTest::contextMenuOnlyOverASelectionAndCopyTakesIt() {
     PanelUnderTest test;
     test.window.show();
-    test.Store({"10.1.2.3", "53", "UDP", "10.3.2.1", "1030"}, 17,
+    test.Store(Accepted(IpProtocol::Udp, Peer, OtherPeer, TransportPorts{53, 1030}),
                std::vector<std::uint8_t>(20, 0x41));
     test.panel->Refresh();
     QApplication::clipboard()->setText("before");
