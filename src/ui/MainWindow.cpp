@@ -36,15 +36,13 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
-#include <QTimerEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <unistd.h>
 
 namespace {
-
-constexpr int ElapsedTickMs = 100;
 
 bool IsToolButton(int commandId) {
     return std::ranges::find(ToolBarTemplate::Buttons, commandId) != ToolBarTemplate::Buttons.end();
@@ -93,6 +91,14 @@ MainWindow::Environment MainWindow::Environment::OfThisProcess() {
     return environment;
 }
 
+std::unique_ptr<QObject> MainWindow::Environment::TimerTicks(std::function<void()> tick) {
+    constexpr int TickMs = 100;
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, timer.get(), std::move(tick));
+    timer->start(TickMs);
+    return timer;
+}
+
 MainWindow::MainWindow(Environment environmentIn)
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
@@ -127,7 +133,7 @@ void MainWindow::OnInitDialog() {
     QIcon icon(QStringLiteral(":/images/icon128.png"));
     icon.addFile(QStringLiteral(":/images/icon128-16.png"));
     setWindowIcon(icon);
-    elapsedTimer.start(ElapsedTickMs, this);
+    elapsedTicks = environment.startElapsedTicks([this] { ElapsedTick(); });
     CreateToolBar();
     statusBar = new StatusBar(client);
     statusBar->SetKernelDrops([this] { return kernelDrops.Total(KernelDropped(engine)); });
@@ -386,7 +392,7 @@ void MainWindow::DestroyWindow() {
         return;
     destroyed = true;
     qApp->removeEventFilter(this);
-    elapsedTimer.stop();
+    elapsedTicks.reset();
     handover->Abandon();
     engine.Shutdown();
     recordDirectory.Remove();
@@ -463,11 +469,7 @@ void MainWindow::OnSize(SizeType type, QSize clientSize) {
         Control(controlId)->setGeometry(place.left, place.top, place.width, place.height);
 }
 
-void MainWindow::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != elapsedTimer.timerId()) {
-        QDialog::timerEvent(event);
-        return;
-    }
+void MainWindow::ElapsedTick() {
     if (!state.ClockRuns())
         return;
     elapsed.Tick();

@@ -13,7 +13,6 @@
 #include "help/InterfaceLibraryDialog.h"
 #include "records/RecordDirectory.h"
 
-#include <QBasicTimer>
 #include <QDialog>
 #include <functional>
 #include <map>
@@ -46,8 +45,13 @@ public:
         std::function<std::vector<Ipv4Address>()> hostAddresses;
         UserPrompts::ShowMessage showMessage;
         UserPrompts::ChooseFile chooseFile;
+        // The elapsed clock's ticks: calls the function every 100 ms until the returned object
+        // is destroyed.
+        using TickSource = std::function<std::unique_ptr<QObject>(std::function<void()> tick)>;
+        TickSource startElapsedTicks = TimerTicks;
 
         static Environment OfThisProcess();
+        static std::unique_ptr<QObject> TimerTicks(std::function<void()> tick);
     };
 
     explicit MainWindow(Environment environment);
@@ -110,7 +114,6 @@ public slots:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
 
 private:
     enum class Enablement { Always, WhenCanBegin, WhenCanPause, WhenCanStop };
@@ -147,6 +150,7 @@ private:
     void PacketArrived() override;
     void PacketCounted() override;
     void ShowCounters();
+    void ElapsedTick();
 
     Environment environment;
     QMenuBar* menuBar = nullptr;
@@ -163,7 +167,7 @@ private:
     PacketClass lastPacket;
     ElapsedClock elapsed;
     KernelDrops kernelDrops;
-    QBasicTimer elapsedTimer;
+    std::unique_ptr<QObject> elapsedTicks;
     std::vector<Ipv4Address> hostAddressList;
     RecordDirectory recordDirectory;
     RecordPanel* recordPanel = nullptr;

@@ -22,15 +22,6 @@ Q_DECLARE_METATYPE(GradientCorners)
 
 namespace {
 
-QColor Face() {
-    return QApplication::palette().color(QPalette::Button);
-}
-
-QColor FaceMinus(int shade) {
-    const QColor face = Face();
-    return QColor(face.red() - shade, face.green() - shade, face.blue() - shade);
-}
-
 QImage Render(QWidget& widget) {
     widget.ensurePolished();
     return widget.grab().toImage();
@@ -45,7 +36,69 @@ void SendHover(QWidget& widget) {
     QCoreApplication::sendEvent(&widget, &enter);
 }
 
+std::unique_ptr<QWidget> MakeWidget(const QString& kind) {
+    if (kind == "push button")
+        return std::make_unique<QPushButton>("OK");
+    if (kind == "check box")
+        return std::make_unique<QCheckBox>("Filter");
+    if (kind == "radio button")
+        return std::make_unique<QRadioButton>("Filter");
+    if (kind == "edit")
+        return std::make_unique<QLineEdit>("1080|8080");
+    auto combo = std::make_unique<QComboBox>();
+    combo->setEditable(kind == "editable combo box");
+    combo->addItem("192.168.0.1");
+    return combo;
+}
+
+// What a user or the program does to the widget before it is looked at.
+void Apply(QWidget& widget, const QString& step) {
+    auto* button = qobject_cast<QAbstractButton*>(&widget);
+    auto* edit = qobject_cast<QLineEdit*>(&widget);
+    if (step == "checked") {
+        button->setCheckable(true);
+        button->setChecked(true);
+    } else if (step == "indeterminate") {
+        auto* checkBox = static_cast<QCheckBox*>(button);
+        checkBox->setTristate(true);
+        checkBox->setCheckState(Qt::PartiallyChecked);
+    } else if (step == "pressed") {
+        button->setDown(true);
+    } else if (step == "default") {
+        static_cast<QPushButton*>(button)->setDefault(true);
+    } else if (step == "disabled") {
+        widget.setEnabled(false);
+    } else if (step == "hot") {
+        SendHover(widget);
+    } else if (step == "shown") {
+        Render(widget);
+    } else if (step == "read-only" || step == "editable") {
+        edit->setReadOnly(step == "read-only");
+    } else if (step == "frameless") {
+        edit->setFrame(false);
+    } else {
+        QFAIL(qPrintable("unknown step " + step));
+    }
+}
+
+int CountOf(const QImage& image, const QColor& colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+
+// A pixel and the colour it shows.
+struct Probe {
+    QPoint at;
+    QColor colour;
+};
+using Probes = QList<Probe>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Probes)
 
 class FlatSkinTest : public QObject {
     Q_OBJECT
@@ -54,18 +107,12 @@ private slots:
     void initTestCase();
     void gradientFill_data();
     void gradientFill();
-    void pushButton_data();
-    void pushButton();
+    void looks_data();
+    void looks();
     void hotOnlyWithoutLeftButton();
     void pickingFromTheListLeavesTheComboBoxCold();
     void reopenedDialogShowsItsButtonCold();
-    void checkBox_data();
-    void checkBox();
     void checkBoxLeavesItsSurroundingsAlone();
-    void lineEdit_data();
-    void lineEdit();
-    void comboBox_data();
-    void comboBox();
     void messageBoxButtonsAreSkinned();
     void othersKeepTheBaseLook();
 };
@@ -108,64 +155,145 @@ void FlatSkinTest::gradientFill() {
     QCOMPARE(QColor::fromRgb(fill.ArgbAt(pixel.x(), pixel.y())), expected);
 }
 
-void FlatSkinTest::pushButton_data() {
-    QTest::addColumn<QString>("setUp");
-    QTest::addColumn<QColor>("frame");
-    QTest::addColumn<QColor>("band");
-    QTest::addColumn<QColor>("face");
-    QTest::addColumn<QColor>("secondRing");
-    QTest::addColumn<QColor>("thirdRing");
+void FlatSkinTest::looks_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<Probes>("probes");
+    // A colour drawn nowhere else, and how many pixels show it: a mark, an arrow, a frame.
+    QTest::addColumn<QColor>("mark");
+    QTest::addColumn<int>("markPixels");
 
-    const QColor frame(0, 60, 115);
-    const QColor secondRing(82, 125, 165);
-    const QColor thirdRing(123, 150, 173);
-    const QColor face(252, 252, 251);
-    const QColor pressedFace(231, 227, 222);
-    QTest::newRow("normal") << "" << frame << QColor(255, 255, 255) << face << secondRing
-                            << thirdRing;
-    QTest::newRow("hot") << "hot" << frame << QColor(255, 240, 207) << face << secondRing
-                         << thirdRing;
-    QTest::newRow("pressed") << "pressed" << frame << QColor(209, 204, 193) << pressedFace
-                             << secondRing << thirdRing;
-    QTest::newRow("default") << "default" << frame << QColor(206, 231, 255) << face << secondRing
-                             << thirdRing;
-    QTest::newRow("push-like, checked")
-        << "checked" << frame << QColor(214, 203, 189) << pressedFace << secondRing << thirdRing;
-    const QColor disabledFill(245, 244, 234);
-    QTest::newRow("disabled") << "disabled" << FaceMinus(0x20) << disabledFill << disabledFill
-                              << FaceMinus(0x15) << FaceMinus(0x11);
+    const QColor window(239, 239, 239);
+    const QColor white(255, 255, 255);
+    const QColor buttonFrame(0, 60, 115);
+    const QColor boxFrame(24, 81, 132);
+    const QColor fieldFrame(123, 158, 189);
+    const QColor disabledFrame(207, 207, 207);
+    const QColor green(33, 162, 33);
+    const QColor arrow(74, 97, 132);
+    const QSize button(80, 24);
+    const QSize box(100, 20);
+    const QSize edit(120, 22);
+    const QSize combo(150, 24);
+
+    // Button: the window around a dark frame with rounded corners, then a two-pixel band and the
+    // face, both shaded from top to bottom; each last row falls just short of its bottom colour.
+    QTest::newRow("push button") << "push button" << button << QStringList{}
+                                 << Probes{{{0, 12}, window},
+                                           {{1, 1}, window},
+                                           {{1, 12}, buttonFrame},
+                                           {{2, 2}, QColor(82, 125, 165)},
+                                           {{10, 2}, white},
+                                           {{10, 4}, QColor(252, 252, 251)},
+                                           {{10, 19}, QColor(237, 236, 231)}}
+                                 << QColor() << 0;
+    QTest::newRow("push button, hot")
+        << "push button" << button << QStringList{"hot"}
+        << Probes{{{10, 2}, QColor(255, 240, 207)}, {{10, 21}, QColor(230, 155, 10)}} << QColor()
+        << 0;
+    QTest::newRow("push button, pressed")
+        << "push button" << button << QStringList{"pressed"}
+        << Probes{{{10, 2}, QColor(209, 204, 193)}, {{10, 4}, QColor(231, 227, 222)}} << QColor()
+        << 0;
+    QTest::newRow("push button, default")
+        << "push button" << button << QStringList{"default"}
+        << Probes{{{10, 2}, QColor(206, 231, 255)}, {{10, 21}, QColor(110, 135, 238)}} << QColor()
+        << 0;
+    QTest::newRow("push-like check box, checked")
+        << "push button" << button << QStringList{"checked"}
+        << Probes{{{10, 2}, QColor(214, 203, 189)}, {{10, 4}, QColor(231, 227, 222)}} << QColor()
+        << 0;
+    QTest::newRow("push button, disabled") << "push button" << button << QStringList{"disabled"}
+                                           << Probes{{{1, 12}, disabledFrame},
+                                                     {{2, 2}, QColor(218, 218, 218)},
+                                                     {{10, 2}, QColor(245, 244, 234)},
+                                                     {{10, 4}, QColor(245, 244, 234)}}
+                                           << QColor() << 0;
+
+    // Check box: a 13-pixel square box centred in the height, nothing drawn above it.
+    QTest::newRow("check box") << "check box" << box << QStringList{}
+                               << Probes{{{0, 2}, window},
+                                         {{0, 3}, boxFrame},
+                                         {{12, 15}, boxFrame},
+                                         {{1, 4}, QColor(222, 223, 214)}}
+                               << green << 0;
+    QTest::newRow("check box, checked, odd height")
+        << "check box" << QSize(100, 21) << QStringList{"checked"}
+        << Probes{{{0, 3}, window}, {{0, 4}, boxFrame}} << green << 21;
+    QTest::newRow("check box, pressed") << "check box" << box << QStringList{"pressed"}
+                                        << Probes{{{1, 4}, QColor(181, 178, 165)}} << green << 0;
+    QTest::newRow("check box, checked, hot")
+        << "check box" << box << QStringList{"checked", "hot"}
+        << Probes{{{1, 4}, QColor(255, 243, 206)}, {{3, 6}, QColor(247, 247, 247)}} << green << 21;
+    QTest::newRow("check box, checked, disabled")
+        << "check box" << box << QStringList{"checked", "disabled"}
+        << Probes{{{0, 3}, disabledFrame}, {{1, 4}, white}} << QColor(206, 203, 189) << 21;
+    QTest::newRow("check box, indeterminate")
+        << "check box" << box << QStringList{"indeterminate"} << Probes{{{0, 3}, boxFrame}}
+        << QColor(115, 195, 115) << 49;
+    QTest::newRow("radio button, checked")
+        << "radio button" << QSize(100, 16) << QStringList{"checked"}
+        << Probes{{{0, 0}, window}, {{0, 1}, boxFrame}} << green << 21;
+
+    // Edit: a light blue frame, and inside it a ring of the field's own colour.
+    QTest::newRow("edit") << "edit" << edit << QStringList{}
+                          << Probes{{{0, 11}, fieldFrame},
+                                    {{1, 11}, white},
+                                    {{60, 21}, fieldFrame},
+                                    {{60, 20}, white}}
+                          << QColor() << 0;
+    QTest::newRow("edit, read-only")
+        << "edit" << edit << QStringList{"read-only"}
+        << Probes{{{0, 11}, fieldFrame}, {{1, 11}, window}, {{60, 20}, window}} << QColor() << 0;
+    QTest::newRow("edit, read-only, then editable")
+        << "edit" << edit << QStringList{"read-only", "shown", "editable"}
+        << Probes{{{1, 11}, white}, {{60, 20}, white}} << QColor() << 0;
+    QTest::newRow("edit, disabled")
+        << "edit" << edit << QStringList{"disabled"}
+        << Probes{{{0, 11}, disabledFrame}, {{1, 11}, window}} << QColor() << 0;
+    QTest::newRow("edit without frame")
+        << "edit" << edit << QStringList{"frameless"} << Probes{} << fieldFrame << 0;
+
+    // Combo box: the field's frame, and a shaded button at the right with a three-line arrow; the
+    // button's outer shading spans (135, 2) to (147, 21).
+    QTest::newRow("editable combo box") << "editable combo box" << combo << QStringList{}
+                                        << Probes{{{0, 12}, fieldFrame},
+                                                  {{135, 2}, QColor(231, 239, 255)},
+                                                  {{147, 21}, QColor(222, 227, 247)}}
+                                        << arrow << 23;
+    QTest::newRow("drop-down list, hot")
+        << "combo box" << combo << QStringList{"hot"}
+        << Probes{{{135, 2}, QColor(206, 219, 239)}, {{147, 21}, QColor(189, 203, 231)}} << arrow
+        << 23;
+    QTest::newRow("editable combo box, disabled")
+        << "editable combo box" << combo << QStringList{"disabled"}
+        << Probes{{{0, 12}, disabledFrame}, {{135, 2}, QColor(247, 247, 247)}}
+        << QColor(206, 203, 198) << 23;
 }
 
-void FlatSkinTest::pushButton() {
-    QFETCH(QString, setUp);
-    QFETCH(QColor, frame);
-    QFETCH(QColor, band);
-    QFETCH(QColor, face);
-    QFETCH(QColor, secondRing);
-    QFETCH(QColor, thirdRing);
+void FlatSkinTest::looks() {
+    QFETCH(QString, kind);
+    QFETCH(QSize, size);
+    QFETCH(QStringList, steps);
+    QFETCH(Probes, probes);
+    QFETCH(QColor, mark);
+    QFETCH(int, markPixels);
 
-    QPushButton button("OK");
-    button.resize(80, 24);
-    button.setCheckable(setUp == "checked");
-    button.setChecked(setUp == "checked");
-    button.setDown(setUp == "pressed");
-    button.setDefault(setUp == "default");
-    button.setEnabled(setUp != "disabled");
-    if (setUp == "hot")
-        SendHover(button);
+    const std::unique_ptr<QWidget> widget = MakeWidget(kind);
+    widget->resize(size);
+    for (const QString& step : steps)
+        Apply(*widget, step);
 
-    const QImage image = Render(button);
-    QCOMPARE(image.pixelColor(0, 12), Face());
-    QCOMPARE(image.pixelColor(1, 12), frame);
-    QCOMPARE(image.pixelColor(78, 12), frame);
-    QCOMPARE(image.pixelColor(3, 2), band);
-    QCOMPARE(image.pixelColor(4, 4), face);
-    for (const QPoint corner : {QPoint(1, 1), QPoint(78, 22)})
-        QCOMPARE(image.pixelColor(corner), Face());
-    for (const QPoint corner : {QPoint(2, 2), QPoint(2, 21), QPoint(77, 21), QPoint(77, 2)})
-        QCOMPARE(image.pixelColor(corner), secondRing);
-    for (const QPoint corner : {QPoint(1, 2), QPoint(2, 1), QPoint(77, 22), QPoint(78, 21)})
-        QCOMPARE(image.pixelColor(corner), thirdRing);
+    const QImage image = Render(*widget);
+    for (const Probe& probe : probes)
+        QVERIFY2(image.pixelColor(probe.at) == probe.colour,
+                 qPrintable(QString("(%1, %2) shows %3")
+                                .arg(probe.at.x())
+                                .arg(probe.at.y())
+                                .arg(image.pixelColor(probe.at).name())));
+    if (mark.isValid())
+        QCOMPARE(CountOf(image, mark), markPixels);
 }
 
 void FlatSkinTest::hotOnlyWithoutLeftButton() {
@@ -256,73 +384,6 @@ void FlatSkinTest::reopenedDialogShowsItsButtonCold() {
     QCOMPARE(band(), normalBand);
 }
 
-void FlatSkinTest::checkBox_data() {
-    QTest::addColumn<bool>("radio");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<QString>("setUp");
-    QTest::addColumn<int>("boxTop");
-    QTest::addColumn<QColor>("frame");
-    QTest::addColumn<QColor>("mark");
-    QTest::addColumn<QColor>("markCorner");
-
-    const QColor frame(24, 81, 132);
-    const QColor green(33, 162, 33);
-    QTest::newRow("odd height, checked")
-        << false << 21 << "checked" << 4 << frame << green << QColor();
-    QTest::newRow("even height, checked")
-        << false << 20 << "checked" << 3 << frame << green << QColor();
-    QTest::newRow("radio, checked") << true << 16 << "checked" << 1 << frame << green << QColor();
-    QTest::newRow("disabled, checked") << false << 20 << "disabled" << 3 << FaceMinus(0x20)
-                                       << QColor(206, 203, 189) << QColor(255, 255, 255);
-    QTest::newRow("hot, checked") << false << 20 << "hot" << 3 << frame << green
-                                  << QColor(247, 247, 247);
-    QTest::newRow("indeterminate")
-        << false << 20 << "indeterminate" << 3 << frame << QColor() << QColor(115, 195, 115);
-}
-
-void FlatSkinTest::checkBox() {
-    QFETCH(bool, radio);
-    QFETCH(int, height);
-    QFETCH(QString, setUp);
-    QFETCH(int, boxTop);
-    QFETCH(QColor, frame);
-    QFETCH(QColor, mark);
-    QFETCH(QColor, markCorner);
-
-    QCheckBox checkBox("Filter");
-    QRadioButton radioButton("Filter");
-    QAbstractButton& button = radio ? static_cast<QAbstractButton&>(radioButton) : checkBox;
-    button.resize(100, height);
-    if (setUp == "indeterminate") {
-        checkBox.setTristate(true);
-        checkBox.setCheckState(Qt::PartiallyChecked);
-    } else {
-        button.setChecked(true);
-    }
-    button.setEnabled(setUp != "disabled");
-    if (setUp == "hot")
-        SendHover(button);
-
-    const QImage image = Render(button);
-    QCOMPARE(image.pixelColor(0, boxTop), frame);
-    QCOMPARE(image.pixelColor(12, boxTop + 12), frame);
-    QCOMPARE(image.pixelColor(13, boxTop), Face());
-    if (boxTop > 0)
-        QCOMPARE(image.pixelColor(0, boxTop - 1), Face());
-    const int markTop = boxTop + 3;
-    if (markCorner.isValid())
-        QCOMPARE(image.pixelColor(3, markTop), markCorner);
-    if (!mark.isValid())
-        return;
-    const std::array<std::pair<int, int>, 7> strokes{
-        {{3, 2}, {4, 3}, {5, 4}, {6, 3}, {7, 2}, {8, 1}, {9, 0}}};
-    for (const auto& [x, row] : strokes) {
-        for (int y = markTop + row; y < markTop + row + 3; ++y)
-            QCOMPARE(image.pixelColor(x, y), mark);
-        QVERIFY(image.pixelColor(x, markTop + row + 3) != mark);
-    }
-}
-
 void FlatSkinTest::checkBoxLeavesItsSurroundingsAlone() {
     // Around the box and its text the parent shows as it is, a group box's interior here.
     QWidget page;
@@ -351,110 +412,6 @@ void FlatSkinTest::checkBoxLeavesItsSurroundingsAlone() {
         for (int x = area.right() - 40; x <= area.right(); ++x)
             QCOMPARE(with.pixelColor(x, y), without.pixelColor(x, y));
     }
-}
-
-void FlatSkinTest::lineEdit_data() {
-    QTest::addColumn<bool>("framed");
-    QTest::addColumn<QString>("setUp");
-    QTest::addColumn<QColor>("outer");
-    QTest::addColumn<QColor>("inner");
-
-    const QColor frame(123, 158, 189);
-    const QColor base = QApplication::palette().color(QPalette::Base);
-    QTest::newRow("framed") << true << "" << frame << base;
-    QTest::newRow("framed, read-only") << true << "read-only" << frame << Face();
-    QTest::newRow("framed, read-only, then editable") << true << "editable again" << frame << base;
-    QTest::newRow("framed, disabled") << true << "disabled" << FaceMinus(0x20) << Face();
-    QTest::newRow("without frame") << false << "" << QColor() << QColor();
-}
-
-void FlatSkinTest::lineEdit() {
-    QFETCH(bool, framed);
-    QFETCH(QString, setUp);
-    QFETCH(QColor, outer);
-    QFETCH(QColor, inner);
-
-    QLineEdit edit("1080|8080");
-    edit.resize(120, 22);
-    edit.setFrame(framed);
-    edit.setReadOnly(setUp == "read-only" || setUp == "editable again");
-    if (setUp == "editable again") {
-        Render(edit);
-        edit.setReadOnly(false);
-    }
-    edit.setEnabled(setUp != "disabled");
-
-    const QImage image = Render(edit);
-    if (!framed) {
-        for (int x = 0; x < edit.width(); ++x)
-            QVERIFY(image.pixelColor(x, 0) != QColor(123, 158, 189));
-        return;
-    }
-    for (const QPoint point : {QPoint(0, 11), QPoint(60, 0), QPoint(119, 11), QPoint(60, 21)})
-        QCOMPARE(image.pixelColor(point), outer);
-    for (const QPoint point : {QPoint(1, 11), QPoint(60, 1), QPoint(118, 11), QPoint(60, 20)})
-        QCOMPARE(image.pixelColor(point), inner);
-}
-
-void FlatSkinTest::comboBox_data() {
-    QTest::addColumn<bool>("editable");
-    QTest::addColumn<QString>("setUp");
-    QTest::addColumn<QColor>("frame");
-    QTest::addColumn<QList<QColor>>("corners");
-    QTest::addColumn<QColor>("arrow");
-
-    QTest::newRow("drop-down") << true << "" << QColor(123, 158, 189)
-                               << QList<QColor>{{231, 239, 255},
-                                                {222, 231, 255},
-                                                {222, 227, 255},
-                                                {222, 227, 247}}
-                               << QColor(74, 97, 132);
-    QTest::newRow("drop-down list, hot")
-        << false << "hot" << QColor(123, 158, 189)
-        << QList<QColor>{{206, 219, 239}, {198, 207, 239}, {198, 207, 231}, {189, 203, 231}}
-        << QColor(74, 97, 132);
-    QTest::newRow("disabled") << true << "disabled" << FaceMinus(0x20)
-                              << QList<QColor>{{247, 247, 247},
-                                               {247, 243, 239},
-                                               {247, 243, 239},
-                                               {247, 243, 239}}
-                              << QColor(206, 203, 198);
-}
-
-void FlatSkinTest::comboBox() {
-    QFETCH(bool, editable);
-    QFETCH(QString, setUp);
-    QFETCH(QColor, frame);
-    QFETCH(QList<QColor>, corners);
-    QFETCH(QColor, arrow);
-
-    QComboBox combo;
-    combo.setEditable(editable);
-    combo.addItem("192.168.0.1");
-    combo.resize(150, 24);
-    combo.setEnabled(setUp != "disabled");
-    if (setUp == "hot")
-        SendHover(combo);
-
-    const QImage image = Render(combo);
-    QCOMPARE(image.pixelColor(0, 12), frame);
-    QCOMPARE(image.pixelColor(149, 12), frame);
-    const int scrollBarWidth = combo.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const QRect button(150 - 2 - scrollBarWidth + 1, 2, scrollBarWidth - 1, 20);
-    QCOMPARE(image.pixelColor(button.topLeft()), corners[0]);
-    QCOMPARE(image.pixelColor(button.topRight()), corners[1]);
-    QCOMPARE(image.pixelColor(button.bottomLeft()), corners[2]);
-    QCOMPARE(image.pixelColor(button.bottomRight()), corners[3]);
-
-    const QRect inner = button.adjusted(1, 1, -1, -1);
-    const QPoint centre(inner.left() + inner.width() / 2, inner.top() + inner.height() / 2);
-    for (const QPoint drawn :
-         {QPoint(-4, -2), QPoint(-2, 0), QPoint(0, 2), QPoint(4, -2), QPoint(-3, -2), QPoint(0, 1),
-          QPoint(3, -2), QPoint(-3, -3), QPoint(0, 0), QPoint(3, -3)})
-        QCOMPARE(image.pixelColor(centre + drawn), arrow);
-    // Each line stops before its last point.
-    for (const QPoint end : {QPoint(5, -3), QPoint(4, -4)})
-        QVERIFY(image.pixelColor(centre + end) != arrow);
 }
 
 void FlatSkinTest::messageBoxButtonsAreSkinned() {

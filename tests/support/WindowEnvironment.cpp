@@ -19,5 +19,16 @@ MainWindow::Environment WindowEnvironment::Make(const std::filesystem::path& run
         fileChoices.append(choice);
         return chosenFile;
     };
+    environment.startElapsedTicks = [this](std::function<void()> tick) -> std::unique_ptr<QObject> {
+        auto source = std::make_unique<HandTicks>();
+        source->tick = std::move(tick);
+        handTicks = source.get();
+        return source;
+    };
     return environment;
+}
+
+void WindowEnvironment::Tick(int count) {
+    for (int tick = 0; tick < count && handTicks; ++tick)
+        handTicks->tick();
 }

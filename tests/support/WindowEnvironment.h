@@ -5,6 +5,7 @@
 #include "ui/MainWindow.h"
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <filesystem>
@@ -13,7 +14,7 @@
 
 // What a main window under test runs in: its own program and runtime directories, removed with
 // it; the messages it shows and the file questions it asks, recorded instead of put to a person;
-// and the address list it is given.
+// the address list it is given; and the elapsed clock's ticks, given by hand instead of by a timer.
 struct WindowEnvironment {
     // The machine's own addresses, read when the window starts.
     WindowEnvironment();
@@ -26,6 +27,9 @@ struct WindowEnvironment {
     bool IsValid() const { return programDirectory.isValid() && runtimeDirectory.isValid(); }
     // The window's environment; a non-empty runtime takes the place of runtimeDirectory.
     MainWindow::Environment Make(const std::filesystem::path& runtime = {});
+    // As many ticks as the window's timer would give in count tenths of a second; none once the
+    // window has stopped its ticks.
+    void Tick(int count);
 
     QTemporaryDir programDirectory;
     QTemporaryDir runtimeDirectory;
@@ -34,4 +38,10 @@ struct WindowEnvironment {
     QList<UserPrompts::FileChoice> fileChoices;
     // The answer to every file question; empty means the user cancelled.
     QString chosenFile;
+
+    // The newest window's tick source, while that window keeps it.
+    struct HandTicks : QObject {
+        std::function<void()> tick;
+    };
+    QPointer<HandTicks> handTicks;
 };

@@ -426,24 +426,35 @@ void MainWindowTest::controlsAtStart() {
 }
 
 void MainWindowTest::elapsedTimeAdvancesOnlyWhileMonitoring() {
+    // Ticks count only while monitoring, and the count is never reset.
     WindowUnderTest test;
-    QTest::qWait(350);
-    QCOMPARE(test.Pane(StatusBar::TimePane), "监控时间 00:00:00");
-
+    auto paneAfter = [&test](int ticks) {
+        test.Tick(ticks);
+        return test.Pane(StatusBar::TimePane);
+    };
+    QCOMPARE(paneAfter(5), "监控时间 00:00:00");
     test.window->BeginMonitor();
-    QTRY_VERIFY(test.Pane(StatusBar::TimePane).startsWith("监控时间 0:0:"));
+    QCOMPARE(paneAfter(12), "监控时间 0:0:1:200");
     test.window->PauseMonitor();
-    const QString paused = test.Pane(StatusBar::TimePane);
-    QTest::qWait(350);
-    QCOMPARE(test.Pane(StatusBar::TimePane), paused);
-
+    QCOMPARE(paneAfter(7), "监控时间 0:0:1:200");
     test.window->BeginMonitor();
-    QTRY_VERIFY(test.Pane(StatusBar::TimePane) != paused);
+    QCOMPARE(paneAfter(3), "监控时间 0:0:1:500");
     test.window->StopMonitor();
-    const QString stopped = test.Pane(StatusBar::TimePane);
-    QVERIFY(stopped != "监控时间 00:00:00");
-    QTest::qWait(350);
-    QCOMPARE(test.Pane(StatusBar::TimePane), stopped);
+    QCOMPARE(paneAfter(4), "监控时间 0:0:1:500");
+    test.window->BeginMonitor();
+    QCOMPARE(paneAfter(1), "监控时间 0:0:1:600");
+
+    // Outside tests the ticks come from a timer, a tenth of a second apart.
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    int ticks = 0;
+    qint64 thirdTickAt = 0;
+    const std::unique_ptr<QObject> timer = MainWindow::Environment().startElapsedTicks([&] {
+        if (++ticks == 3)
+            thirdTickAt = sinceStart.elapsed();
+    });
+    QTRY_VERIFY(thirdTickAt > 0);
+    QVERIFY(thirdTickAt >= 250);
 }
 
 void MainWindowTest::recordDirectoryIsPrivateAndEmptiedAtClose() {
