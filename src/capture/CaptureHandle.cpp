@@ -17,9 +17,7 @@ constexpr int KernelBufferBytes = 32 * 1024 * 1024;
 constexpr int ReadTimeoutMs = 10;
 
 std::string Failure(pcap_t* pcap, const char* step) {
-    std::string reason = std::string(step) + ": " + pcap_geterr(pcap);
-    pcap_close(pcap);
-    return reason;
+    return std::string(step) + ": " + pcap_geterr(pcap);
 }
 
 } // namespace
@@ -31,11 +29,12 @@ std::unique_ptr<CaptureHandle> CaptureHandle::Open(const Ipv4Address& address, s
         return nullptr;
     }
     char errorText[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* pcap = pcap_create(device->c_str(), errorText);
-    if (pcap == nullptr) {
+    Pcap owned(pcap_create(device->c_str(), errorText));
+    if (!owned) {
         error = errorText;
         return nullptr;
     }
+    pcap_t* pcap = owned.get();
     pcap_set_snaplen(pcap, SnapLength);
     pcap_set_promisc(pcap, 1);
     pcap_set_buffer_size(pcap, KernelBufferBytes);
@@ -56,17 +55,18 @@ std::unique_ptr<CaptureHandle> CaptureHandle::Open(const Ipv4Address& address, s
         error = Failure(pcap, "filter");
         return nullptr;
     }
-    return std::unique_ptr<CaptureHandle>(new CaptureHandle(pcap, pcap_datalink(pcap)));
+    const int linkType = pcap_datalink(pcap);
+    return std::unique_ptr<CaptureHandle>(new CaptureHandle(std::move(owned), linkType));
 }
 
-CaptureHandle::~CaptureHandle() {
+void CaptureHandle::ClosePcap::operator()(pcap_t* pcap) const {
     pcap_close(pcap);
 }
 
 CaptureHandle::ReadResult CaptureHandle::ReadInto(PacketBuffer& buffer) {
     pcap_pkthdr* header = nullptr;
     const std::uint8_t* frame = nullptr;
-    switch (pcap_next_ex(pcap, &header, &frame)) {
+    switch (pcap_next_ex(pcap.get(), &header, &frame)) {
     case 1:
         break;
     case 0:
@@ -86,12 +86,12 @@ CaptureHandle::ReadResult CaptureHandle::ReadInto(PacketBuffer& buffer) {
 }
 
 void CaptureHandle::BreakLoop() {
-    pcap_breakloop(pcap);
+    pcap_breakloop(pcap.get());
 }
 
 std::optional<CaptureHandle::Statistics> CaptureHandle::Stats() const {
     pcap_stat stat{};
-    if (pcap_stats(pcap, &stat) != 0)
+    if (pcap_stats(pcap.get(), &stat) != 0)
         return std::nullopt;
     return Statistics{stat.ps_recv, stat.ps_drop};
 }

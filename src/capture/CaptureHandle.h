@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 typedef struct pcap pcap_t;
 
@@ -23,10 +24,6 @@ public:
     // Opens and activates the capture; on failure returns null and says why in error.
     static std::unique_ptr<CaptureHandle> Open(const Ipv4Address& address, std::string& error);
 
-    ~CaptureHandle();
-    CaptureHandle(const CaptureHandle&) = delete;
-    CaptureHandle& operator=(const CaptureHandle&) = delete;
-
     // Blocks until a frame arrives or BreakLoop is called. A frame that carries an IPv4
     // datagram is copied into buffer.
     ReadResult ReadInto(PacketBuffer& buffer);
@@ -37,8 +34,13 @@ public:
     std::optional<Statistics> Stats() const;
 
 private:
-    CaptureHandle(pcap_t* pcap, int linkType) : pcap(pcap), linkType(linkType) {}
+    struct ClosePcap {
+        void operator()(pcap_t* pcap) const;
+    };
+    using Pcap = std::unique_ptr<pcap_t, ClosePcap>;
 
-    pcap_t* pcap;
+    CaptureHandle(Pcap pcap, int linkType) : pcap(std::move(pcap)), linkType(linkType) {}
+
+    Pcap pcap;
     int linkType;
 };

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 
 #include <cstring>
+#include <memory>
 
 std::vector<Ipv4Address> HostAddressList::Order(const std::vector<InterfaceAddress>& interfaces) {
     std::vector<Ipv4Address> ordered;
@@ -22,6 +23,7 @@ std::vector<HostAddressList::InterfaceAddress> HostAddressList::ReadInterfaces()
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0)
         return interfaces;
+    const std::unique_ptr<ifaddrs, decltype(&freeifaddrs)> owned(list, freeifaddrs);
     for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
             continue;
@@ -33,7 +35,6 @@ std::vector<HostAddressList::InterfaceAddress> HostAddressList::ReadInterfaces()
         item.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
         interfaces.push_back(std::move(item));
     }
-    freeifaddrs(list);
     return interfaces;
 }
 

@@ -26,14 +26,14 @@ OwnerAnswer PortOwnerLookup::Owner(const SocketQuery& query) {
         return Named(given->second.name);
     std::optional<SocketDiag::Socket> socket = kernel.Find(query);
     if (socket && socket->inode != 0) {
-        std::optional<SocketHolders::Holder> holder;
-        OwnerAnswer answer = NameHolder(query, *socket, now, holder);
-        if (holder) {
+        HolderAnswer named = NameHolder(query, *socket, now);
+        if (named.holder) {
             if (answers.size() >= AnswerLimit)
                 answers.clear();
-            answers.insert_or_assign(ends, Answer{answer.name, *holder, socket->inode, now});
+            answers.insert_or_assign(ends,
+                                     Answer{named.answer.name, *named.holder, socket->inode, now});
         }
-        return answer;
+        return named.answer;
     }
     if (const std::string* last = recent.Recall(query.transport, query.localPort, 0, now))
         return Named(*last);
@@ -43,34 +43,30 @@ OwnerAnswer PortOwnerLookup::Owner(const SocketQuery& query) {
         listener.remote = {};
         listener.remotePort = 0;
         if (const std::optional<SocketDiag::Socket> listening = kernel.Find(listener);
-            listening && listening->inode != 0) {
-            std::optional<SocketHolders::Holder> holder;
-            return NameHolder(listener, *listening, now, holder);
-        }
+            listening && listening->inode != 0)
+            return NameHolder(listener, *listening, now).answer;
     }
     return {socket ? Status::NoProcess : Status::NoSocket, {}};
 }
 
-OwnerAnswer PortOwnerLookup::NameHolder(const SocketQuery& query, const SocketDiag::Socket& socket,
-                                        RecentOwners::Clock::time_point now,
-                                        std::optional<SocketHolders::Holder>& holder) {
+PortOwnerLookup::HolderAnswer PortOwnerLookup::NameHolder(const SocketQuery& query,
+                                                          const SocketDiag::Socket& socket,
+                                                          RecentOwners::Clock::time_point now) {
     const SocketHolders::Search search = holders.Find(socket.inode, socket.uid);
-    std::string name;
-    // Checked again after the name is read: the process may have ended and its id been reused.
-    if (search.result == SocketHolders::Search::Result::Found &&
-        ProcessName(search.holder.pid, name) &&
-        SocketHolders::StillHolds(search.holder, socket.inode)) {
-        recent.Remember(query.transport, query.localPort, socket.inode, name, now);
-        holder = search.holder;
-        return Named(name);
+    if (search.result == SocketHolders::Search::Result::Found) {
+        // Checked again after the name is read: the process may have ended and its id been reused.
+        if (std::optional<std::string> name = ProcessName(search.holder.pid);
+            name && SocketHolders::StillHolds(search.holder, socket.inode)) {
+            recent.Remember(query.transport, query.localPort, socket.inode, *name, now);
+            return {Named(*name), search.holder};
+        }
     }
     // The holder let go of the socket a moment ago.
     if (const std::string* last =
             recent.Recall(query.transport, query.localPort, socket.inode, now))
-        return Named(*last);
-    return {search.result == SocketHolders::Search::Result::NotPermitted ? Status::NotPermitted
-                                                                         : Status::NoProcess,
-            {}};
+        return {Named(*last), std::nullopt};
+    const bool notPermitted = search.result == SocketHolders::Search::Result::NotPermitted;
+    return {{notPermitted ? Status::NotPermitted : Status::NoProcess, {}}, std::nullopt};
 }
 
 std::size_t PortOwnerLookup::EndsHash::operator()(const Ends& ends) const {

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -17,9 +18,9 @@ class PortOwnerLookup : public OwnerSource {
 public:
     OwnerAnswer Owner(const SocketQuery& query) override;
 
-    // The executable file name of process `pid`: name is set to "" first. Returns !name.empty().
-    static bool ProcessName(int pid, std::string& name) {
-        return SocketHolders::ProcessName(pid, name);
+    // The executable file name of process `pid`; nullopt when it has none that can be read.
+    static std::optional<std::string> ProcessName(int pid) {
+        return SocketHolders::ProcessName(pid);
     }
 
     // A name found for the same pair of ends this recently is given again while its holder still
@@ -45,11 +46,15 @@ private:
         RecentOwners::Clock::time_point found;
     };
 
+    struct HolderAnswer {
+        OwnerAnswer answer;
+        // Set when the name was read from the process that holds the socket.
+        std::optional<SocketHolders::Holder> holder;
+    };
+
     // The answer for a live socket; Named only once its holder has been read.
-    // holder is set when the name was read from the process that holds the socket.
-    OwnerAnswer NameHolder(const SocketQuery& query, const SocketDiag::Socket& socket,
-                           RecentOwners::Clock::time_point now,
-                           std::optional<SocketHolders::Holder>& holder);
+    HolderAnswer NameHolder(const SocketQuery& query, const SocketDiag::Socket& socket,
+                            RecentOwners::Clock::time_point now);
 
     SocketDiag kernel;
     SocketHolders holders;

@@ -5,7 +5,6 @@
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstring>
 
@@ -43,15 +42,10 @@ inet_diag_req_v2 RequestFor(const SocketQuery& query) {
 
 } // namespace
 
-SocketDiag::~SocketDiag() {
-    if (netlink >= 0)
-        close(netlink);
-}
-
 bool SocketDiag::Open() {
-    if (netlink < 0)
-        netlink = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
-    return netlink >= 0;
+    if (!netlink)
+        netlink = UniqueFd(socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+    return static_cast<bool>(netlink);
 }
 
 std::optional<SocketDiag::Socket> SocketDiag::Find(const SocketQuery& query) {
@@ -68,13 +62,13 @@ std::optional<SocketDiag::Socket> SocketDiag::Find(const SocketQuery& query) {
     request.body = RequestFor(query);
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
-    if (sendto(netlink, &request, sizeof request, 0, reinterpret_cast<sockaddr*>(&kernel),
+    if (sendto(netlink.Get(), &request, sizeof request, 0, reinterpret_cast<sockaddr*>(&kernel),
                sizeof kernel) != static_cast<ssize_t>(sizeof request))
         return std::nullopt;
     // The kernel answers within the send, so the answer is queued already: never wait for it.
     alignas(nlmsghdr) char reply[8192];
     for (;;) {
-        const ssize_t length = recv(netlink, reply, sizeof reply, MSG_DONTWAIT);
+        const ssize_t length = recv(netlink.Get(), reply, sizeof reply, MSG_DONTWAIT);
         if (length <= 0)
             return std::nullopt;
         int remaining = static_cast<int>(length);

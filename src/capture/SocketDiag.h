@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SocketOwner.h"
+#include "UniqueFd.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,11 +18,6 @@ public:
         std::uint32_t uid = 0;
     };
 
-    SocketDiag() = default;
-    ~SocketDiag();
-    SocketDiag(const SocketDiag&) = delete;
-    SocketDiag& operator=(const SocketDiag&) = delete;
-
     // The socket that the kernel would deliver a datagram from the remote end to the local end
     // to: the connected socket of the pair of ends, else the listening or bound one of the
     // local port. A remote end of 0.0.0.0:0 asks for the latter. nullopt when there is none or
@@ -31,6 +27,6 @@ public:
 private:
     bool Open();
 
-    int netlink = -1;
+    UniqueFd netlink;
     std::uint32_t sequence = 0;
 };

@@ -1,6 +1,8 @@
 #include "SocketHolders.h"
 
-#include <dirent.h>
+#include "UniqueDir.h"
+#include "UniqueFd.h"
+
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <unistd.h>
@@ -12,7 +14,6 @@
 #include <concepts>
 #include <cstring>
 #include <fstream>
-#include <memory>
 #include <string_view>
 
 namespace {
@@ -21,26 +22,6 @@ constexpr std::string_view SocketPrefix = "socket:[";
 constexpr std::size_t RecentLimit = 8;
 // The descriptors kept between scans; past this they are dropped and found again as needed.
 constexpr std::size_t HolderLimit = 1 << 16;
-
-struct CloseDirectory {
-    void operator()(DIR* directory) const { closedir(directory); }
-};
-using Directory = std::unique_ptr<DIR, CloseDirectory>;
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd(fd) {}
-    ~Descriptor() {
-        if (fd >= 0)
-            close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd; }
-
-private:
-    int fd;
-};
 
 template <std::integral Number> bool ParseDecimal(std::string_view text, Number& number) {
     if (text.empty())
@@ -102,14 +83,28 @@ bool MayReadOtherUsers() {
     return false;
 }
 
+std::optional<std::string> NonEmpty(std::string_view name) {
+    if (name.empty())
+        return std::nullopt;
+    return std::string(name);
+}
+
+// The descriptor numbers a new socket of a process is likely to take: a new descriptor takes the
+// lowest free number, one held by a socket now or free now.
+std::vector<int> LikelyFds(std::vector<int> otherFds) {
+    std::ranges::sort(otherFds);
+    const int highest = otherFds.empty() ? -1 : otherFds.back();
+    std::vector<int> likely;
+    for (int fd = 0; fd <= highest + 1 || likely.size() < 8; ++fd) {
+        if (!std::ranges::binary_search(otherFds, fd))
+            likely.push_back(fd);
+    }
+    return likely;
+}
+
 } // namespace
 
 SocketHolders::SocketHolders() : canReadOtherUsers(MayReadOtherUsers()), ownUid(geteuid()) {}
-
-SocketHolders::~SocketHolders() {
-    if (procDirectory >= 0)
-        close(procDirectory);
-}
 
 SocketHolders::Search SocketHolders::Find(std::uint64_t inode, std::uint32_t socketUid) {
     using Result = Search::Result;
@@ -127,10 +122,9 @@ SocketHolders::Search SocketHolders::Find(std::uint64_t inode, std::uint32_t soc
     if (const auto missed = unheld.find(inode);
         missed != unheld.end() && now - missed->second.searched < RescanAfter)
         return {missed->second.result, {}};
-    if (FindInRecent(inode)) {
-        const Holder holder = holders[inode];
-        Promote(holder.pid);
-        return {Result::Found, holder};
+    if (const std::optional<Holder> holder = FindInRecent(inode)) {
+        Promote(holder->pid);
+        return {Result::Found, *holder};
     }
     const bool foreign = socketUid != ownUid;
     Result result = Result::NotPermitted;
@@ -151,23 +145,25 @@ SocketHolders::Search SocketHolders::Find(std::uint64_t inode, std::uint32_t soc
     return {result, {}};
 }
 
-bool SocketHolders::FindInRecent(std::uint64_t inode) {
+std::optional<SocketHolders::Holder> SocketHolders::FindInRecent(std::uint64_t inode) {
     for (const RecentProcess& process : recent) {
         for (const int fd : process.likelyFds) {
-            if (StillHolds({process.pid, fd}, inode)) {
-                holders.insert_or_assign(inode, Holder{process.pid, fd});
-                return true;
+            if (const Holder holder{process.pid, fd}; StillHolds(holder, inode)) {
+                holders.insert_or_assign(inode, holder);
+                return holder;
             }
         }
     }
-    if (procDirectory < 0)
-        procDirectory = open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    bool permissionDenied = false;
+    if (!procDirectory)
+        procDirectory = UniqueFd(open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (RecentProcess& process : recent) {
-        if (ScanProcess(procDirectory, process.pid, inode, permissionDenied, &process.likelyFds))
-            return true;
+        ProcessScan scan = ScanProcess(procDirectory.Get(), process.pid, inode);
+        if (scan.readable)
+            process.likelyFds = LikelyFds(std::move(scan.otherFds));
+        if (scan.holdsInode)
+            return holders.at(inode);
     }
-    return false;
+    return std::nullopt;
 }
 
 void SocketHolders::Promote(int pid) {
@@ -184,61 +180,50 @@ void SocketHolders::Promote(int pid) {
 std::size_t SocketHolders::ScanAll() {
     holders.clear();
     otherUsersHidden = false;
-    const Directory processes(opendir("/proc"));
+    const UniqueDir processes = OpenDir("/proc");
     if (!processes)
         return 0;
     while (const dirent* process = readdir(processes.get())) {
         int pid = 0;
         if (ParseDecimal(std::string_view(process->d_name), pid))
-            ScanProcess(dirfd(processes.get()), pid, 0, otherUsersHidden);
+            otherUsersHidden =
+                ScanProcess(dirfd(processes.get()), pid, 0).denied || otherUsersHidden;
     }
     return holders.size();
 }
 
-bool SocketHolders::ScanProcess(int procDirectory, int pid, std::uint64_t inode,
-                                bool& permissionDenied, std::vector<int>* likelyFds) {
+SocketHolders::ProcessScan SocketHolders::ScanProcess(int procDirectory, int pid,
+                                                      std::uint64_t inode) {
     ShortText path;
     path << pid << "/fd";
-    const int fdDirectory = openat(procDirectory, path.text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fdDirectory < 0) {
-        permissionDenied = permissionDenied || errno == EACCES || errno == EPERM;
-        return false;
+    ProcessScan scan;
+    UniqueFd fdDirectory(openat(procDirectory, path.text, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fdDirectory) {
+        scan.denied = errno == EACCES || errno == EPERM;
+        return scan;
     }
-    const Directory fds(fdopendir(fdDirectory));
-    if (!fds) {
-        close(fdDirectory);
-        return false;
-    }
+    const UniqueDir fds = OpenDir(std::move(fdDirectory));
+    if (!fds)
+        return scan;
     if (holders.size() >= HolderLimit)
         holders.clear();
-    bool found = false;
-    std::vector<int> otherFds;
+    scan.readable = true;
     char link[64];
     while (const dirent* entry = readdir(fds.get())) {
         int fd = 0;
         if (!ParseDecimal(std::string_view(entry->d_name), fd))
             continue;
-        const ssize_t length = readlinkat(fdDirectory, entry->d_name, link, sizeof link);
+        const ssize_t length = readlinkat(dirfd(fds.get()), entry->d_name, link, sizeof link);
         const std::uint64_t socket =
             length > 0 ? SocketInode(std::string_view(link, std::size_t(length))) : 0;
         if (socket == 0) {
-            otherFds.push_back(fd);
+            scan.otherFds.push_back(fd);
             continue;
         }
         holders.insert_or_assign(socket, Holder{pid, fd});
-        found = found || socket == inode;
+        scan.holdsInode = scan.holdsInode || socket == inode;
     }
-    if (likelyFds != nullptr) {
-        // A new descriptor takes the lowest free number: one held by a socket now, or free now.
-        std::ranges::sort(otherFds);
-        const int highest = otherFds.empty() ? -1 : otherFds.back();
-        likelyFds->clear();
-        for (int fd = 0; fd <= highest + 1 || likelyFds->size() < 8; ++fd) {
-            if (!std::ranges::binary_search(otherFds, fd))
-                likelyFds->push_back(fd);
-        }
-    }
-    return found;
+    return scan;
 }
 
 bool SocketHolders::StillHolds(const Holder& holder, std::uint64_t inode) {
@@ -249,10 +234,9 @@ bool SocketHolders::StillHolds(const Holder& holder, std::uint64_t inode) {
     return length > 0 && SocketInode(std::string_view(link, std::size_t(length))) == inode;
 }
 
-bool SocketHolders::ProcessName(int pid, std::string& name) {
-    name.clear();
+std::optional<std::string> SocketHolders::ProcessName(int pid) {
     if (pid <= 0)
-        return false;
+        return std::nullopt;
     ShortText exe;
     exe << "/proc/" << pid << "/exe";
     char target[PATH_MAX];
@@ -266,22 +250,20 @@ bool SocketHolders::ProcessName(int pid, std::string& name) {
         const std::size_t slash = file.rfind('/');
         if (slash != std::string_view::npos)
             file.remove_prefix(slash + 1);
-        name.assign(file);
-        return !name.empty();
+        return NonEmpty(file);
     }
     // Other users' processes, kernel threads and zombies hide their executable but not comm.
     ShortText commPath;
     commPath << "/proc/" << pid << "/comm";
-    const Descriptor file(open(commPath.text, O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0)
-        return false;
+    const UniqueFd file(open(commPath.text, O_RDONLY | O_CLOEXEC));
+    if (!file)
+        return std::nullopt;
     char comm[64];
     const ssize_t read = ::read(file.Get(), comm, sizeof comm);
     if (read <= 0)
-        return false;
+        return std::nullopt;
     std::size_t commLength = std::size_t(read);
     if (comm[commLength - 1] == '\n')
         --commLength;
-    name.assign(comm, commLength);
-    return !name.empty();
+    return NonEmpty(std::string_view(comm, commLength));
 }

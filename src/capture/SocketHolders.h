@@ -1,9 +1,12 @@
 #pragma once
 
+#include "UniqueFd.h"
+
 #include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -30,9 +33,6 @@ public:
     };
 
     SocketHolders();
-    ~SocketHolders();
-    SocketHolders(const SocketHolders&) = delete;
-    SocketHolders& operator=(const SocketHolders&) = delete;
 
     // socketUid is the socket's owner as the kernel reports it: a socket of another user, whose
     // processes this program may not read, is NotPermitted rather than held by nobody.
@@ -43,8 +43,8 @@ public:
     static bool StillHolds(const Holder& holder, std::uint64_t inode);
 
     // The executable file name of process `pid`, or its command name where the executable cannot
-    // be read: name is set to "" first. Returns !name.empty().
-    static bool ProcessName(int pid, std::string& name);
+    // be read; nullopt when neither gives a name.
+    static std::optional<std::string> ProcessName(int pid);
 
     // Rescans every process; returns how many sockets they hold.
     std::size_t ScanAll();
@@ -56,14 +56,20 @@ private:
         std::vector<int> likelyFds;
     };
 
-    // Records the sockets of one process; true when it holds `inode`. permissionDenied is set when
-    // its descriptors may not be read; likelyFds, when given, receives the numbers its next
-    // sockets are likely to take.
-    bool ScanProcess(int procDirectory, int pid, std::uint64_t inode, bool& permissionDenied,
-                     std::vector<int>* likelyFds = nullptr);
+    struct ProcessScan {
+        // Its descriptors were listed; denied when reading them was not permitted.
+        bool readable = false;
+        bool denied = false;
+        bool holdsInode = false;
+        // The descriptor numbers it holds that are not sockets.
+        std::vector<int> otherFds;
+    };
+
+    // Records the sockets of one process and says whether it holds `inode`.
+    ProcessScan ScanProcess(int procDirectory, int pid, std::uint64_t inode);
     // Looks at the descriptor numbers of the recent processes first, then at all their
     // descriptors.
-    bool FindInRecent(std::uint64_t inode);
+    std::optional<Holder> FindInRecent(std::uint64_t inode);
     void Promote(int pid);
 
     std::unordered_map<std::uint64_t, Holder> holders;
@@ -75,7 +81,7 @@ private:
     };
     // Sockets that no readable process held when last searched for.
     std::unordered_map<std::uint64_t, Miss> unheld;
-    int procDirectory = -1;
+    UniqueFd procDirectory;
     bool canReadOtherUsers = false;
     bool otherUsersHidden = false;
     uid_t ownUid;

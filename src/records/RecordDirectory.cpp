@@ -1,10 +1,12 @@
 #include "RecordDirectory.h"
 
+#include "capture/UniqueDir.h"
+#include "capture/UniqueFd.h"
+
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,31 +18,13 @@ constexpr const char* SharedFolderName = "talvane";
 constexpr mode_t PrivateMode = 0700;
 constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd(other.fd) { other.fd = -1; }
-    Descriptor& operator=(Descriptor&&) = delete;
-    ~Descriptor() {
-        if (fd >= 0)
-            close(fd);
-    }
-
-    explicit operator bool() const { return fd >= 0; }
-    int Get() const { return fd; }
-
-private:
-    int fd = -1;
-};
-
 // The folder name inside parent, made first when create is set. Opened without following a link,
 // and only when it is a directory of this user, which is then made private again: the records
 // are never written where a link or another user could lead them.
-Descriptor OpenPrivateFolder(int parent, const char* name, bool create) {
+UniqueFd OpenPrivateFolder(int parent, const char* name, bool create) {
     if (create)
         mkdirat(parent, name, PrivateMode);
-    Descriptor folder(openat(parent, name, FolderFlags));
+    UniqueFd folder(openat(parent, name, FolderFlags));
     struct stat status {};
     if (!folder || fstat(folder.Get(), &status) != 0 || !S_ISDIR(status.st_mode) ||
         status.st_uid != geteuid())
@@ -54,21 +38,20 @@ Descriptor OpenPrivateFolder(int parent, const char* name, bool create) {
 std::vector<std::string> EntryNames(int folder) {
     std::vector<std::string> names;
     // The stream takes its own descriptor, so that closing it leaves folder open.
-    DIR* stream = fdopendir(dup(folder));
-    if (stream == nullptr)
+    const UniqueDir stream = OpenDir(UniqueFd(dup(folder)));
+    if (!stream)
         return names;
-    while (const dirent* entry = readdir(stream)) {
+    while (const dirent* entry = readdir(stream.get())) {
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
             names.emplace_back(entry->d_name);
     }
-    closedir(stream);
     return names;
 }
 
 // Removes the folder name inside parent with everything in it. A link inside is removed itself,
 // never what it points to.
 void RemoveFolder(int parent, const std::string& name) {
-    Descriptor folder(openat(parent, name.c_str(), FolderFlags));
+    const UniqueFd folder(openat(parent, name.c_str(), FolderFlags));
     if (!folder)
         return;
     for (const std::string& entry : EntryNames(folder.Get())) {
@@ -104,10 +87,10 @@ bool RecordDirectory::Prepare() {
     prepared = false;
     if (!runtimeDirectory.is_absolute())
         return false;
-    const Descriptor runtime(open(runtimeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd runtime(open(runtimeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!runtime)
         return false;
-    const Descriptor shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, true);
+    const UniqueFd shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, true);
     if (!shared)
         return false;
     for (const std::string& name : EntryNames(shared.Get())) {
@@ -123,10 +106,10 @@ bool RecordDirectory::Prepare() {
 void RecordDirectory::Remove() const {
     if (!prepared)
         return;
-    const Descriptor runtime(open(runtimeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd runtime(open(runtimeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!runtime)
         return;
-    const Descriptor shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, false);
+    const UniqueFd shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, false);
     if (shared)
         RemoveFolder(shared.Get(), pidName);
 }

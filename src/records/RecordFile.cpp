@@ -1,5 +1,7 @@
 #include "RecordFile.h"
 
+#include "capture/UniqueFd.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -114,44 +116,43 @@ bool Write(const std::filesystem::path& path, const RecordHeader& header,
     // No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a
     // disk write per record. Cutting it to its new length afterwards does not. A link at the
     // path is never followed, so a payload goes nowhere else.
-    const int file = open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, PrivateMode);
-    if (file < 0)
+    UniqueFd file(open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, PrivateMode));
+    if (!file)
         return false;
     const std::string headerBytes = Encode(header);
     struct stat status {};
-    bool written = fstat(file, &status) == 0;
+    bool written = fstat(file.Get(), &status) == 0;
     // The mode given to open does not apply to a file that already exists.
     if (written && (status.st_mode & 07777) != PrivateMode)
-        written = fchmod(file, PrivateMode) == 0;
-    written = written &&
-              WriteAll(file, {iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
+        written = fchmod(file.Get(), PrivateMode) == 0;
+    written =
+        written &&
+        WriteAll(file.Get(), {iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
                               iovec{const_cast<std::uint8_t*>(payload.data()), payload.size()}});
     const auto length = static_cast<off_t>(headerBytes.size() + payload.size());
     if (written && status.st_size > length)
-        written = ftruncate(file, length) == 0;
-    return close(file) == 0 && written;
+        written = ftruncate(file.Get(), length) == 0;
+    // A write the file system defers can fail only at close.
+    return file.Close() && written;
 }
 
 std::optional<Record> Read(const std::filesystem::path& path) {
-    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (file < 0)
+    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!file)
         return std::nullopt;
     std::vector<std::uint8_t> bytes(MaximumFileSize);
     std::size_t size = 0;
     while (size < bytes.size()) {
-        const ssize_t count = read(file, bytes.data() + size, bytes.size() - size);
+        const ssize_t count = read(file.Get(), bytes.data() + size, bytes.size() - size);
         if (count < 0 && errno == EINTR)
             continue;
-        if (count < 0) {
-            // Not a readable file, such as a directory of that name.
-            close(file);
+        // Not a readable file, such as a directory of that name.
+        if (count < 0)
             return std::nullopt;
-        }
         if (count == 0)
             break;
         size += static_cast<std::size_t>(count);
     }
-    close(file);
     return Decode(std::span<const std::uint8_t>(bytes.data(), size));
 }
 

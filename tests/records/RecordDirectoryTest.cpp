@@ -136,6 +136,10 @@ void RecordDirectoryTest::endedProgramsFoldersGoAtStartOwnFolderAtExit() {
     fs::create_directories(shared / std::to_string(running.pid) / "nested");
     WriteFile(fs::path(elsewhere.path().toStdString()) / "kept");
 
+    const auto openDescriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), {});
+    };
+    const std::ptrdiff_t descriptorsBefore = openDescriptors();
     RecordDirectory records(runtime.path().toStdString(), OwnPid);
     QVERIFY(records.Prepare());
     for (const char* name : {"0", "9998"})
@@ -150,6 +154,7 @@ void RecordDirectoryTest::endedProgramsFoldersGoAtStartOwnFolderAtExit() {
     records.Remove();
     QCOMPARE(Tree(shared), kept);
     QCOMPARE(Tree(elsewhere.path().toStdString()), QStringList({"kept"}));
+    QCOMPARE(openDescriptors(), descriptorsBefore);
 }
 
 QTEST_APPLESS_MAIN(RecordDirectoryTest)

@@ -1,0 +1,16 @@
+#include "UniqueDir.h"
+
+void CloseDir::operator()(DIR* directory) const {
+    closedir(directory);
+}
+
+UniqueDir OpenDir(const char* path) {
+    return UniqueDir(opendir(path));
+}
+
+UniqueDir OpenDir(UniqueFd folder) {
+    UniqueDir stream(fdopendir(folder.Get()));
+    if (stream)
+        folder.Release();
+    return stream;
+}
