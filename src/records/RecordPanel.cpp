@@ -2,6 +2,7 @@
 
 #include "HexDump.h"
 #include "RecordExport.h"
+#include "RecordRowDelegate.h"
 #include "RecordTexts.h"
 #include "res/CommandIds.h"
 #include "res/MenuTemplate.h"
@@ -39,6 +40,7 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
       clearedTotalText(widgets.totalText->text()), clearedCurrentText(widgets.currentText->text()) {
     QTableView* list = widgets.list;
     list->setModel(&model);
+    list->setItemDelegate(new RecordRowDelegate(list));
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);

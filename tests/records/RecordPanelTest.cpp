@@ -2,6 +2,7 @@
 #include "records/HexDump.h"
 #include "records/RecordExport.h"
 #include "records/RecordListModel.h"
+#include "records/RecordRowDelegate.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -149,6 +151,8 @@ private slots:
     void saveAllWritesEveryRecordInOrder();
     void exportsWithoutRowsOrWithCancelWriteNothing();
     void contextMenuOnlyOverASelectionAndCopyTakesIt();
+    void cellsLookAsTheStyleDrawsThem_data();
+    void cellsLookAsTheStyleDrawsThem();
 };
 
 void RecordPanelTest::modelPassesTheModelTester() {
@@ -423,4 +427,44 @@ void RecordPanelTest::contextMenuOnlyOverASelectionAndCopyTakesIt() {
 }
 
 QTEST_MAIN(RecordPanelTest)
+void RecordPanelTest::cellsLookAsTheStyleDrawsThem_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("address") << "192.168.0.25" << false;
+    QTest::newRow("chinese") << QString::fromUtf8("进程") << false;
+    QTest::newRow("too wide") << "a process name far too wide for its cell" << false;
+    QTest::newRow("selected") << "192.168.0.25" << true;
+}
+
+// Cells copied from kept pictures look exactly like cells the style draws, the first time and
+// after, and a row that is selected later is not shown from its plain picture.
+void RecordPanelTest::cellsLookAsTheStyleDrawsThem() {
+    QFETCH(QString, text);
+    QFETCH(bool, selected);
+    QStandardItemModel model(3, 2);
+    for (int row = 0; row < model.rowCount(); ++row) {
+        for (int column = 0; column < model.columnCount(); ++column) {
+            auto* item = new QStandardItem(text);
+            item->setTextAlignment(Qt::AlignCenter);
+            item->setBackground(row == 1 ? SentRow : OtherRow);
+            model.setItem(row, column, item);
+        }
+    }
+    const auto draw = [&](bool keptPictures) {
+        QTableView view;
+        view.setModel(&model);
+        if (keptPictures)
+            view.setItemDelegate(new RecordRowDelegate(&view));
+        view.resize(260, 120);
+        if (keptPictures)
+            view.grab();
+        if (selected)
+            view.selectRow(1);
+        return view.grab().toImage();
+    };
+    const QImage styled = draw(false);
+    QCOMPARE(draw(true), styled);
+    QCOMPARE(draw(true), styled);
+}
+
 #include "RecordPanelTest.moc"
