@@ -281,8 +281,7 @@ void MainWindow::BindCaptureSocket() {
         return;
     }
     const Ipv4Address& address = hostAddressList[static_cast<std::size_t>(index)];
-    std::string error;
-    if (!engine.BindCaptureSocket(address, error))
+    if (!engine.BindCaptureSocket(address).bound)
         environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
     setWindowTitle(TitleFor(&address));
 }
