@@ -21,18 +21,18 @@ CaptureEngine::~CaptureEngine() {
     Shutdown();
 }
 
-bool CaptureEngine::BindCaptureSocket(const Ipv4Address& address, std::string& error) {
+CaptureEngine::Binding CaptureEngine::BindCaptureSocket(const Ipv4Address& address) {
     DetachCapture();
     selectedAddress = address;
-    std::shared_ptr<CaptureHandle> opened = CaptureHandle::Open(address, error);
-    if (!opened)
-        return false;
+    CaptureHandle::Opened opened = CaptureHandle::Open(address);
+    if (!opened.handle)
+        return {false, std::move(opened.error)};
     {
         std::lock_guard lock(mutex);
-        capture = std::move(opened);
+        capture = std::move(opened.handle);
     }
     captureChanged.notify_all();
-    return true;
+    return {true, {}};
 }
 
 void CaptureEngine::CloseCaptureSocket() {

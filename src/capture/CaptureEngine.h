@@ -26,10 +26,16 @@ public:
     CaptureEngine(const CaptureEngine&) = delete;
     CaptureEngine& operator=(const CaptureEngine&) = delete;
 
-    // Closes the current capture (ending a blocked read) and opens one on the address. Returns
-    // false with the reason in error when the capture cannot be opened; the engine then has no
-    // capture until the next bind, and a running worker waits for one.
-    bool BindCaptureSocket(const Ipv4Address& address, std::string& error);
+    // Whether the capture opened, and why not when it did not.
+    struct Binding {
+        bool bound = false;
+        std::string error;
+    };
+
+    // Closes the current capture (ending a blocked read) and opens one on the address. When the
+    // capture cannot be opened the engine has no capture until the next bind, and a running
+    // worker waits for one.
+    Binding BindCaptureSocket(const Ipv4Address& address);
     // Closes the current capture without opening another; the selected address stays.
     void CloseCaptureSocket();
 

@@ -20,43 +20,37 @@ std::string Failure(pcap_t* pcap, const char* step) {
     return std::string(step) + ": " + pcap_geterr(pcap);
 }
 
+CaptureHandle::Opened NotOpened(std::string error) {
+    return {nullptr, std::move(error)};
+}
+
 } // namespace
 
-std::unique_ptr<CaptureHandle> CaptureHandle::Open(const Ipv4Address& address, std::string& error) {
+CaptureHandle::Opened CaptureHandle::Open(const Ipv4Address& address) {
     const std::optional<std::string> device = HostAddressList::InterfaceHolding(address);
-    if (!device) {
-        error = "no interface holds " + address.Dotted();
-        return nullptr;
-    }
+    if (!device)
+        return NotOpened("no interface holds " + address.Dotted());
     char errorText[PCAP_ERRBUF_SIZE] = {};
     Pcap owned(pcap_create(device->c_str(), errorText));
-    if (!owned) {
-        error = errorText;
-        return nullptr;
-    }
+    if (!owned)
+        return NotOpened(errorText);
     pcap_t* pcap = owned.get();
     pcap_set_snaplen(pcap, SnapLength);
     pcap_set_promisc(pcap, 1);
     pcap_set_buffer_size(pcap, KernelBufferBytes);
     pcap_set_immediate_mode(pcap, 0);
     pcap_set_timeout(pcap, ReadTimeoutMs);
-    if (pcap_activate(pcap) < 0) {
-        error = Failure(pcap, "activate");
-        return nullptr;
-    }
+    if (pcap_activate(pcap) < 0)
+        return NotOpened(Failure(pcap, "activate"));
     bpf_program program{};
-    if (pcap_compile(pcap, &program, "ip", 1, PCAP_NETMASK_UNKNOWN) != 0) {
-        error = Failure(pcap, "compile");
-        return nullptr;
-    }
+    if (pcap_compile(pcap, &program, "ip", 1, PCAP_NETMASK_UNKNOWN) != 0)
+        return NotOpened(Failure(pcap, "compile"));
     const int filterResult = pcap_setfilter(pcap, &program);
     pcap_freecode(&program);
-    if (filterResult != 0) {
-        error = Failure(pcap, "filter");
-        return nullptr;
-    }
+    if (filterResult != 0)
+        return NotOpened(Failure(pcap, "filter"));
     const int linkType = pcap_datalink(pcap);
-    return std::unique_ptr<CaptureHandle>(new CaptureHandle(std::move(owned), linkType));
+    return {std::unique_ptr<CaptureHandle>(new CaptureHandle(std::move(owned), linkType)), {}};
 }
 
 void CaptureHandle::ClosePcap::operator()(pcap_t* pcap) const {

@@ -21,8 +21,15 @@ public:
         std::uint32_t dropped = 0;
     };
 
-    // Opens and activates the capture; on failure returns null and says why in error.
-    static std::unique_ptr<CaptureHandle> Open(const Ipv4Address& address, std::string& error);
+    // A capture opened, or why it could not be.
+    struct Opened {
+        // Null when the capture could not be opened.
+        std::unique_ptr<CaptureHandle> handle;
+        std::string error;
+    };
+
+    // Opens and activates the capture.
+    static Opened Open(const Ipv4Address& address);
 
     // Blocks until a frame arrives or BreakLoop is called. A frame that carries an IPv4
     // datagram is copied into buffer.

@@ -19,8 +19,7 @@ TemplateDialog::TemplateDialog(const DialogTemplate& dialog, QWidget* parent) : 
 }
 
 void TemplateDialog::CloseOn(int acceptId, int rejectId) {
-    if (auto* button = qobject_cast<QPushButton*>(Control(acceptId)))
-        connect(button, &QPushButton::clicked, this, &QDialog::accept);
-    if (auto* button = qobject_cast<QPushButton*>(Control(rejectId)))
-        connect(button, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Control<QPushButton>(acceptId), &QPushButton::clicked, this, &QDialog::accept);
+    if (rejectId != DialogTemplate::NoId)
+        connect(Control<QPushButton>(rejectId), &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -12,11 +12,14 @@ class TemplateDialog : public QDialog {
 public:
     TemplateDialog(const DialogTemplate& dialog, QWidget* parent);
 
-    // Null for an id the template does not have.
-    QWidget* Control(int controlId) const { return controls.Find(controlId); }
+    // The control of the template with this id, as the type it was built as.
+    template <typename W = QWidget> W* Control(int controlId) const {
+        return controls.Get<W>(controlId);
+    }
 
 protected:
-    // Closes the dialog as accepted or rejected from the push buttons with these ids.
+    // Closes the dialog as accepted or rejected from the push buttons with these ids; a dialog
+    // without a button that rejects passes no reject id.
     void CloseOn(int acceptId, int rejectId = DialogTemplate::NoId);
 
 private:

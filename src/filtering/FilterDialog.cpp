@@ -8,6 +8,7 @@
 #include "res/MessageTexts.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -71,31 +72,29 @@ FilterDialog::FilterDialog(FilterSettings& settings, std::filesystem::path progr
 
 void FilterDialog::OnInitDialog() {
     ShowInControls(settings);
-    auto* moreHelp = static_cast<CStaticLink*>(Control(Id::MoreHelp));
-    moreHelp->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
+    Control<CStaticLink>(Id::MoreHelp)->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
     for (int helpLine : {Id::HelpLine1, Id::HelpLine2}) {
-        QPalette blue = Control(helpLine)->palette();
+        QLabel* line = Control<QLabel>(helpLine);
+        QPalette blue = line->palette();
         blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
-        Control(helpLine)->setPalette(blue);
+        line->setPalette(blue);
     }
     std::error_code ignored;
     std::filesystem::create_directory(programDirectory / "filters", ignored);
     LoadFilterFile(LastFile(programDirectory));
 
     CloseOn(Id::Ok, Id::Cancel);
-    connect(static_cast<QPushButton*>(Control(Id::Export)), &QPushButton::clicked, this,
-            &FilterDialog::Export);
-    connect(static_cast<QPushButton*>(Control(Id::Import)), &QPushButton::clicked, this,
-            &FilterDialog::Import);
-    connect(static_cast<QPushButton*>(Control(Id::RestoreDefaults)), &QPushButton::clicked, this,
+    connect(Control<QPushButton>(Id::Export), &QPushButton::clicked, this, &FilterDialog::Export);
+    connect(Control<QPushButton>(Id::Import), &QPushButton::clicked, this, &FilterDialog::Import);
+    connect(Control<QPushButton>(Id::RestoreDefaults), &QPushButton::clicked, this,
             &FilterDialog::RestoreDefaults);
     MakeLanSwitchesExclusive();
     Control(Id::Ok)->setFocus();
 }
 
 void FilterDialog::MakeLanSwitchesExclusive() {
-    auto* filterLan = static_cast<QCheckBox*>(Control(Id::FilterLan));
-    auto* monitorLan = static_cast<QCheckBox*>(Control(Id::MonitorLan));
+    auto* filterLan = Control<QCheckBox>(Id::FilterLan);
+    auto* monitorLan = Control<QCheckBox>(Id::MonitorLan);
     // Only a click excludes the other switch; a loaded file may set both.
     connect(filterLan, &QCheckBox::clicked, monitorLan, [monitorLan](bool checked) {
         if (checked)
@@ -109,19 +108,18 @@ void FilterDialog::MakeLanSwitchesExclusive() {
 
 void FilterDialog::ShowInControls(const FilterSettings& shown) {
     for (const SwitchBinding& binding : Switches)
-        static_cast<QCheckBox*>(Control(binding.controlId))->setChecked(shown.*binding.field != 0);
+        Control<QCheckBox>(binding.controlId)->setChecked(shown.*binding.field != 0);
     for (const TextBinding& binding : Texts)
-        static_cast<QLineEdit*>(Control(binding.controlId))
+        Control<QLineEdit>(binding.controlId)
             ->setText(QString::fromStdString(shown.*binding.field));
 }
 
 FilterSettings FilterDialog::FromControls() const {
     FilterSettings read;
     for (const SwitchBinding& binding : Switches)
-        read.*binding.field = static_cast<QCheckBox*>(Control(binding.controlId))->isChecked();
+        read.*binding.field = Control<QCheckBox>(binding.controlId)->isChecked();
     for (const TextBinding& binding : Texts)
-        read.*binding.field =
-            static_cast<QLineEdit*>(Control(binding.controlId))->text().toStdString();
+        read.*binding.field = Control<QLineEdit>(binding.controlId)->text().toStdString();
     return read;
 }
 
@@ -129,8 +127,7 @@ bool FilterDialog::ValidatePatternFields() {
     std::array<std::string, 6> texts;
     PatternValidation::Fields fields;
     for (std::size_t index = 0; index < texts.size(); ++index) {
-        texts[index] =
-            static_cast<QLineEdit*>(Control(ValidationOrder[index]))->text().toStdString();
+        texts[index] = Control<QLineEdit>(ValidationOrder[index])->text().toStdString();
         fields[index] = texts[index];
     }
     const std::string_view message = PatternValidation::ValidatePatternFields(fields);

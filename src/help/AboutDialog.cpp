@@ -8,9 +8,8 @@ namespace Id = AboutControlId;
 
 AboutDialog::AboutDialog(QWidget* parent) : TemplateDialog(AboutDialogTemplate, parent) {
     // The visible texts name only the host and the address; the links open the full targets.
-    static_cast<CStaticLink*>(Control(Id::WebLink))
-        ->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
-    static_cast<CStaticLink*>(Control(Id::MailLink))
+    Control<CStaticLink>(Id::WebLink)->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
+    Control<CStaticLink>(Id::MailLink)
         ->SetTarget(QStringLiteral("mailto:") + QString::fromUtf8(Branding::AuthorEmail));
     CloseOn(Id::Ok);
     Control(Id::Ok)->setFocus();

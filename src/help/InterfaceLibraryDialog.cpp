@@ -8,7 +8,7 @@ namespace Id = InterfaceLibraryControlId;
 
 InterfaceLibraryDialog::InterfaceLibraryDialog(QWidget* parent)
     : TemplateDialog(InterfaceLibraryTemplate, parent) {
-    auto* notice = static_cast<CStaticLink*>(Control(Id::Notice));
+    auto* notice = Control<CStaticLink>(Id::Notice);
     // The notice is longer than its control is wide: it takes the template's two lines.
     notice->setWordWrap(true);
     notice->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));

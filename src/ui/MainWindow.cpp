@@ -129,38 +129,71 @@ MainWindow::~MainWindow() {
     DestroyWindow();
 }
 
+// Each step uses what the steps before it made: the record panel needs the address the list
+// chose, the initial places are taken once every control stands where it starts.
 void MainWindow::OnInitDialog() {
+    SetWindowIcon();
+    elapsedTicks = environment.startElapsedTicks([this] { ElapsedTick(); });
+    CreateControlBars();
+    ConnectFilterSwitch();
+    OpenAddressList();
+    CreateRecordPanel();
+    DressControls();
+    UpdateCommandStates();
+    LoadToolBarImages();
+    NoteInitialPlaces();
+    // The client area's size changes, and every mouse press before it reaches a widget.
+    qApp->installEventFilter(this);
+    initialised = true;
+}
+
+void MainWindow::SetWindowIcon() {
     QIcon icon(QStringLiteral(":/images/icon128.png"));
     icon.addFile(QStringLiteral(":/images/icon128-16.png"));
     setWindowIcon(icon);
-    elapsedTicks = environment.startElapsedTicks([this] { ElapsedTick(); });
+}
+
+// The tool bar and the status bar are found by control id like the template's controls.
+void MainWindow::CreateControlBars() {
     CreateToolBar();
     statusBar = new StatusBar(client);
     statusBar->SetKernelDrops([this] { return kernelDrops.Total(KernelDropped(engine)); });
     controls.Add(ControlId::ToolBar, toolBar);
     controls.Add(ControlId::StatusBar, statusBar);
     PlaceControlBars();
-    auto* useFilter = static_cast<QCheckBox*>(Control(ControlId::UseFilter));
+}
+
+void MainWindow::ConnectFilterSwitch() {
+    auto* useFilter = Control<QCheckBox>(ControlId::UseFilter);
     useFilter->setChecked(true);
     connect(useFilter, &QCheckBox::clicked, this, &MainWindow::ReloadActiveFilter);
+}
+
+// Lists the host's addresses and opens the capture on the first; choosing another reopens it.
+void MainWindow::OpenAddressList() {
     FillAddressList();
     BindCaptureSocket();
     connect(AddressCombo(), &QComboBox::currentIndexChanged, this, &MainWindow::OnAddressChanged);
-    auto* dataView = static_cast<QPlainTextEdit*>(Control(ControlId::DataView));
+}
+
+void MainWindow::CreateRecordPanel() {
     // Without a safe folder of its own the window keeps no record files.
     const std::filesystem::path recordFiles =
         recordDirectory.Prepare() ? recordDirectory.Path() : std::filesystem::path();
-    recordPanel =
-        new RecordPanel({static_cast<QTableView*>(Control(ControlId::RecordList)), dataView,
-                         static_cast<QLabel*>(Control(ControlId::TotalReceived)),
-                         static_cast<QLabel*>(Control(ControlId::CurrentReceived)),
-                         static_cast<QCheckBox*>(Control(ControlId::WideDump))},
-                        recordFiles, engine.SelectedAddress(), environment.chooseFile, this);
-    connect(static_cast<QPushButton*>(Control(ControlId::SaveSelected)), &QPushButton::clicked,
-            this, [this] { RunCommand(CommandId::SaveSelected); });
-    connect(static_cast<QPushButton*>(Control(ControlId::SaveAll)), &QPushButton::clicked, this,
+    recordPanel = new RecordPanel(
+        {Control<QTableView>(ControlId::RecordList), Control<QPlainTextEdit>(ControlId::DataView),
+         Control<QLabel>(ControlId::TotalReceived), Control<QLabel>(ControlId::CurrentReceived),
+         Control<QCheckBox>(ControlId::WideDump)},
+        recordFiles, engine.SelectedAddress(), environment.chooseFile, this);
+    connect(Control<QPushButton>(ControlId::SaveSelected), &QPushButton::clicked, this,
+            [this] { RunCommand(CommandId::SaveSelected); });
+    connect(Control<QPushButton>(ControlId::SaveAll), &QPushButton::clicked, this,
             [this] { RunCommand(CommandId::SaveAll); });
+}
 
+// The data view's fixed font and grey ground, the tool tips and the banner.
+void MainWindow::DressControls() {
+    auto* dataView = Control<QPlainTextEdit>(ControlId::DataView);
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(MainWindowTemplate.fontPointSize);
     dataView->setFont(fixed);
@@ -171,24 +204,23 @@ void MainWindow::OnInitDialog() {
     for (const ControlTip& tip : ControlTips)
         Control(tip.controlId)->setToolTip(QString::fromUtf8(tip.text));
 
-    auto* banner = static_cast<CStaticLink*>(Control(ControlId::Banner));
+    auto* banner = Control<CStaticLink>(ControlId::Banner);
     banner->setPixmap(QPixmap(QStringLiteral(":/images/banner136.png")));
     banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     banner->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
+}
 
-    UpdateCommandStates();
+void MainWindow::LoadToolBarImages() {
     // The default strip is only the fallback: it is not decoded when the colour strips load.
     toolBar->SetImageListsOrFallback(ToolBarTemplate::ButtonWidth, ToolBarTemplate::NormalStrip,
                                      ToolBarTemplate::NormalStrip, ToolBarTemplate::DisabledStrip,
                                      ToolBarTemplate::DefaultStrip);
+}
+
+void MainWindow::NoteInitialPlaces() {
     initialClientSize = client->size();
-    for (const LayoutRule& rule : MainWindowLayoutRules) {
-        if (const QWidget* control = Control(rule.controlId))
-            initialPlaces.emplace(rule.controlId, control->geometry());
-    }
-    // The client area's size changes, and every mouse press before it reaches a widget.
-    qApp->installEventFilter(this);
-    initialised = true;
+    for (const LayoutRule& rule : MainWindowLayoutRules)
+        initialPlaces.emplace(rule.controlId, Control(rule.controlId)->geometry());
 }
 
 void MainWindow::CreateMenuBar() {
@@ -249,8 +281,7 @@ void MainWindow::BindCaptureSocket() {
         return;
     }
     const Ipv4Address& address = hostAddressList[static_cast<std::size_t>(index)];
-    std::string error;
-    if (!engine.BindCaptureSocket(address, error))
+    if (!engine.BindCaptureSocket(address).bound)
         environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
     setWindowTitle(TitleFor(&address));
 }
@@ -313,12 +344,8 @@ QAction* MainWindow::Action(int commandId) const {
     return found == actions.end() ? nullptr : found->second;
 }
 
-QWidget* MainWindow::Control(int controlId) const {
-    return controls.Find(controlId);
-}
-
 QComboBox* MainWindow::AddressCombo() const {
-    return static_cast<QComboBox*>(Control(ControlId::AddressCombo));
+    return Control<QComboBox>(ControlId::AddressCombo);
 }
 
 void MainWindow::BeginMonitor() {
@@ -352,7 +379,7 @@ void MainWindow::StopMonitor() {
 
 void MainWindow::ReloadActiveFilter() {
     activeFilter = ActiveFilter();
-    if (!static_cast<QCheckBox*>(Control(ControlId::UseFilter))->isChecked())
+    if (!Control<QCheckBox>(ControlId::UseFilter)->isChecked())
         return;
     const std::filesystem::path lastFile = FilterDialog::LastFile(environment.programDirectory);
     const FilterFile::LoadReport report = FilterFile::LoadAndReport(lastFile, filterSettings);
@@ -410,7 +437,7 @@ bool MainWindow::RouteDumpMenu(QObject* watched, QEvent* event) {
     // Every event of the program passes here: all but these two go by at once.
     if (event->type() != QEvent::ContextMenu && event->type() != QEvent::MouseButtonPress)
         return false;
-    auto* dataView = static_cast<QPlainTextEdit*>(Control(ControlId::DataView));
+    auto* dataView = Control<QPlainTextEdit>(ControlId::DataView);
     // The view asks for no menu of its own: the copy menu opens by the press below alone.
     if (event->type() == QEvent::ContextMenu)
         return !openingDumpMenu && (watched == dataView || watched == dataView->viewport());
@@ -444,7 +471,7 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::OnSize(SizeType type, QSize clientSize) {
     if (!initialised)
         return;
-    static_cast<QCheckBox*>(Control(ControlId::WideDump))->setChecked(type == SizeType::Maximized);
+    Control<QCheckBox>(ControlId::WideDump)->setChecked(type == SizeType::Maximized);
     recordPanel->ShowSelectedRecord();
     // A minimised window keeps its controls where they were.
     if (type == SizeType::Minimized)

@@ -63,7 +63,10 @@ public:
     bool CommandEnabled(int commandId) const;
 
     QAction* Action(int commandId) const;
-    QWidget* Control(int controlId) const;
+    // The control of the window with this id, as the type it was built as.
+    template <typename W = QWidget> W* Control(int controlId) const {
+        return controls.Get<W>(controlId);
+    }
     QComboBox* AddressCombo() const;
     ImageToolBar* ToolBar() const { return toolBar; }
     StatusBar* Status() const { return statusBar; }
@@ -126,10 +129,18 @@ private:
     static const CommandRoute* FindRoute(int commandId);
 
     void OnInitDialog();
+    void SetWindowIcon();
     void CreateMenuBar();
+    void CreateControlBars();
     void CreateToolBar();
     void PlaceControlBars();
+    void ConnectFilterSwitch();
+    void OpenAddressList();
     void FillAddressList();
+    void CreateRecordPanel();
+    void DressControls();
+    void LoadToolBarImages();
+    void NoteInitialPlaces();
     void BindCaptureSocket();
     void OnAddressChanged();
     void UpdateCommandStates();

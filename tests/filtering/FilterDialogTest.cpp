@@ -50,8 +50,8 @@ struct DialogUnderTest {
         return *dialog;
     }
 
-    QCheckBox* Box(int id) const { return static_cast<QCheckBox*>(dialog->Control(id)); }
-    QLineEdit* Edit(int id) const { return static_cast<QLineEdit*>(dialog->Control(id)); }
+    QCheckBox* Box(int id) const { return dialog->Control<QCheckBox>(id); }
+    QLineEdit* Edit(int id) const { return dialog->Control<QLineEdit>(id); }
     void Click(int id) const { QTest::mouseClick(dialog->Control(id), Qt::LeftButton); }
     bool Accepted() const { return !dialog->isVisible() && dialog->result() == QDialog::Accepted; }
 };
@@ -74,6 +74,7 @@ private slots:
     void damagedFileIsReportedAndChangesNothing();
     void unwritableLastFileKeepsTheDialogOpen();
     void layoutAndColours();
+    void controlsComeOnlyAsTheirOwnType();
     void shippedFactorySettings();
 };
 
@@ -285,19 +286,34 @@ void FilterDialogTest::layoutAndColours() {
     DialogUnderTest test;
     FilterDialog& dialog = test.Open();
     QCOMPARE(dialog.windowTitle(), "监控条件编辑");
-    QVERIFY(static_cast<QPushButton*>(dialog.Control(Id::Ok))->isDefault());
+    QVERIFY(dialog.Control<QPushButton>(Id::Ok)->isDefault());
     QCOMPARE(dialog.font().pointSize(), 10);
     const QColor blue(0, 0, 255);
     QCOMPARE(dialog.Control(Id::HelpLine1)->palette().color(QPalette::WindowText), blue);
     QCOMPARE(dialog.Control(Id::HelpLine2)->palette().color(QPalette::WindowText), blue);
     QVERIFY(dialog.Control(Id::FilterBroadcast)->palette().color(QPalette::WindowText) != blue);
-    QCOMPARE(static_cast<QLabel*>(dialog.Control(Id::HelpLine2))->text(),
+    QCOMPARE(dialog.Control<QLabel>(Id::HelpLine2)->text(),
              "2、多个端口或IP请用 | 隔开,例如192.168.0.25@|192.168.0.240。");
     // The frames let clicks through to the switches inside them.
     QTest::mouseClick(dialog.Control(Id::MonitorUdp), Qt::LeftButton);
     QVERIFY(test.Box(Id::MonitorUdp)->isChecked());
     QVERIFY(dialog.Control(Id::FilterLocalPort)->geometry().right() <
             dialog.Control(1014)->geometry().right());
+}
+
+void FilterDialogTest::controlsComeOnlyAsTheirOwnType() {
+#ifdef QT_NO_DEBUG
+    DialogUnderTest test;
+    FilterDialog& dialog = test.Open();
+    QVERIFY(dialog.Control<QCheckBox>(Id::FilterBroadcast) != nullptr);
+    QVERIFY(dialog.Control<QWidget>(Id::FilterLocalPort) != nullptr);
+    // Never the wrong widget behind the asked type: a caller's mistake fails at once.
+    QCOMPARE(dialog.Control<QLineEdit>(Id::FilterBroadcast), nullptr);
+    QCOMPARE(dialog.Control<QCheckBox>(Id::Ok), nullptr);
+    QCOMPARE(dialog.Control<QWidget>(9999), nullptr);
+#else
+    QSKIP("debug builds stop at the assertion instead");
+#endif
 }
 
 void FilterDialogTest::shippedFactorySettings() {

@@ -225,8 +225,8 @@ void HelpDialogsTest::linksShowTheirTextsAndOpenTheirTargets() {
     InterfaceLibraryDialog libraryDialog;
     QDialog& dialog = about ? static_cast<QDialog&>(aboutDialog) : libraryDialog;
     dialog.show();
-    QWidget* control = about ? aboutDialog.Control(controlId) : libraryDialog.Control(controlId);
-    auto* link = qobject_cast<CStaticLink*>(control);
+    auto* link = about ? aboutDialog.Control<CStaticLink>(controlId)
+                       : libraryDialog.Control<CStaticLink>(controlId);
     QVERIFY(link != nullptr);
     QCOMPARE(link->text(), text);
 

@@ -399,9 +399,9 @@ void MainWindowTest::toolBarButtonsAndTips() {
 void MainWindowTest::controlsAtStart() {
     WindowUnderTest test;
     MainWindow& window = *test.window;
-    QVERIFY(static_cast<QCheckBox*>(window.Control(ControlId::UseFilter))->isChecked());
-    QVERIFY(!static_cast<QCheckBox*>(window.Control(ControlId::WideDump))->isChecked());
-    QCOMPARE(static_cast<QPushButton*>(window.Control(ControlId::SaveAll))->text(), "保存所有");
+    QVERIFY(window.Control<QCheckBox>(ControlId::UseFilter)->isChecked());
+    QVERIFY(!window.Control<QCheckBox>(ControlId::WideDump)->isChecked());
+    QCOMPARE(window.Control<QPushButton>(ControlId::SaveAll)->text(), "保存所有");
     QCOMPARE(window.AddressCombo()->currentText(), "192.0.2.1");
     QCOMPARE(window.AddressCombo()->itemText(1), "198.51.100.7");
     QCOMPARE(test.Pane(StatusBar::StreamPane), "监控流: 0");
@@ -410,7 +410,7 @@ void MainWindowTest::controlsAtStart() {
     QCOMPARE(test.Pane(StatusBar::FilteredPane), "过滤数据包:0");
     // The byte texts name processes, whatever their names look like.
     for (int id : {ControlId::TotalReceived, ControlId::CurrentReceived})
-        QCOMPARE(static_cast<QLabel*>(window.Control(id))->textFormat(), Qt::PlainText);
+        QCOMPARE(window.Control<QLabel>(id)->textFormat(), Qt::PlainText);
 
     // The record list starts below the tool bar; the status bar spans the bottom.
     const QRect list = window.Control(ControlId::RecordList)->geometry();
@@ -541,7 +541,7 @@ void MainWindowTest::filterDialogOkAppliesTheSettings() {
             return;
         poll.stop();
         dialogSeen = true;
-        static_cast<QLineEdit*>(dialog->Control(FilterControlId::FilterLocalPort))->setText("53");
+        dialog->Control<QLineEdit>(FilterControlId::FilterLocalPort)->setText("53");
         QTest::mouseClick(dialog->Control(FilterControlId::Ok), Qt::LeftButton);
     });
     poll.start();
@@ -626,11 +626,9 @@ void MainWindowTest::fullListIsClearedBeforeTheNextDatagram() {
     QCOMPARE(window.Engine().DatagramBalance(), -RecordStore::Capacity);
     if (nextAccepted) {
         QCOMPARE(window.RecordsPanel().Model().index(0, 1).data().toString(), "10.0.0.8");
-        QCOMPARE(static_cast<QLabel*>(window.Control(ControlId::TotalReceived))->text(),
-                 "total capture:7 bytes");
+        QCOMPARE(window.Control<QLabel>(ControlId::TotalReceived)->text(), "total capture:7 bytes");
     } else {
-        QCOMPARE(static_cast<QLabel*>(window.Control(ControlId::TotalReceived))->text(),
-                 "总共接收:");
+        QCOMPARE(window.Control<QLabel>(ControlId::TotalReceived)->text(), "总共接收:");
     }
 }
 
@@ -667,8 +665,7 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
     QCOMPARE(window.RecordsPanel().Records().Count(), 0);
     // The three records become part of the filtered figure's balance.
     QCOMPARE(window.Engine().DatagramBalance(), -3);
-    QVERIFY(
-        static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView))->toPlainText().isEmpty());
+    QVERIFY(window.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
 }
 
 namespace {
@@ -731,7 +728,7 @@ void MainWindowTest::growingMovesAndStretchesByTheRules() {
         QVERIFY2(after.at(expectation.controlId) == expected,
                  qPrintable(QString("control %1").arg(expectation.controlId)));
     }
-    QVERIFY(!static_cast<QCheckBox*>(window.Control(ControlId::WideDump))->isChecked());
+    QVERIFY(!window.Control<QCheckBox>(ControlId::WideDump)->isChecked());
 }
 
 void MainWindowTest::draggingEndsWhereOneStepDoesAndGoesBackExactly_data() {
@@ -794,8 +791,8 @@ void MainWindowTest::maximisingWidensTheDumpAndRestoringNarrowsIt() {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.HandleDatagram(datagram, Now());
     window.RecordsPanel().Refresh();
-    auto* wide = static_cast<QCheckBox*>(window.Control(ControlId::WideDump));
-    auto* dataView = static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView));
+    auto* wide = window.Control<QCheckBox>(ControlId::WideDump);
+    auto* dataView = window.Control<QPlainTextEdit>(ControlId::DataView);
     QCOMPARE(dataView->document()->blockCount(), 2);
 
     window.showMaximized();
@@ -821,7 +818,7 @@ void MainWindowTest::minimisingAndRestoringMovesNothing() {
     MainWindow& window = *test.window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* wide = static_cast<QCheckBox*>(window.Control(ControlId::WideDump));
+    auto* wide = window.Control<QCheckBox>(ControlId::WideDump);
     wide->setChecked(true);
     const std::map<int, QRect> before = Geometries(window);
     window.showMinimized();
@@ -856,7 +853,7 @@ void MainWindowTest::copyMenuFollowsTheKeyboardFocus() {
     MainWindow& window = *test.window;
     window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 40), Now());
     window.RecordsPanel().Refresh();
-    auto* dataView = static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView));
+    auto* dataView = window.Control<QPlainTextEdit>(ControlId::DataView);
     if (selected)
         dataView->selectAll();
     window.Control(focusOn)->setFocus();
@@ -894,12 +891,12 @@ void MainWindowTest::dumpLinesNeverWrap() {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 100), Now());
     window.RecordsPanel().Refresh();
-    auto* wideDump = static_cast<QCheckBox*>(window.Control(ControlId::WideDump));
+    auto* wideDump = window.Control<QCheckBox>(ControlId::WideDump);
     if (wide)
         QTest::mouseClick(wideDump, Qt::LeftButton, {}, QPoint(5, wideDump->height() / 2));
     QCOMPARE(wideDump->isChecked(), wide);
 
-    auto* dataView = static_cast<QPlainTextEdit*>(window.Control(ControlId::DataView));
+    auto* dataView = window.Control<QPlainTextEdit>(ControlId::DataView);
     QCoreApplication::processEvents();
     const int lines = (100 + (wide ? 31 : 15)) / (wide ? 32 : 16);
     QCOMPARE(dataView->document()->blockCount(), lines);
