@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace talvane {
+
 MainWindow::Environment BenchEnvironment(const QTemporaryDir& programDirectory) {
     MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
     environment.programDirectory = programDirectory.path().toStdString();
@@ -25,3 +27,5 @@ std::optional<BenchNetwork> EnterBenchNetwork(std::optional<std::uint16_t> heldP
     }
     return bench;
 }
+
+} // namespace talvane

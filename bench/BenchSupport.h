@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+namespace talvane {
+
 // The window's environment in a benchmark: the program's own, records where it keeps them (in
 // the runtime directory, in memory), settings in a folder of the run, messages on stderr.
 MainWindow::Environment BenchEnvironment(const QTemporaryDir& programDirectory);
@@ -20,3 +22,5 @@ struct BenchNetwork {
 };
 // nullopt, after saying why on stderr, when the network cannot be built.
 std::optional<BenchNetwork> EnterBenchNetwork(std::optional<std::uint16_t> heldPort);
+
+} // namespace talvane

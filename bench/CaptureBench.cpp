@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 
+using namespace talvane;
+
 namespace {
 
 constexpr std::uint16_t PeerPort = 40000;

@@ -14,6 +14,8 @@
 #include <thread>
 #include <time.h>
 
+using namespace talvane;
+
 namespace {
 
 struct CountingWindow : DatagramSink {

@@ -22,6 +22,8 @@
 #include <string>
 #include <thread>
 
+using namespace talvane;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <memory>
 
+using namespace talvane;
+
 namespace {
 
 constexpr int Rounds = 40;

@@ -20,6 +20,8 @@
 #include <time.h>
 #include <unistd.h>
 
+using namespace talvane;
+
 namespace {
 
 // A documentation address: no interface holds it, so the window opens no capture.

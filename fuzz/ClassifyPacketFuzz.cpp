@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
+using namespace talvane;
+
 namespace {
 
 constexpr const char* Ports[] = {"", "80", "8@8@", "@@", "0|53", "137"};

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace talvane;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::optional<FilterSettings> settings = FilterFile::Decode(bytes);

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <memory>
 
+using namespace talvane;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // An exactly sized copy, so that a read past the file's bytes is caught.
     const auto bytes = std::make_unique<std::uint8_t[]>(size);

@@ -3,6 +3,8 @@
 #include "chrome/FlatSkin.h"
 #include "ui/MainWindow.h"
 
+namespace talvane {
+
 MonitorApp::MonitorApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Talvane"));
     setStyle(new FlatSkin);
@@ -13,3 +15,5 @@ int MonitorApp::InitInstance() {
     window.exec();
     return 0;
 }
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+namespace talvane {
+
 // The application: lives exactly as long as its main window runs.
 class MonitorApp : public QApplication {
     Q_OBJECT
@@ -12,3 +14,5 @@ public:
     // Runs the main window modally; returns the process exit code once it has closed.
     int InitInstance();
 };
+
+} // namespace talvane

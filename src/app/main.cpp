@@ -1,6 +1,6 @@
 #include "MonitorApp.h"
 
 int main(int argc, char** argv) {
-    MonitorApp app(argc, argv);
+    talvane::MonitorApp app(argc, argv);
     return app.InitInstance();
 }

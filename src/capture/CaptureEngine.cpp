@@ -3,6 +3,8 @@
 #include <chrono>
 #include <system_error>
 
+namespace talvane {
+
 namespace {
 
 // A capture that keeps failing (its interface went away) is retried at this pace, not spun on.
@@ -161,3 +163,5 @@ void CaptureEngine::CaptureWorker() {
         sink.PacketCounted();
     }
 }
+
+} // namespace talvane

@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+namespace talvane {
+
 // Turns the selected local address into a stream of IPv4 datagrams handed, one at a time, to a
 // sink. Commands come from one thread (the window's); the worker thread only reads, counts and
 // hands over.
@@ -87,3 +89,5 @@ private:
     bool workerRunning = false;
     std::thread worker;
 };
+
+} // namespace talvane

@@ -7,6 +7,8 @@
 
 #include <chrono>
 
+namespace talvane {
+
 namespace {
 
 // Room for the largest IPv4 datagram behind any link header we strip.
@@ -89,3 +91,5 @@ std::optional<CaptureHandle::Statistics> CaptureHandle::Stats() const {
         return std::nullopt;
     return Statistics{stat.ps_recv, stat.ps_drop};
 }
+
+} // namespace talvane

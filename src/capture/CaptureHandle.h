@@ -11,6 +11,8 @@
 
 typedef struct pcap pcap_t;
 
+namespace talvane {
+
 // A libpcap capture on the interface that holds one local address.
 class CaptureHandle {
 public:
@@ -51,3 +53,5 @@ private:
     Pcap pcap;
     int linkType;
 };
+
+} // namespace talvane

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvane {
+
 namespace {
 
 constexpr std::size_t MinimumIpHeader = 20;
@@ -243,3 +245,5 @@ PacketClass ClassifyPacket(std::span<const std::uint8_t> datagram, const Ipv4Add
     packet.payloadStart = transport->payloadStart;
     return packet;
 }
+
+} // namespace talvane

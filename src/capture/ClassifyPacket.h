@@ -8,6 +8,8 @@
 #include <optional>
 #include <span>
 
+namespace talvane {
+
 enum class Classification { Accepted = 0, Rejected = 1 };
 
 // The step that turned a datagram away.
@@ -61,3 +63,5 @@ struct PacketClass {
 // it is rejected.
 PacketClass ClassifyPacket(std::span<const std::uint8_t> datagram, const Ipv4Address& localAddress,
                            const ActiveFilter& filter);
+
+} // namespace talvane

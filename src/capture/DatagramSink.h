@@ -1,5 +1,7 @@
 #pragma once
 
+namespace talvane {
+
 // Where the capture worker hands each datagram over. Both calls are made on the worker thread
 // and return only once the receiver has handled them, so the receiver may read the packet
 // buffer and the counters without locks.
@@ -11,3 +13,5 @@ public:
     // DatagramTotal and DatagramBalance have been raised for it.
     virtual void PacketCounted() = 0;
 };
+
+} // namespace talvane

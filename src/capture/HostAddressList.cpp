@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+namespace talvane {
+
 std::vector<Ipv4Address> HostAddressList::Order(const std::vector<InterfaceAddress>& interfaces) {
     std::vector<Ipv4Address> ordered;
     for (bool loopbackPass : {false, true}) {
@@ -45,3 +47,5 @@ std::optional<std::string> HostAddressList::InterfaceHolding(const Ipv4Address& 
     }
     return std::nullopt;
 }
+
+} // namespace talvane

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace talvane {
+
 // The machine's own IPv4 addresses, read once at start-up.
 class HostAddressList {
 public:
@@ -26,3 +28,5 @@ public:
     // The name of the interface that holds the address, if any interface does.
     static std::optional<std::string> InterfaceHolding(const Ipv4Address& address);
 };
+
+} // namespace talvane

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+namespace talvane {
+
 std::string Ipv4Address::Dotted() const {
     char text[16];
     std::snprintf(text, sizeof text, "%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
@@ -25,3 +27,5 @@ std::optional<Ipv4Address> Ipv4Address::FromDotted(std::string_view text) {
     }
     return at == end ? std::optional(address) : std::nullopt;
 }
+
+} // namespace talvane

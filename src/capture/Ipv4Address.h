@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvane {
+
 // A local or remote IPv4 address, first octet first (network order).
 struct Ipv4Address {
     std::array<std::uint8_t, 4> octets{};
@@ -17,3 +19,5 @@ struct Ipv4Address {
 
     friend bool operator==(const Ipv4Address&, const Ipv4Address&) = default;
 };
+
+} // namespace talvane

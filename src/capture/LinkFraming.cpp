@@ -1,5 +1,7 @@
 #include "LinkFraming.h"
 
+namespace talvane {
+
 namespace LinkFraming {
 namespace {
 
@@ -100,3 +102,5 @@ std::span<const std::uint8_t> Ipv4Datagram(int linkType, std::span<const std::ui
 }
 
 } // namespace LinkFraming
+
+} // namespace talvane

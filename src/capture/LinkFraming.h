@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+namespace talvane {
+
 // Finds the IPv4 datagram inside a captured link-layer frame, so that the program sees each
 // datagram from its first header byte, as a raw IP socket would deliver it.
 namespace LinkFraming {
@@ -29,3 +31,5 @@ inline constexpr std::size_t MinimumEthernetFrame = 60;
 std::span<const std::uint8_t> Ipv4Datagram(int linkType, std::span<const std::uint8_t> frame);
 
 } // namespace LinkFraming
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace talvane {
+
 void MonitorSpans::Begin(CaptureTime at) {
     if (!runningSince)
         runningSince = at;
@@ -39,3 +41,5 @@ bool MonitorSpans::Admit(CaptureTime captured) {
     }
     return false;
 }
+
+} // namespace talvane

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+namespace talvane {
+
 // Which captured datagrams belong to monitoring, judged by their capture time stamps: those
 // captured while monitoring was on (from a begin up to the next pause or stop), and after a pause
 // the first one captured since, which the worker still waiting in its read hands over before it
@@ -34,3 +36,5 @@ private:
     // Set by a pause until the one datagram captured from then on has been admitted.
     std::optional<CaptureTime> oneDueSince;
 };
+
+} // namespace talvane

@@ -1,5 +1,7 @@
 #include "MonitorState.h"
 
+namespace talvane {
+
 bool MonitorState::Begin() {
     if (!CanBegin())
         return false;
@@ -34,3 +36,5 @@ std::string_view MonitorState::PaneText() const {
     }
     return {};
 }
+
+} // namespace talvane

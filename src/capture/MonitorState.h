@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+namespace talvane {
+
 // The monitor's life: Ready -> Monitoring <-> Paused, and Monitoring or Paused -> Stopped.
 // The three enable flags are derived from the phase, so they can never disagree with it.
 class MonitorState {
@@ -27,3 +29,5 @@ public:
 private:
     Phase phase = Phase::Ready;
 };
+
+} // namespace talvane

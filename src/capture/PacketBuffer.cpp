@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace talvane {
+
 void PacketBuffer::Clear() {
     if (length > 0)
         std::memset(data.data(), 0, static_cast<std::size_t>(length));
@@ -15,3 +17,5 @@ void PacketBuffer::Assign(std::span<const std::uint8_t> datagram) {
     std::memcpy(data.data(), datagram.data(), size);
     length = static_cast<std::int32_t>(size);
 }
+
+} // namespace talvane

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+namespace talvane {
+
 // When the capture saw a datagram: the kernel's time stamp, in microseconds of the system clock.
 using CaptureTime = std::chrono::sys_time<std::chrono::microseconds>;
 
@@ -31,3 +33,5 @@ struct PacketBuffer {
     // offload frame) keeps its first 65535 bytes.
     void Assign(std::span<const std::uint8_t> datagram);
 };
+
+} // namespace talvane

@@ -1,5 +1,7 @@
 #include "PortOwnerLookup.h"
 
+namespace talvane {
+
 namespace {
 
 using Status = OwnerAnswer::Status;
@@ -74,3 +76,5 @@ std::size_t PortOwnerLookup::EndsHash::operator()(const Ends& ends) const {
         std::uint64_t{ends.remote} << 32 | std::uint64_t{ends.localPort} << 16 | ends.remotePort;
     return std::hash<std::uint64_t>()(key) ^ static_cast<std::size_t>(ends.transport);
 }
+
+} // namespace talvane

@@ -11,6 +11,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace talvane {
+
 // Names the local process behind a datagram's local socket: the kernel says which socket takes
 // the datagram, /proc which process holds that socket. A socket gone by the time the window
 // reaches its datagram is named by the port's recent owner.
@@ -61,3 +63,5 @@ private:
     RecentOwners recent;
     std::unordered_map<Ends, Answer, EndsHash> answers;
 };
+
+} // namespace talvane

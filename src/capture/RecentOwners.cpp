@@ -1,5 +1,7 @@
 #include "RecentOwners.h"
 
+namespace talvane {
+
 namespace {
 
 // Beyond this many ports, expired owners are swept out before another is added.
@@ -35,3 +37,5 @@ const std::string* RecentOwners::Recall(Transport transport, std::uint16_t port,
 void RecentOwners::ForgetExpired(Clock::time_point now) {
     std::erase_if(owners, [now](const auto& entry) { return now - entry.second.seen > Span; });
 }
+
+} // namespace talvane

@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace talvane {
+
 // The owners of local ports seen lately. A socket often closes before the window reaches its
 // last datagrams (a query answered, a connection shut); for a short while the port's last owner
 // still names them.
@@ -37,3 +39,5 @@ private:
 
     std::unordered_map<std::uint32_t, Owner> owners;
 };
+
+} // namespace talvane

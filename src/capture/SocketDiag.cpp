@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+namespace talvane {
+
 namespace {
 
 std::uint32_t NetworkOrder(const Ipv4Address& address) {
@@ -85,3 +87,5 @@ std::optional<SocketDiag::Socket> SocketDiag::Find(const SocketQuery& query) {
         }
     }
 }
+
+} // namespace talvane

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace talvane {
+
 // Asks the kernel which socket takes a datagram, through netlink sock_diag: one socket at a
 // time, in microseconds, where reading the socket tables costs milliseconds. The kernel answers
 // for the network namespace in which the first question was asked.
@@ -30,3 +32,5 @@ private:
     UniqueFd netlink;
     std::uint32_t sequence = 0;
 };
+
+} // namespace talvane

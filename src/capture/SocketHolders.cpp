@@ -16,6 +16,8 @@
 #include <fstream>
 #include <string_view>
 
+namespace talvane {
+
 namespace {
 
 constexpr std::string_view SocketPrefix = "socket:[";
@@ -267,3 +269,5 @@ std::optional<std::string> SocketHolders::ProcessName(int pid) {
         --commLength;
     return NonEmpty(std::string_view(comm, commLength));
 }
+
+} // namespace talvane

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace talvane {
+
 // Finds the process that holds a socket among the open files of /proc/<pid>/fd. A scan of every
 // process costs milliseconds, so the descriptors seen are kept, each checked again before it is
 // trusted, and the processes that held sockets lately are searched first: a program that opens
@@ -86,3 +88,5 @@ private:
     bool otherUsersHidden = false;
     uid_t ownUid;
 };
+
+} // namespace talvane

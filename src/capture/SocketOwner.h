@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace talvane {
+
 // The transports whose datagrams belong to a local socket.
 enum class Transport { Tcp, Udp };
 
@@ -35,3 +37,5 @@ public:
     virtual ~OwnerSource() = default;
     virtual OwnerAnswer Owner(const SocketQuery& query) = 0;
 };
+
+} // namespace talvane

@@ -1,5 +1,7 @@
 #include "UniqueDir.h"
 
+namespace talvane {
+
 void CloseDir::operator()(DIR* directory) const {
     closedir(directory);
 }
@@ -14,3 +16,5 @@ UniqueDir OpenDir(UniqueFd folder) {
         folder.Release();
     return stream;
 }
+
+} // namespace talvane

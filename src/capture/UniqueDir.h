@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace talvane {
+
 struct CloseDir {
     void operator()(DIR* directory) const;
 };
@@ -18,3 +20,5 @@ UniqueDir OpenDir(const char* path);
 // The stream over a folder opened already. The stream takes the descriptor over once it exists;
 // when it cannot be made, the descriptor is closed here.
 UniqueDir OpenDir(UniqueFd folder);
+
+} // namespace talvane

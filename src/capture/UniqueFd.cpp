@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace talvane {
+
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
         Close();
@@ -24,3 +26,5 @@ bool UniqueFd::Close() {
     const int open = Release();
     return open >= 0 && close(open) == 0;
 }
+
+} // namespace talvane

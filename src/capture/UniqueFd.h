@@ -1,5 +1,7 @@
 #pragma once
 
+namespace talvane {
+
 // Owns one open file descriptor, closing it when the owner goes: no path out of a function
 // leaks it. -1 stands for none.
 class UniqueFd {
@@ -25,3 +27,5 @@ public:
 private:
     int fd = -1;
 };
+
+} // namespace talvane

@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QUrl>
 
+namespace talvane {
+
 CStaticLink::CStaticLink(int controlId, QWidget* parent) : QLabel(parent), controlId(controlId) {
     QFont underlined;
     underlined.setUnderline(true);
@@ -46,3 +48,5 @@ void CStaticLink::ApplyColour() {
     linkPalette.setColor(QPalette::WindowText, colour);
     setPalette(linkPalette);
 }
+
+} // namespace talvane

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QString>
 
+namespace talvane {
+
 // A static text or picture that acts as a hyperlink: underlined blue text, a hand cursor, and a
 // left click that opens its target.
 class CStaticLink : public QLabel {
@@ -36,3 +38,5 @@ private:
     QString target_;
     QColor colour = UnvisitedColour;
 };
+
+} // namespace talvane

@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <array>
 
+namespace talvane {
+
 namespace {
 
 // Push button gradients, by use.
@@ -581,3 +583,5 @@ void FlatSkin::PaintComboBox(const QStyleOptionComplex* option, QPainter* painte
     }
     painter->restore();
 }
+
+} // namespace talvane

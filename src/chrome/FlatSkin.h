@@ -4,6 +4,8 @@
 #include <QProxyStyle>
 #include <optional>
 
+namespace talvane {
+
 // The flat, gradient-filled look of push buttons, check boxes, radio buttons, line edits and combo
 // boxes, with hot tracking. Set on the application, it reaches every window the program opens,
 // dialogs and message boxes included; every other widget keeps the base style's look.
@@ -56,3 +58,5 @@ private:
 
     QHash<const QObject*, MouseState> mouse;
 };
+
+} // namespace talvane

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+namespace talvane {
+
 namespace {
 
 // Colour channels in sixteen bits, as the fill interpolates them.
@@ -50,3 +52,5 @@ std::uint32_t GradientFill::ArgbAt(int x, int y) const {
         return Shade(corners.topLeft, corners.topRight, x, w, corners.bottomLeft, y, h);
     return Shade(corners.bottomRight, corners.bottomLeft, w - x, w, corners.topRight, h - y, h);
 }
+
+} // namespace talvane

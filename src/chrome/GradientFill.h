@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace talvane {
+
 // Colours in COLORREF layout: red in the low byte, then green, then blue, then a top byte that
 // takes part only in telling equal corners apart.
 using ColourRef = std::uint32_t;
@@ -38,3 +40,5 @@ private:
     int height;
     GradientCorners corners;
 };
+
+} // namespace talvane

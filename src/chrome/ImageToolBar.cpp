@@ -7,6 +7,8 @@
 #include <QIcon>
 #include <QImage>
 
+namespace talvane {
+
 namespace {
 
 std::size_t Slot(ImageToolBar::ImageList list) {
@@ -86,3 +88,5 @@ void ImageToolBar::ApplyImages() {
             buttons[index]->setIcon(icon);
     }
 }
+
+} // namespace talvane

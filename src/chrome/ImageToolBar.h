@@ -5,6 +5,8 @@
 #include <array>
 #include <vector>
 
+namespace talvane {
+
 // The main window's tool bar, whose buttons show images cut from colour strips: normal, hot
 // (under the mouse) and disabled, each strip's first pixel being its transparent colour.
 class ImageToolBar : public QToolBar {
@@ -33,3 +35,5 @@ private:
 
     std::array<std::vector<QPixmap>, 3> imageLists;
 };
+
+} // namespace talvane

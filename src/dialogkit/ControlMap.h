@@ -5,6 +5,8 @@
 #include <QtGlobal>
 #include <map>
 
+namespace talvane {
+
 // The controls of a built dialog, by control id.
 class ControlMap {
 public:
@@ -25,3 +27,5 @@ public:
 private:
     std::map<int, QWidget*> controls;
 };
+
+} // namespace talvane

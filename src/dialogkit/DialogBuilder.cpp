@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace talvane {
+
 namespace {
 
 QWidget* CreateControl(const DialogTemplate::Control& control, bool hasDefaultButton,
@@ -130,3 +132,5 @@ QSize DialogBuilder::ClientSize(const DialogTemplate& dialog, const QFont& font)
     const DialogUnits units = UnitsFor(font);
     return {units.X(dialog.width), units.Y(dialog.height)};
 }
+
+} // namespace talvane

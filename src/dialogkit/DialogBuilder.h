@@ -9,6 +9,8 @@
 
 class QWidget;
 
+namespace talvane {
+
 // Builds the controls of a dialog template as child widgets of a client area.
 class DialogBuilder {
 public:
@@ -21,3 +23,5 @@ public:
     // The client-area size of the template in pixels.
     static QSize ClientSize(const DialogTemplate& dialog, const QFont& font);
 };
+
+} // namespace talvane

@@ -1,5 +1,7 @@
 #include "DialogUnits.h"
 
+namespace talvane {
+
 namespace {
 
 // value * numerator / denominator, rounded half away from zero.
@@ -25,3 +27,5 @@ DialogUnits::Rect DialogUnits::Map(int x, int y, int width, int height) const {
     const int top = Y(y);
     return {left, top, X(x + width) - left, Y(y + height) - top};
 }
+
+} // namespace talvane

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace talvane {
+
 // Converts dialog units to pixels from the dialog font's metrics: a horizontal unit is a quarter
 // of the average character width, a vertical unit an eighth of the character height.
 class DialogUnits {
@@ -21,3 +23,5 @@ private:
     int baseX;
     int baseY;
 };
+
+} // namespace talvane

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace talvane {
+
 TemplateDialog::TemplateDialog(const DialogTemplate& dialog, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(dialog.caption));
     setFont(DialogBuilder::DialogFont(dialog.fontPointSize));
@@ -23,3 +25,5 @@ void TemplateDialog::CloseOn(int acceptId, int rejectId) {
     if (rejectId != DialogTemplate::NoId)
         connect(Control<QPushButton>(rejectId), &QPushButton::clicked, this, &QDialog::reject);
 }
+
+} // namespace talvane

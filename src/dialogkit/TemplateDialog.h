@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+namespace talvane {
+
 // A fixed-size dialog whose caption, font and controls come from a dialog template.
 class TemplateDialog : public QDialog {
     Q_OBJECT
@@ -25,3 +27,5 @@ protected:
 private:
     ControlMap controls;
 };
+
+} // namespace talvane

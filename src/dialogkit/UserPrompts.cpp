@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+namespace talvane {
+
 namespace UserPrompts {
 
 namespace {
@@ -41,3 +43,5 @@ QString FileDialog(const FileChoice& choice) {
 }
 
 } // namespace UserPrompts
+
+} // namespace talvane

@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+namespace talvane {
+
 // The modal questions and notices the program puts to the user. Windows take them as functions,
 // so that they can be answered without a person in tests.
 namespace UserPrompts {
@@ -25,3 +27,5 @@ void MessageBox(const QString& text);
 QString FileDialog(const FileChoice& choice);
 
 } // namespace UserPrompts
+
+} // namespace talvane

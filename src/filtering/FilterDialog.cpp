@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace talvane {
+
 namespace Id = FilterControlId;
 
 namespace {
@@ -183,3 +185,5 @@ void FilterDialog::Import() {
 void FilterDialog::RestoreDefaults() {
     LoadFilterFile(DefaultFile(programDirectory));
 }
+
+} // namespace talvane

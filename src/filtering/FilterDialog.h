@@ -6,6 +6,8 @@
 
 #include <filesystem>
 
+namespace talvane {
+
 // Edits the filter settings: five switches and six pattern fields, with export, import and the
 // factory settings. OK validates the fields and writes filters/last.ft, which is the only way a
 // change reaches the classifier.
@@ -43,3 +45,5 @@ private:
     UserPrompts::ShowMessage showMessage;
     UserPrompts::ChooseFile chooseFile;
 };
+
+} // namespace talvane

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+namespace talvane {
+
 namespace {
 
 constexpr std::uint8_t LongLength = 0xFF;
@@ -140,3 +142,5 @@ FilterFile::LoadReport FilterFile::LoadAndReport(const std::filesystem::path& pa
     }
     return {};
 }
+
+} // namespace talvane

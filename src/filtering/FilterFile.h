@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvane {
+
 // The ".ft" settings file: five little-endian 32-bit switches, then the six texts, each behind a
 // length prefix (one byte below 255; 0xFF and 16 bits below 65534; 0xFF, 0xFFFF and 32 bits
 // beyond).
@@ -32,3 +34,5 @@ public:
     // Loads as Load does; a damaged file is reported with its path, a missing one silently.
     static LoadReport LoadAndReport(const std::filesystem::path& path, FilterSettings& settings);
 };
+
+} // namespace talvane

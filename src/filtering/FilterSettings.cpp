@@ -1,5 +1,7 @@
 #include "FilterSettings.h"
 
+namespace talvane {
+
 ActiveFilter ActiveFilter::From(const FilterSettings& settings) {
     using Kind = PatternList::Kind;
     ActiveFilter filter;
@@ -20,3 +22,5 @@ ActiveFilter ActiveFilter::From(const FilterSettings& settings) {
     filter.monitorIps = PatternList::ParsePatternField(settings.monitorIpText, Kind::Address);
     return filter;
 }
+
+} // namespace talvane

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace talvane {
+
 // The user's filter: five switches (any non-zero value is on) and six pattern fields as typed.
 struct FilterSettings {
     std::int32_t filterBroadcast = 0;
@@ -41,3 +43,5 @@ struct ActiveFilter {
 
     friend bool operator==(const ActiveFilter&, const ActiveFilter&) = default;
 };
+
+} // namespace talvane

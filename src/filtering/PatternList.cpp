@@ -1,5 +1,7 @@
 #include "PatternList.h"
 
+namespace talvane {
+
 namespace {
 
 // Removes leading zeros but keeps the last character, so "00" becomes "0" and "0@" becomes "@".
@@ -57,3 +59,5 @@ bool PatternMatches(std::string_view pattern, std::string_view value) {
     }
     return true;
 }
+
+} // namespace talvane

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+namespace talvane {
+
 // The alternatives of one pattern field ("80|800@", "192.168.0.25@|10.0.0.@"), cleaned of leading
 // zeros. Patterns are never expanded: each is compared with a value's text character by
 // character, "@" standing for any one character.
@@ -31,3 +33,5 @@ private:
 
 // Equal lengths, and at every position equal characters or an "@" on either side.
 bool PatternMatches(std::string_view pattern, std::string_view value);
+
+} // namespace talvane

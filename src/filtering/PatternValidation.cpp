@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace talvane {
+
 namespace PatternValidation {
 namespace {
 
@@ -76,3 +78,5 @@ std::string_view ValidatePatternFields(const Fields& fields) {
 }
 
 } // namespace PatternValidation
+
+} // namespace talvane

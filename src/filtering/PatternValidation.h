@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvane {
+
 // Checks the six pattern fields before they are saved or exported. Each check answers with the
 // message to show, or an empty view when the input is valid; the caller shows the message.
 namespace PatternValidation {
@@ -26,3 +28,5 @@ std::string_view ValidatePortAlternative(std::string_view alternative,
 std::string_view ValidateAddressAlternative(std::string_view alternative);
 
 } // namespace PatternValidation
+
+} // namespace talvane

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    using namespace talvane;
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s default.ft\n", argv[0]);
         return 2;

@@ -4,6 +4,8 @@
 #include "res/AboutDialogTemplate.h"
 #include "res/Branding.h"
 
+namespace talvane {
+
 namespace Id = AboutControlId;
 
 AboutDialog::AboutDialog(QWidget* parent) : TemplateDialog(AboutDialogTemplate, parent) {
@@ -14,3 +16,5 @@ AboutDialog::AboutDialog(QWidget* parent) : TemplateDialog(AboutDialogTemplate, 
     CloseOn(Id::Ok);
     Control(Id::Ok)->setFocus();
 }
+
+} // namespace talvane

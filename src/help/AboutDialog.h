@@ -2,6 +2,8 @@
 
 #include "dialogkit/TemplateDialog.h"
 
+namespace talvane {
+
 // The About box: the version, the author, and links to the maker's web site and the author's
 // mail address. Made anew for every showing.
 class AboutDialog : public TemplateDialog {
@@ -10,3 +12,5 @@ class AboutDialog : public TemplateDialog {
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
 };
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+namespace talvane {
+
 namespace {
 
 const QString FallbackTitle = QString::fromUtf8("Talvane 帮助");
@@ -31,3 +33,5 @@ void HelpWindow::ShowFile(const std::filesystem::path& file) {
     raise();
     activateWindow();
 }
+
+} // namespace talvane

@@ -4,6 +4,8 @@
 #include "res/Branding.h"
 #include "res/InterfaceLibraryTemplate.h"
 
+namespace talvane {
+
 namespace Id = InterfaceLibraryControlId;
 
 InterfaceLibraryDialog::InterfaceLibraryDialog(QWidget* parent)
@@ -14,3 +16,5 @@ InterfaceLibraryDialog::InterfaceLibraryDialog(QWidget* parent)
     notice->SetTarget(QString::fromUtf8(Branding::MakerWebAddress));
     CloseOn(Id::Ok, Id::Cancel);
 }
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace talvane {
+
 namespace {
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
@@ -41,3 +43,5 @@ std::string HexDump(std::span<const std::uint8_t> bytes, int width) {
     }
     return dump;
 }
+
+} // namespace talvane

@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace talvane {
+
 namespace {
 
 constexpr const char* SharedFolderName = "talvane";
@@ -113,3 +115,5 @@ void RecordDirectory::Remove() const {
     if (shared)
         RemoveFolder(shared.Get(), pidName);
 }
+
+} // namespace talvane

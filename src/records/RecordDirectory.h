@@ -4,6 +4,8 @@
 #include <string>
 #include <sys/types.h>
 
+namespace talvane {
+
 // The folder talvane/<pid> in the user's runtime directory, which holds one file per record of
 // this running program. The files hold captured payloads and matter only while the program runs,
 // so the folder is private to the user, apart from every other running copy, and gone at exit.
@@ -31,3 +33,5 @@ private:
     std::filesystem::path path;
     bool prepared = false;
 };
+
+} // namespace talvane

@@ -5,6 +5,8 @@
 #include <array>
 #include <utility>
 
+namespace talvane {
+
 namespace {
 
 void AppendLengthPart(std::string& text, const Record& record) {
@@ -48,3 +50,5 @@ std::string RecordExportText(const Record& record) {
         AppendHexGroup(text, byte);
     return text;
 }
+
+} // namespace talvane

@@ -10,6 +10,8 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+namespace talvane {
+
 namespace {
 
 constexpr mode_t PrivateMode = 0600;
@@ -157,3 +159,5 @@ std::optional<Record> Read(const std::filesystem::path& path) {
 }
 
 } // namespace RecordFile
+
+} // namespace talvane

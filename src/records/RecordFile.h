@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace talvane {
+
 // The eight header entries, in file order.
 struct RecordHeader {
     std::string processName;     // entry 0: owner of the local port, "" when none found
@@ -57,3 +59,5 @@ bool Write(const std::filesystem::path& path, const RecordHeader& header,
 std::optional<Record> Read(const std::filesystem::path& path);
 
 } // namespace RecordFile
+
+} // namespace talvane

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace talvane {
+
 namespace {
 
 const char* ProtocolName(IpProtocol protocol) {
@@ -67,3 +69,5 @@ RecordHeader MakeRecordHeader(const AcceptedPacket& packet, const Ipv4Address& l
     }
     return header;
 }
+
+} // namespace talvane

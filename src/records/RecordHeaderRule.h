@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 
+namespace talvane {
+
 // An accepted datagram as classification saw it, its payload, and when the capture saw it.
 struct AcceptedPacket {
     PacketClass packetClass;
@@ -21,3 +23,5 @@ struct AcceptedPacket {
 // with "send" when the local address is the source, "receive" when it is the destination.
 RecordHeader MakeRecordHeader(const AcceptedPacket& packet, const Ipv4Address& localAddress,
                               OwnerSource& owners);
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <QColor>
 
+namespace talvane {
+
 namespace {
 
 constexpr const char* ColumnTitles[RecordListModel::ColumnCount] = {
@@ -73,3 +75,5 @@ void RecordListModel::Clear() {
     publishedRows = 0;
     endResetModel();
 }
+
+} // namespace talvane

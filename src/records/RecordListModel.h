@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace talvane {
+
 // The rows of the record list: index, source IP, source port, protocol, destination IP,
 // destination port, time of day and the owning process. Rows arrive once per datagram but reach the
 // view in batches, so a burst costs one insertion instead of one per row.
@@ -54,3 +56,5 @@ private:
     std::vector<Row> rows;
     int publishedRows = 0;
 };
+
+} // namespace talvane

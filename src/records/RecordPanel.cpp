@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <fstream>
 
+namespace talvane {
+
 namespace {
 
 // Ten refreshes a second: a burst of datagrams shows as it goes, and drawing under X, a few
@@ -193,3 +195,5 @@ void RecordPanel::timerEvent(QTimerEvent* event) {
     else
         QObject::timerEvent(event);
 }
+
+} // namespace talvane

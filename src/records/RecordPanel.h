@@ -20,6 +20,8 @@ class QLabel;
 class QPlainTextEdit;
 class QTableView;
 
+namespace talvane {
+
 // The record half of the main window: the store of accepted datagrams, the record list, the
 // dump of the newest or the selected record with its two byte texts, copy and export. Per
 // datagram only data changes; the widgets follow at display rate.
@@ -86,3 +88,5 @@ private:
     QString pendingCurrentText;
     QBasicTimer refresh;
 };
+
+} // namespace talvane

@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QPixmapCache>
 
+namespace talvane {
+
 namespace {
 
 constexpr QStyle::State DrawnEachTime =
@@ -48,3 +50,5 @@ void RecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     }
     painter->drawPixmap(option.rect.topLeft(), picture);
 }
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace talvane {
+
 int RecordStore::Store(const RecordHeader& header, std::span<const std::uint8_t> payload) {
     const int index = count;
     if (!directory.empty())
@@ -25,3 +27,5 @@ std::optional<Record> RecordStore::Read(int index) const {
         return std::nullopt;
     return RecordFile::Read(FileOf(index));
 }
+
+} // namespace talvane

@@ -7,6 +7,8 @@
 #include <optional>
 #include <span>
 
+namespace talvane {
+
 // Numbers the accepted datagrams and keeps each one as a file in the record folder: once the next
 // datagram has arrived, the file is the only place that still holds a record.
 class RecordStore {
@@ -38,3 +40,5 @@ private:
     // Wraps like the figure the window shows.
     std::uint32_t totalBytes = 0;
 };
+
+} // namespace talvane

@@ -1,5 +1,7 @@
 #include "RecordTexts.h"
 
+namespace talvane {
+
 std::string TotalCaptureText(std::uint32_t totalBytes) {
     return "total capture:" + std::to_string(totalBytes) + " bytes";
 }
@@ -31,3 +33,5 @@ std::string TimeOfDay(const std::string& timeText) {
     constexpr std::size_t Length = 8;
     return timeText.size() <= Length ? timeText : timeText.substr(timeText.size() - Length);
 }
+
+} // namespace talvane

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <string>
 
+namespace talvane {
+
 // The texts shown about captured records and their payload sizes.
 
 // "total capture:N bytes": every payload byte captured since start.
@@ -23,3 +25,5 @@ std::string RecordTimeText(std::time_t time);
 
 // The "%H:%M:%S" end of a time entry; a shorter text is returned whole.
 std::string TimeOfDay(const std::string& timeText);
+
+} // namespace talvane

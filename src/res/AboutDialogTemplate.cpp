@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <string_view>
 
+namespace talvane {
+
 namespace {
 
 using Kind = DialogTemplate::Kind;
@@ -48,3 +50,5 @@ constexpr DialogTemplate::Control Controls[] = {
 } // namespace
 
 const DialogTemplate AboutDialogTemplate{235, 74, 9, "关于 Talvane", Controls};
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include "DialogTemplate.h"
 
+namespace talvane {
+
 // Control ids of the About box.
 namespace AboutControlId {
 
@@ -13,3 +15,5 @@ inline constexpr int MailLink = 1037;
 
 // Template 100: the About box.
 extern const DialogTemplate AboutDialogTemplate;
+
+} // namespace talvane

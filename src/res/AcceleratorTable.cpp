@@ -4,6 +4,8 @@
 
 #include <QtCore/qnamespace.h>
 
+namespace talvane {
+
 namespace {
 
 constexpr Accelerator Entries[] = {
@@ -18,3 +20,5 @@ constexpr Accelerator Entries[] = {
 } // namespace
 
 const std::span<const Accelerator> AcceleratorTable{Entries};
+
+} // namespace talvane

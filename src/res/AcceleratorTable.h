@@ -2,6 +2,8 @@
 
 #include <span>
 
+namespace talvane {
+
 // Table 143: keys that run commands. A plain key has no Ctrl, Shift or Alt; letters match in
 // either case.
 struct Accelerator {
@@ -11,3 +13,5 @@ struct Accelerator {
 };
 
 extern const std::span<const Accelerator> AcceleratorTable;
+
+} // namespace talvane

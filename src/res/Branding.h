@@ -1,5 +1,7 @@
 #pragma once
 
+namespace talvane {
+
 // Who makes Talvane and where to find them: the banner, the About box and the help links all
 // point here.
 namespace Branding {
@@ -10,3 +12,5 @@ inline constexpr const char* AuthorName = "The Talvane Team";
 inline constexpr const char* AuthorEmail = "talvane@example.org";
 
 } // namespace Branding
+
+} // namespace talvane

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace talvane {
+
 // Command ids of menus, shortcuts and tool bar buttons. The values are fixed: everything else
 // refers to them.
 namespace CommandId {
@@ -27,3 +29,5 @@ inline constexpr int InterfaceLibrary = 32799;
 inline constexpr int CopyDump = 32800;
 
 } // namespace CommandId
+
+} // namespace talvane

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace talvane {
+
 // Control ids of the main window.
 namespace ControlId {
 
@@ -18,3 +20,5 @@ inline constexpr int ToolBar = 59392;
 inline constexpr int StatusBar = 59393;
 
 } // namespace ControlId
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include "ControlIds.h"
 
+namespace talvane {
+
 namespace {
 
 constexpr ControlTip Entries[] = {
@@ -13,3 +15,5 @@ constexpr ControlTip Entries[] = {
 } // namespace
 
 const std::span<const ControlTip> ControlTips{Entries};
+
+} // namespace talvane

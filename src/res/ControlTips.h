@@ -2,6 +2,8 @@
 
 #include <span>
 
+namespace talvane {
+
 // The main window's own tips for three of its controls.
 struct ControlTip {
     int controlId;
@@ -9,3 +11,5 @@ struct ControlTip {
 };
 
 extern const std::span<const ControlTip> ControlTips;
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <span>
 
+namespace talvane {
+
 // A dialog laid out in dialog units, as data: one row per control.
 struct DialogTemplate {
     enum class Kind {
@@ -35,3 +37,5 @@ struct DialogTemplate {
     const char* caption;
     std::span<const Control> controls;
 };
+
+} // namespace talvane

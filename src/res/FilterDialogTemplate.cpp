@@ -1,5 +1,7 @@
 #include "FilterDialogTemplate.h"
 
+namespace talvane {
+
 namespace {
 
 using Kind = DialogTemplate::Kind;
@@ -43,3 +45,5 @@ constexpr DialogTemplate::Control Controls[] = {
 } // namespace
 
 const DialogTemplate FilterDialogTemplate{346, 241, 10, "监控条件编辑", Controls};
+
+} // namespace talvane

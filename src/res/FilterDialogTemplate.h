@@ -2,6 +2,8 @@
 
 #include "DialogTemplate.h"
 
+namespace talvane {
+
 // Control ids of the filter settings dialog.
 namespace FilterControlId {
 
@@ -29,3 +31,5 @@ inline constexpr int HelpLine2 = 1035;
 
 // Template 138: the filter settings dialog.
 extern const DialogTemplate FilterDialogTemplate;
+
+} // namespace talvane

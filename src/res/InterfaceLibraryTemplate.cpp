@@ -1,5 +1,7 @@
 #include "InterfaceLibraryTemplate.h"
 
+namespace talvane {
+
 namespace {
 
 using Kind = DialogTemplate::Kind;
@@ -15,3 +17,5 @@ constexpr DialogTemplate::Control Controls[] = {
 } // namespace
 
 const DialogTemplate InterfaceLibraryTemplate{187, 62, 9, "接口库", Controls};
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include "DialogTemplate.h"
 
+namespace talvane {
+
 // Control ids of the interface-library dialog.
 namespace InterfaceLibraryControlId {
 
@@ -13,3 +15,5 @@ inline constexpr int Notice = 1014;
 
 // Template 144: the interface-library dialog, a notice of what a later version brings.
 extern const DialogTemplate InterfaceLibraryTemplate;
+
+} // namespace talvane

@@ -1,5 +1,7 @@
 #include "LayoutRule.h"
 
+namespace talvane {
+
 LayoutRule::Rect LayoutRule::Apply(Rect rect, int dx, int dy) const {
     const int horizontal = percentage * dx / 100;
     const int vertical = percentage * dy / 100;
@@ -29,3 +31,5 @@ LayoutRule::Rect LayoutRule::Apply(Rect rect, int dx, int dy) const {
     }
     return rect;
 }
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <span>
 
+namespace talvane {
+
 // One step of the main window's resize layout: a control moves or grows by a percentage of the
 // change in the client area's width (dx) or height (dy).
 struct LayoutRule {
@@ -30,3 +32,5 @@ struct LayoutRule {
     // A percentage outside 0 to 100 makes the rule a no-op that is skipped.
     bool Valid() const { return percentage >= 0 && percentage <= 100; }
 };
+
+} // namespace talvane

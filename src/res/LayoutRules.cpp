@@ -2,6 +2,8 @@
 
 #include "ControlIds.h"
 
+namespace talvane {
+
 namespace {
 
 using Mode = LayoutRule::Mode;
@@ -26,3 +28,5 @@ constexpr LayoutRule Rules[] = {
 } // namespace
 
 const std::span<const LayoutRule> MainWindowLayoutRules{Rules};
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include "ControlIds.h"
 
+namespace talvane {
+
 namespace {
 
 using Kind = DialogTemplate::Kind;
@@ -22,3 +24,5 @@ constexpr DialogTemplate::Control Controls[] = {
 } // namespace
 
 const DialogTemplate MainWindowTemplate{468, 317, 9, "Talvane", Controls};
+
+} // namespace talvane

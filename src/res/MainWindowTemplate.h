@@ -2,5 +2,9 @@
 
 #include "DialogTemplate.h"
 
+namespace talvane {
+
 // Template 102: the main window.
 extern const DialogTemplate MainWindowTemplate;
+
+} // namespace talvane

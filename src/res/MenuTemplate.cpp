@@ -2,6 +2,8 @@
 
 #include "CommandIds.h"
 
+namespace talvane {
+
 namespace {
 
 constexpr MenuTemplate::Item FileItems[] = {
@@ -47,3 +49,5 @@ constexpr MenuTemplate::Popup DataViewPopups[] = {
 
 const MenuTemplate MainMenu{Popups};
 const MenuTemplate DataViewMenu{DataViewPopups};
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <span>
 
+namespace talvane {
+
 // A menu bar as data: pop-ups in order, each with its items in order.
 struct MenuTemplate {
     struct Item {
@@ -23,3 +25,5 @@ extern const MenuTemplate MainMenu;
 
 // Menu 145: the data view's context menu.
 extern const MenuTemplate DataViewMenu;
+
+} // namespace talvane

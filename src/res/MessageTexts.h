@@ -1,5 +1,7 @@
 #pragma once
 
+namespace talvane {
+
 // The texts of the program's message boxes.
 namespace MessageTexts {
 
@@ -10,3 +12,5 @@ inline constexpr const char* FilterSaveFailed = "创建保存文件失败";
 inline constexpr const char* FilterFileDamaged = "过滤设置文件已损坏: ";
 
 } // namespace MessageTexts
+
+} // namespace talvane

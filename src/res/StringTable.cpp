@@ -2,6 +2,8 @@
 
 #include "CommandIds.h"
 
+namespace talvane {
+
 namespace StringTable {
 namespace {
 
@@ -38,3 +40,5 @@ std::string ToolTip(int id) {
 }
 
 } // namespace StringTable
+
+} // namespace talvane

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace talvane {
+
 // The string table: texts looked up by id.
 namespace StringTable {
 
@@ -14,3 +16,5 @@ std::string_view Find(int id);
 std::string ToolTip(int id);
 
 } // namespace StringTable
+
+} // namespace talvane

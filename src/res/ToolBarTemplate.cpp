@@ -2,6 +2,8 @@
 
 #include "CommandIds.h"
 
+namespace talvane {
+
 namespace ToolBarTemplate {
 namespace {
 
@@ -34,3 +36,5 @@ const char* StripPath(int bitmapId) {
 }
 
 } // namespace ToolBarTemplate
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <span>
 
+namespace talvane {
+
 // Tool bar 131: 16 x 15 buttons, in the order of the images in the strip.
 namespace ToolBarTemplate {
 
@@ -19,3 +21,5 @@ inline constexpr int DisabledStrip = 135;
 const char* StripPath(int bitmapId);
 
 } // namespace ToolBarTemplate
+
+} // namespace talvane

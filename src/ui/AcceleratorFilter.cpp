@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+namespace talvane {
+
 AcceleratorFilter::AcceleratorFilter(QWidget* window, std::function<void(int)> runCommand)
     : QObject(window), window(window), runCommand(std::move(runCommand)) {}
 
@@ -40,3 +42,5 @@ bool AcceleratorFilter::eventFilter(QObject* watched, QEvent* event) {
     takenPress = event;
     return false;
 }
+
+} // namespace talvane

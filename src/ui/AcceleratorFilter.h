@@ -5,6 +5,8 @@
 
 class QWidget;
 
+namespace talvane {
+
 // Runs the accelerator table for keys typed anywhere in one window, and still lets every key go
 // on to the focused widget, so a plain letter both runs its command and reaches an edit field.
 class AcceleratorFilter : public QObject {
@@ -23,3 +25,5 @@ private:
     // parents and passes here again, perhaps after its command has moved the focus.
     const QEvent* takenPress = nullptr;
 };
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace talvane {
+
 void ElapsedClock::Tick() {
     if (++tenths == 10) {
         tenths = 0;
@@ -23,3 +25,5 @@ std::string ElapsedClock::PaneText() const {
                   Milliseconds());
     return text;
 }
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace talvane {
+
 // Monitoring time counted in 100 ms timer ticks rather than read from a clock, so ticks the
 // system delays or merges are not made up. Never reset: pause and stop only halt it.
 class ElapsedClock {
@@ -24,3 +26,5 @@ private:
     int seconds = 0;
     int tenths = 0;
 };
+
+} // namespace talvane

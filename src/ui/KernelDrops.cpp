@@ -1,5 +1,7 @@
 #include "KernelDrops.h"
 
+namespace talvane {
+
 namespace {
 
 // The kernel's count is 32 bits wide and wraps.
@@ -21,3 +23,5 @@ void KernelDrops::End(std::optional<std::uint32_t> dropped) {
 std::uint64_t KernelDrops::Total(std::optional<std::uint32_t> dropped) const {
     return ended + Since(atBegin, dropped);
 }
+
+} // namespace talvane

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace talvane {
+
 // The datagrams the kernel dropped while monitoring ran, over every capture of the run. The
 // kernel counts a capture's drops from its opening on, also while nobody reads it (before the
 // first begin, in a pause, after a stop) and its buffer fills with what is never shown; only
@@ -23,3 +25,5 @@ private:
     // The running capture's count at Begin; nullopt while monitoring does not run.
     std::optional<std::uint32_t> atBegin;
 };
+
+} // namespace talvane

@@ -42,6 +42,8 @@
 #include <algorithm>
 #include <unistd.h>
 
+namespace talvane {
+
 namespace {
 
 bool IsToolButton(int commandId) {
@@ -557,3 +559,5 @@ void MainWindow::ShowAbout() {
 void MainWindow::ShowInterfaceLibrary() {
     interfaceLibrary.exec();
 }
+
+} // namespace talvane

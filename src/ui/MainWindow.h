@@ -20,11 +20,14 @@
 #include <span>
 #include <vector>
 
-class HelpWindow;
 class QAction;
-class RecordPanel;
 class QComboBox;
 class QMenuBar;
+
+namespace talvane {
+
+class HelpWindow;
+class RecordPanel;
 class ImageToolBar;
 class StatusBar;
 class WindowHandover;
@@ -196,3 +199,5 @@ private:
     QSize initialClientSize;
     std::map<int, QRect> initialPlaces;
 };
+
+} // namespace talvane

@@ -7,6 +7,8 @@
 
 #include <QTimerEvent>
 
+namespace talvane {
+
 namespace {
 
 // Ten redraws a second at most, however fast datagrams arrive, in step with the record list.
@@ -79,3 +81,5 @@ void StatusBar::ShowCounters() {
         panes[StreamPane]->setToolTip(
             QString::fromStdString(StatusTexts::StreamTip(kernelDrops())));
 }
+
+} // namespace talvane

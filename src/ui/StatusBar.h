@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace talvane {
+
 class StatusPane;
 
 // The main window's status bar: datagram count, monitor state, monitoring time and filtered
@@ -41,3 +43,5 @@ private:
     std::function<std::uint64_t()> kernelDrops;
     QBasicTimer refresh;
 };
+
+} // namespace talvane

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyle>
 
+namespace talvane {
+
 StatusPane::StatusPane(const QString& text, QWidget* parent) : QLabel(text, parent), shown(text) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The pane paints all of itself, so a new text repaints nothing behind it.
@@ -29,3 +31,5 @@ void StatusPane::paintEvent(QPaintEvent* event) {
     style()->drawItemText(&painter, area, QStyle::visualAlignment(layoutDirection(), alignment()),
                           palette(), isEnabled(), shown, foregroundRole());
 }
+
+} // namespace talvane

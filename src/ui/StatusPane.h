@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QString>
 
+namespace talvane {
+
 // One pane of the status bar: a sunken label. A new text repaints the pane alone, where a label's
 // own setText asks the whole bar to lay out and repaint, ten times a second while the monitoring
 // time runs. The pane keeps the size its first text gave it, as the fixed panes do anyway.
@@ -21,3 +23,5 @@ protected:
 private:
     QString shown;
 };
+
+} // namespace talvane

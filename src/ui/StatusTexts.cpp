@@ -1,5 +1,7 @@
 #include "StatusTexts.h"
 
+namespace talvane {
+
 namespace StatusTexts {
 
 std::string Stream(std::int32_t datagramTotal) {
@@ -15,3 +17,5 @@ std::string Filtered(std::int32_t filteredCount) {
 }
 
 } // namespace StatusTexts
+
+} // namespace talvane

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace talvane {
+
 // The texts of the counter panes of the status bar.
 namespace StatusTexts {
 
@@ -18,3 +20,5 @@ std::string StreamTip(std::uint64_t kernelDrops);
 std::string Filtered(std::int32_t filteredCount);
 
 } // namespace StatusTexts
+
+} // namespace talvane

@@ -9,6 +9,8 @@
 #include <immintrin.h>
 #endif
 
+namespace talvane {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -160,3 +162,5 @@ bool WindowHandover::HandleDatagram() {
     answered.notify_one();
     return true;
 }
+
+} // namespace talvane

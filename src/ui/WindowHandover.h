@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdint>
 
+namespace talvane {
+
 // Carries the worker's two calls per datagram over to the window's thread. The worker is blocked
 // until the window has handled each datagram, so the packet buffer needs no lock. The count that
 // follows reads nothing from the buffer: it is left for the window to take before the next
@@ -65,3 +67,5 @@ private:
     // Set by the worker while datagrams stream, so that the window waits for the next one.
     std::atomic<bool> streaming{false};
 };
+
+} // namespace talvane

@@ -18,6 +18,8 @@
 #include <memory>
 #include <optional>
 
+using namespace talvane;
+
 namespace {
 
 // Datagrams reach the window within about 10 ms and the status bar redraws at display rate;

@@ -3,6 +3,8 @@
 #include <QtTest>
 #include <map>
 
+using namespace talvane;
+
 using Bytes = std::vector<std::uint8_t>;
 Q_DECLARE_METATYPE(Bytes)
 Q_DECLARE_METATYPE(FilterSettings)

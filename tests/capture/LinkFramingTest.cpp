@@ -5,6 +5,8 @@
 #include <QtTest>
 #include <vector>
 
+using namespace talvane;
+
 using Bytes = std::vector<std::uint8_t>;
 Q_DECLARE_METATYPE(Bytes)
 

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace talvane;
+
 class MonitorSpansTest : public QObject {
     Q_OBJECT
 

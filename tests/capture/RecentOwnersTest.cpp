@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace talvane;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+using namespace talvane;
+
 class CStaticLinkTest : public QObject {
     Q_OBJECT
 

@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+using namespace talvane;
+
 Q_DECLARE_METATYPE(GradientCorners)
 
 namespace {

@@ -4,6 +4,8 @@
 #include <QBitmap>
 #include <QtTest>
 
+using namespace talvane;
+
 using List = ImageToolBar::ImageList;
 
 namespace {

@@ -9,6 +9,8 @@
 #include <QtTest>
 #include <fstream>
 
+using namespace talvane;
+
 namespace fs = std::filesystem;
 namespace Id = FilterControlId;
 

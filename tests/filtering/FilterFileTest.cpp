@@ -3,6 +3,8 @@
 #include <QtTest>
 #include <fstream>
 
+using namespace talvane;
+
 namespace {
 
 std::string Zeros(std::size_t count) {

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+using namespace talvane;
+
 namespace {
 
 QString Message(std::string_view message) {

@@ -19,6 +19,8 @@
 #include <QtTest>
 #include <functional>
 
+using namespace talvane;
+
 namespace {
 
 const QString WebAddress = QString::fromUtf8(Branding::MakerWebAddress);
@@ -53,7 +55,8 @@ public:
                 return;
             poll.stop();
             seen = dialog;
-            seenClass = dialog->metaObject()->className();
+            seenClass = QString::fromLatin1(dialog->metaObject()->className())
+                            .remove(QStringLiteral("talvane::"));
             if (act)
                 act(dialog);
             QWidget* ok = nullptr;

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace talvane;
+
 namespace {
 
 // The bytes 0, 1, 2, ...; at most 32 of them are all controls or space, each shown as ".".

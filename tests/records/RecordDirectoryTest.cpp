@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace talvane;
+
 namespace fs = std::filesystem;
 
 class RecordDirectoryTest : public QObject {

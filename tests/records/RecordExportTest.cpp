@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace talvane;
+
 Q_DECLARE_METATYPE(RecordHeader)
 
 namespace {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <sys/stat.h>
 
+using namespace talvane;
+
 namespace fs = std::filesystem;
 
 Q_DECLARE_METATYPE(RecordHeader)

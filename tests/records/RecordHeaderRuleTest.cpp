@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace talvane;
+
 namespace {
 
 const Ipv4Address Local{{192, 168, 0, 25}};

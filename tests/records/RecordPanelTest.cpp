@@ -22,6 +22,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace talvane;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -3,6 +3,8 @@
 #include <QtTest>
 #include <cstdlib>
 
+using namespace talvane;
+
 namespace {
 
 QString Text(const std::string& text) {

@@ -28,6 +28,8 @@
 #include <future>
 #include <memory>
 
+using namespace talvane;
+
 namespace fs = std::filesystem;
 
 namespace {

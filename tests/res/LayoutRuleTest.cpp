@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+using namespace talvane;
+
 using Rect = LayoutRule::Rect;
 Q_DECLARE_METATYPE(Rect)
 

@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <thread>
 
+namespace talvane {
+
 namespace {
 
 constexpr timeval SocketWait{2, 0};
@@ -219,3 +221,5 @@ std::vector<Record> StoredRecords(const RecordStore& store) {
     }
     return records;
 }
+
+} // namespace talvane

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace talvane {
+
 // Clients as resolvers and health probes are: each round opens a fresh UDP socket, sends a query
 // and waits for the answer, then opens a short TCP connection, sends a line and reads the reply;
 // every socket is closed the moment its answer is in. The servers answer from the peer's
@@ -52,3 +54,5 @@ NamingVerdict JudgeNaming(const ClientRounds& rounds, const std::vector<Exchange
 
 // Every record of the store, read back from its file.
 std::vector<Record> StoredRecords(const RecordStore& store);
+
+} // namespace talvane

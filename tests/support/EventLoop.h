@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QTimer>
 
+namespace talvane {
+
 // Runs the event loop until done() holds or timeoutMs have passed, and returns done(). Unlike a
 // test wait, which naps between turns, the loop wakes for every event at once, as the program's
 // own loop does.
@@ -19,3 +21,5 @@ template <typename Condition> bool RunLoopUntil(Condition done, int timeoutMs) {
     loop.exec();
     return done();
 }
+
+} // namespace talvane

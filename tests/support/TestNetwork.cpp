@@ -24,6 +24,8 @@
 #include <stdexcept>
 #include <system_error>
 
+namespace talvane {
+
 FileDescriptor::~FileDescriptor() {
     if (fd >= 0)
         close(fd);
@@ -477,3 +479,5 @@ std::vector<std::uint8_t> EthernetFrame(const HardwareAddress& destination,
 }
 
 } // namespace TestPackets
+
+} // namespace talvane

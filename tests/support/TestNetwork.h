@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+namespace talvane {
+
 using HardwareAddress = std::array<std::uint8_t, 6>;
 
 // The IPv4 socket address of an address and port.
@@ -172,3 +174,5 @@ std::vector<std::uint8_t> EthernetFrame(const HardwareAddress& destination,
 std::uint16_t InternetChecksum(std::span<const std::uint8_t> bytes);
 
 } // namespace TestPackets
+
+} // namespace talvane

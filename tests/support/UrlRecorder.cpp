@@ -2,6 +2,8 @@
 
 #include <QDesktopServices>
 
+namespace talvane {
+
 namespace {
 
 constexpr const char* Schemes[] = {"https", "mailto"};
@@ -17,3 +19,5 @@ UrlRecorder::~UrlRecorder() {
     for (const char* scheme : Schemes)
         QDesktopServices::unsetUrlHandler(scheme);
 }
+
+} // namespace talvane

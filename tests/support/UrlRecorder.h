@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QUrl>
 
+namespace talvane {
+
 // Takes the web and mail links the program opens while it exists, instead of the desktop.
 class UrlRecorder : public QObject {
     Q_OBJECT
@@ -17,3 +19,5 @@ public:
 public slots:
     void open(const QUrl& url) { opened.append(url); }
 };
+
+} // namespace talvane

@@ -2,6 +2,8 @@
 
 #include "capture/HostAddressList.h"
 
+namespace talvane {
+
 WindowEnvironment::WindowEnvironment()
     : hostAddresses([] { return HostAddressList::Order(HostAddressList::ReadInterfaces()); }) {}
 
@@ -32,3 +34,5 @@ void WindowEnvironment::Tick(int count) {
     for (int tick = 0; tick < count && handTicks; ++tick)
         handTicks->tick();
 }
+
+} // namespace talvane

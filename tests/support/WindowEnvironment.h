@@ -12,6 +12,8 @@
 #include <functional>
 #include <vector>
 
+namespace talvane {
+
 // What a main window under test runs in: its own program and runtime directories, removed with
 // it; the messages it shows and the file questions it asks, recorded instead of put to a person;
 // the address list it is given; and the elapsed clock's ticks, given by hand instead of by a timer.
@@ -45,3 +47,5 @@ struct WindowEnvironment {
     };
     QPointer<HandTicks> handTicks;
 };
+
+} // namespace talvane

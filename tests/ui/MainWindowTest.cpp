@@ -31,6 +31,8 @@
 #include <map>
 #include <unistd.h>
 
+using namespace talvane;
+
 namespace {
 
 // Documentation addresses: no interface holds them, so no capture opens and nothing needs root.

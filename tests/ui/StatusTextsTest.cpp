@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+using namespace talvane;
+
 class StatusTextsTest : public QObject {
     Q_OBJECT
 
