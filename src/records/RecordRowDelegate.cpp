@@ -1,8 +1,6 @@
 #include "RecordRowDelegate.h"
 
 #include <QPainter>
-#include <QPixmap>
-#include <QPixmapCache>
 
 namespace talvane {
 
@@ -11,22 +9,18 @@ namespace {
 constexpr QStyle::State DrawnEachTime =
     QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver;
 
-// Everything a plain cell's picture depends on.
-QString PictureKey(const QStyleOptionViewItem& option, const QModelIndex& index, qreal ratio) {
-    const QVariant background = index.data(Qt::BackgroundRole);
-    return QStringLiteral("talvane-cell/%1/%2x%3@%4/%5/%6/%7/%8/%9")
-        .arg(index.data(Qt::DisplayRole).toString())
-        .arg(option.rect.width())
-        .arg(option.rect.height())
-        .arg(ratio)
-        .arg(background.isValid() ? background.value<QBrush>().color().rgba() : 0)
-        .arg(index.data(Qt::TextAlignmentRole).toInt())
-        .arg(option.font.key())
-        .arg(option.palette.cacheKey())
-        .arg(static_cast<int>(option.state));
-}
+// Pictures for every visible cell several times over, in bytes.
+constexpr qsizetype PicturesCost = 8 * 1024 * 1024;
 
 } // namespace
+
+size_t qHash(const RecordRowDelegate::Look& look, size_t seed) {
+    return qHashMulti(seed, look.text, look.size.width(), look.size.height(), look.background,
+                      look.alignment, look.palette, look.state);
+}
+
+RecordRowDelegate::RecordRowDelegate(QObject* parent)
+    : QStyledItemDelegate(parent), pictures(PicturesCost) {}
 
 void RecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
@@ -34,21 +28,34 @@ void RecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
-    const qreal ratio = painter->device()->devicePixelRatio();
-    const QString key = PictureKey(option, index, ratio);
-    QPixmap picture;
-    if (!QPixmapCache::find(key, &picture)) {
-        picture = QPixmap(option.rect.size() * ratio);
-        picture.setDevicePixelRatio(ratio);
-        picture.fill(Qt::transparent);
-        QStyleOptionViewItem atOrigin(option);
-        atOrigin.rect.moveTo(0, 0);
-        QPainter picturePainter(&picture);
-        QStyledItemDelegate::paint(&picturePainter, atOrigin, index);
-        picturePainter.end();
-        QPixmapCache::insert(key, picture);
+    if (option.font != picturesFont) {
+        pictures.clear();
+        picturesFont = option.font;
     }
-    painter->drawPixmap(option.rect.topLeft(), picture);
+    const QVariant background = index.data(Qt::BackgroundRole);
+    Look look{index.data(Qt::DisplayRole).toString(),
+              option.rect.size(),
+              painter->device()->devicePixelRatio(),
+              background.isValid() ? background.value<QBrush>().color().rgba() : 0,
+              index.data(Qt::TextAlignmentRole).toInt(),
+              option.palette.cacheKey(),
+              static_cast<int>(option.state)};
+    if (const QPixmap* picture = pictures.object(look)) {
+        painter->drawPixmap(option.rect.topLeft(), *picture);
+        return;
+    }
+    auto picture = std::make_unique<QPixmap>(look.size * look.pixelRatio);
+    picture->setDevicePixelRatio(look.pixelRatio);
+    // A cell with its own background covers its picture: an opaque picture is copied, not blended.
+    picture->fill(background.isValid() ? QColor::fromRgba(look.background) : Qt::transparent);
+    QStyleOptionViewItem atOrigin(option);
+    atOrigin.rect.moveTo(0, 0);
+    QPainter picturePainter(picture.get());
+    QStyledItemDelegate::paint(&picturePainter, atOrigin, index);
+    picturePainter.end();
+    painter->drawPixmap(option.rect.topLeft(), *picture);
+    const qsizetype cost = static_cast<qsizetype>(picture->width()) * picture->height() * 4;
+    pictures.insert(std::move(look), picture.release(), cost);
 }
 
 } // namespace talvane

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QCache>
+#include <QFont>
+#include <QPixmap>
 #include <QStyledItemDelegate>
 
 namespace talvane {
@@ -10,10 +13,28 @@ namespace talvane {
 // picture, and copied on later paints; a selected, focused or hovered cell is drawn each time.
 class RecordRowDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit RecordRowDelegate(QObject* parent);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+
+    // Everything a plain cell's picture depends on, besides the list's font.
+    struct Look {
+        QString text;
+        QSize size;
+        qreal pixelRatio;
+        QRgb background;
+        int alignment;
+        qint64 palette;
+        int state;
+        friend bool operator==(const Look&, const Look&) = default;
+    };
+
+private:
+    mutable QFont picturesFont;
+    mutable QCache<Look, QPixmap> pictures;
 };
+
+size_t qHash(const RecordRowDelegate::Look& look, size_t seed = 0);
 
 } // namespace talvane
