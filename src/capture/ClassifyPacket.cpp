@@ -12,6 +12,7 @@ namespace {
 constexpr std::size_t MinimumIpHeader = 20;
 constexpr std::size_t UdpHeader = 8;
 constexpr std::size_t MinimumTcpHeader = 20;
+constexpr std::uint16_t FragmentOffsetMask = 0x1FFF;
 
 std::uint16_t BigEndian16(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
@@ -28,6 +29,8 @@ struct IpHeader {
     std::uint8_t protocol;
     Ipv4Address source;
     Ipv4Address destination;
+    // A fragment after the first: its bytes continue the transport payload, with no header.
+    bool laterFragment;
 };
 
 // Nullopt unless the total-length field is the datagram's length and the header fits in it.
@@ -38,7 +41,9 @@ std::optional<IpHeader> ReadIpHeader(std::span<const std::uint8_t> datagram) {
     const std::size_t headerLength = std::size_t(datagram[0] & 0x0F) * 4;
     if (headerLength < MinimumIpHeader || headerLength > length)
         return std::nullopt;
-    return IpHeader{headerLength, datagram[9], AddressAt(datagram, 12), AddressAt(datagram, 16)};
+    const bool laterFragment = (BigEndian16(datagram, 6) & FragmentOffsetMask) != 0;
+    return IpHeader{headerLength, datagram[9], AddressAt(datagram, 12), AddressAt(datagram, 16),
+                    laterFragment};
 }
 
 std::optional<IpProtocol> RecordedProtocol(std::uint8_t number) {
@@ -142,7 +147,8 @@ struct TransportHeader {
     std::size_t payloadStart;
 };
 
-// Nullopt when the TCP or UDP header does not fit behind the IP header.
+// Nullopt when the TCP or UDP header does not fit behind the IP header, or when the TCP data
+// offset is shorter than the header it ends.
 std::optional<TransportHeader> ReadTransportHeader(std::span<const std::uint8_t> datagram,
                                                    const IpHeader& ip, IpProtocol protocol) {
     const bool tcp = protocol == IpProtocol::Tcp;
@@ -150,7 +156,8 @@ std::optional<TransportHeader> ReadTransportHeader(std::span<const std::uint8_t>
         return std::nullopt;
     const std::size_t headerLength =
         tcp ? std::size_t(datagram[ip.length + 12] >> 4) * 4 : UdpHeader;
-    if (ip.length + headerLength > datagram.size())
+    if (headerLength < (tcp ? MinimumTcpHeader : UdpHeader) ||
+        ip.length + headerLength > datagram.size())
         return std::nullopt;
     return TransportHeader{{BigEndian16(datagram, ip.length), BigEndian16(datagram, ip.length + 2)},
                            ip.length + headerLength};
@@ -172,18 +179,21 @@ LocalEnd LocalEndOf(const IpHeader& ip, const Ipv4Address& localAddress) {
     return LocalEnd::Neither;
 }
 
-bool PortsPass(const IpHeader& ip, const TransportPorts& ports, const Ipv4Address& localAddress,
-               const ActiveFilter& filter) {
+// Ports are nullopt for a later fragment, whose flow's ports are unknown: a monitor list, which
+// admits only its own ports, rejects it; a filter list, which turns away only its own ports, lets
+// it pass.
+bool PortsPass(const IpHeader& ip, const std::optional<TransportPorts>& ports,
+               const Ipv4Address& localAddress, const ActiveFilter& filter) {
     // Neither end is this machine: there is no local port to demand anything of.
     const bool thisMachine = ip.source == localAddress || ip.destination == localAddress;
     if (!thisMachine &&
         (!filter.monitorLocalPorts.IsEmpty() || !filter.monitorRemotePorts.IsEmpty()))
         return false;
 
-    // Patterns compare texts. Without a local end both texts stay empty, which no non-empty
-    // pattern matches.
-    const std::string source = std::to_string(ports.source);
-    const std::string destination = std::to_string(ports.destination);
+    // Patterns compare texts. Without a local end or without ports both texts stay empty, which
+    // no non-empty pattern matches.
+    const std::string source = ports ? std::to_string(ports->source) : std::string();
+    const std::string destination = ports ? std::to_string(ports->destination) : std::string();
     std::string_view localPort;
     std::string_view remotePort;
     switch (LocalEndOf(ip, localAddress)) {
@@ -235,6 +245,12 @@ PacketClass ClassifyPacket(std::span<const std::uint8_t> datagram, const Ipv4Add
     if (packet.protocol != IpProtocol::Tcp && packet.protocol != IpProtocol::Udp)
         return packet;
 
+    if (ip->laterFragment) {
+        if (!PortsPass(*ip, std::nullopt, localAddress, filter))
+            return RejectedBy(Rejection::Port);
+        packet.payloadStart = ip->length;
+        return packet;
+    }
     const std::optional<TransportHeader> transport =
         ReadTransportHeader(datagram, *ip, packet.protocol);
     if (!transport)

@@ -40,10 +40,11 @@ struct PacketClass {
     IpProtocol protocol = IpProtocol::Icmp;
     Ipv4Address source;
     Ipv4Address destination;
-    // TCP and UDP only.
+    // TCP and UDP only, and only in the first fragment: a later one carries no transport header.
     std::optional<TransportPorts> ports;
-    // Offset of the payload in the datagram: behind the transport header for TCP and UDP, the
-    // datagram's end for ICMP and IGMP, whose bytes are not kept.
+    // Offset of the payload in the datagram: behind the transport header for TCP and UDP, behind
+    // the IP header for a later fragment of them, the datagram's end for ICMP and IGMP, whose
+    // bytes are not kept.
     std::size_t payloadStart = 0;
 
     Classification Verdict() const {
@@ -60,7 +61,8 @@ struct PacketClass {
 //
 // Nothing outside the datagram is read: a datagram whose total-length field differs from its
 // length, whose header-length field is below 5, or whose IP or transport header does not fit in
-// it is rejected.
+// it is rejected, and so is a TCP data offset below 5. A fragment after the first is decoded
+// without a transport header and without ports; a port list that requires a port rejects it.
 PacketClass ClassifyPacket(std::span<const std::uint8_t> datagram, const Ipv4Address& localAddress,
                            const ActiveFilter& filter);
 

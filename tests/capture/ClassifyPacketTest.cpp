@@ -29,6 +29,8 @@ struct Datagram {
     int headerWords = 5;
     int tcpWords = 5;
     int totalLengthError = 0;
+    // Flags and fragment offset, as on the wire.
+    std::uint16_t fragment = 0;
 
     Bytes Build() const {
         const int header = headerWords * 4;
@@ -38,6 +40,8 @@ struct Datagram {
         const int total = int(bytes.size()) + totalLengthError;
         bytes[2] = std::uint8_t(total >> 8);
         bytes[3] = std::uint8_t(total);
+        bytes[6] = std::uint8_t(fragment >> 8);
+        bytes[7] = std::uint8_t(fragment);
         bytes[8] = 64;
         bytes[9] = protocol;
         const Ipv4Address from = Address(source);
@@ -83,6 +87,11 @@ struct Datagram {
     Datagram Protocol(std::uint8_t number) const {
         Datagram copy = *this;
         copy.protocol = number;
+        return copy;
+    }
+    Datagram Fragment(std::uint16_t field) const {
+        Datagram copy = *this;
+        copy.fragment = field;
         return copy;
     }
 };
@@ -204,6 +213,10 @@ void ClassifyPacketTest::classifies_data() {
         << local << none << longHeader << "rejected: malformed";
     QTest::newRow("tcp data offset past the end")
         << local << none << tcpOffsetPastEnd << "rejected: malformed";
+    Datagram tcpOffsetBelowFive = tcp.Carrying(8);
+    tcpOffsetBelowFive.tcpWords = 4;
+    QTest::newRow("tcp data offset below 5")
+        << local << none << tcpOffsetBelowFive.Build() << "rejected: malformed";
     QTest::newRow("tcp header cut short")
         << local << none << tcpWithoutHeader << "rejected: malformed";
     QTest::newRow("udp header cut short")
@@ -364,6 +377,30 @@ void ClassifyPacketTest::classifies_data() {
     tcpOptions.tcpWords = 6;
     QTest::newRow("payload is the datagram's tail")
         << local << none << tcpOptions.Build() << "192.168.0.25:1030 TCP 10.1.2.3:80, 300 bytes";
+
+    // A later fragment's first bytes would read as ports 1030 and 80 and, for TCP, as a data
+    // offset past its end.
+    constexpr std::uint16_t moreFragments = 0x2000;
+    const Datagram laterFragment = udp.Carrying(5).Fragment(185);
+    Bytes shortTcpFragment = tcp.Fragment(moreFragments | 3).Build();
+    shortTcpFragment.resize(28);
+    shortTcpFragment[3] = 28;
+    QTest::newRow("first fragment has ports")
+        << local << none << udp.Carrying(5).Fragment(moreFragments).Build()
+        << "192.168.0.25:1030 UDP 10.1.2.3:80, 5 bytes";
+    QTest::newRow("later fragment has no ports")
+        << local << none << laterFragment.Build() << "192.168.0.25 UDP 10.1.2.3, 13 bytes";
+    QTest::newRow("later tcp fragment shorter than a tcp header")
+        << local << none << shortTcpFragment << "192.168.0.25 TCP 10.1.2.3, 8 bytes";
+    QTest::newRow("later fragment, filter port list lets it pass")
+        << local << Settings({{"filterLocalPorts", "1030"}, {"filterRemotePorts", "80"}})
+        << laterFragment.Build() << "192.168.0.25 UDP 10.1.2.3, 13 bytes";
+    QTest::newRow("later fragment, monitor port list rejects")
+        << local << Settings({{"monitorLocalPorts", "1030"}}) << laterFragment.Build()
+        << "rejected: port";
+    QTest::newRow("later icmp fragment is kept as icmp")
+        << local << allPortLists << icmp.Carrying(16).Fragment(2).Build()
+        << "192.168.0.25 ICMP 10.1.2.3, 0 bytes";
 }
 
 void ClassifyPacketTest::classifies() {

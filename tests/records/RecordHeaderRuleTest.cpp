@@ -92,6 +92,10 @@ void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd_data() {
         << QStringList{"10.1.2.3", "", "ICMP", "192.168.0.25", ""} << 1 << named << ""
         << ""
         << "";
+    QTest::newRow("UDP without ports asks nobody")
+        << QStringList{"10.1.2.3", "", "UDP", "192.168.0.25", ""} << 17 << named << ""
+        << ""
+        << "";
     QTest::newRow("IGMP asks nobody")
         << QStringList{"192.168.0.25", "", "IGMP", "224.0.0.22", ""} << 2 << named << ""
         << ""

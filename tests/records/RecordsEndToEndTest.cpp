@@ -12,6 +12,7 @@
 #include "ui/StatusBar.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <arpa/inet.h>
@@ -217,6 +218,32 @@ QByteArray ReceiveUntilClosed(int fd) {
     }
 }
 
+void PutBigEndian16(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint16_t value) {
+    bytes[offset] = static_cast<std::uint8_t>(value >> 8);
+    bytes[offset + 1] = static_cast<std::uint8_t>(value);
+}
+
+// Sets the total-length field and makes the header checksum right again after a test changed the
+// header, so that only the fault under test is wrong.
+void Reseal(std::vector<std::uint8_t>& datagram, std::size_t totalLength) {
+    PutBigEndian16(datagram, 2, static_cast<std::uint16_t>(totalLength));
+    const std::size_t header = std::min<std::size_t>((datagram[0] & 0x0f) * 4u, datagram.size());
+    PutBigEndian16(datagram, 10, 0);
+    PutBigEndian16(datagram, 10, TestPackets::InternetChecksum(std::span(datagram).first(header)));
+}
+
+void Reseal(std::vector<std::uint8_t>& datagram) {
+    Reseal(datagram, datagram.size());
+}
+
+// A datagram the peer puts on the wire and the record the window must make of it, the time
+// aside; none when the window must turn it away.
+struct WireCase {
+    std::string what;
+    std::vector<std::uint8_t> datagram;
+    std::optional<Record> record;
+};
+
 } // namespace
 
 class RecordsEndToEndTest : public QObject {
@@ -234,6 +261,7 @@ private slots:
     void saveAllExportsEveryRecordAsReadBack();
     void clearKeepsTheCountersAndStartsAgainAtIndexZero();
     void shortLivedClientsAreNamedOnEveryRecord();
+    void hostileDatagramsLeaveTheWellFormedOnesRecordedExactly();
 
 private:
     std::unique_ptr<MainWindow> OpenWindow();
@@ -247,6 +275,7 @@ private:
     Ends EchoFrom(const Ipv4Address& source, const Ipv4Address& destination) const {
         return {source, "", "ICMP", destination, ""};
     }
+    std::vector<WireCase> HostileCases() const;
 
     std::unique_ptr<TestNetwork> network;
     std::unique_ptr<UdpPortHolder> portHolder;
@@ -533,6 +562,144 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     for (const std::string& fault : verdict().faults)
         faults.append(QString::fromStdString(fault));
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    const QString mismatch = ListMismatch(*window);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+// Each datagram that breaks a rule is followed by a well-formed one, which must be recorded as
+// if nothing had come before it.
+std::vector<WireCase> RecordsEndToEndTest::HostileCases() const {
+    constexpr std::size_t PayloadSize = 40;
+    constexpr std::size_t UdpStart = TestPackets::Ipv4HeaderSize + TestPackets::UdpHeaderSize;
+    constexpr std::uint8_t Tcp = 6;
+    constexpr std::uint16_t MoreFragments = 0x2000;
+    std::uint32_t sequence = 0;
+    const auto udp = [&](std::size_t payloadSize) {
+        return TestPackets::UdpDatagram(Link().addressB, Link().addressA, PeerUdpPort,
+                                        MonitoredUdpPort,
+                                        PeerSender::Payload(sequence++, payloadSize));
+    };
+    const auto payloadFrom = [](const std::vector<std::uint8_t>& datagram, std::size_t start) {
+        return std::vector<std::uint8_t>(datagram.begin() + std::ptrdiff_t(start), datagram.end());
+    };
+    const auto received = [&](const std::vector<std::uint8_t>& datagram, std::size_t start) {
+        return Record{UdpFromPeer().Header(ProgramName(), "receive", ""),
+                      payloadFrom(datagram, start)};
+    };
+    // A fragment after the first: no ports and so no owner; its bytes are payload.
+    const auto portless = [&](const std::vector<std::uint8_t>& datagram, std::string protocol) {
+        const Ends ends{Link().addressB, "", std::move(protocol), Link().addressA, ""};
+        return Record{ends.Header("", "", ""), payloadFrom(datagram, TestPackets::Ipv4HeaderSize)};
+    };
+
+    std::vector<WireCase> cases;
+    const auto add = [&](std::string what, std::vector<std::uint8_t> datagram,
+                         std::optional<Record> record) {
+        cases.push_back({std::move(what), std::move(datagram), std::move(record)});
+        const std::vector<std::uint8_t> wellFormed = udp(PayloadSize);
+        cases.push_back(
+            {"well-formed after " + cases.back().what, wellFormed, received(wellFormed, UdpStart)});
+    };
+
+    std::vector<std::uint8_t> datagram = udp(PayloadSize);
+    Reseal(datagram, datagram.size() + 8);
+    add("total length past the frame", datagram, std::nullopt);
+    datagram = udp(PayloadSize);
+    Reseal(datagram, datagram.size() - 8);
+    add("total length short of the frame", datagram, std::nullopt);
+    datagram = udp(PayloadSize);
+    datagram[0] = 0x44;
+    Reseal(datagram);
+    add("header length 16", datagram, std::nullopt);
+    // 44 bytes, padded to the shortest Ethernet frame on the wire.
+    datagram = udp(16);
+    datagram[0] = 0x4f;
+    Reseal(datagram);
+    add("header length past the end", datagram, std::nullopt);
+    for (const auto& [what, words] :
+         {std::pair{"tcp data offset past the end", 15}, std::pair{"tcp data offset below 5", 4}}) {
+        datagram = udp(20);
+        datagram[9] = Tcp;
+        datagram[TestPackets::Ipv4HeaderSize + 12] = std::uint8_t(words << 4);
+        Reseal(datagram);
+        add(what, datagram, std::nullopt);
+    }
+    datagram = udp(0);
+    datagram.resize(TestPackets::Ipv4HeaderSize + 4);
+    Reseal(datagram);
+    add("udp header cut short", datagram, std::nullopt);
+
+    // Forty no-operation options fill the longest header there is.
+    datagram = udp(PayloadSize);
+    datagram.insert(datagram.begin() + TestPackets::Ipv4HeaderSize, 40, 0x01);
+    datagram[0] = 0x4f;
+    Reseal(datagram);
+    add("options filling the header", datagram, received(datagram, UdpStart + 40));
+    datagram = udp(0);
+    add("no payload", datagram, received(datagram, UdpStart));
+    datagram = udp(65535 - UdpStart);
+    add("largest datagram", datagram, received(datagram, UdpStart));
+
+    // A datagram in two fragments: the UDP header and 24 payload bytes, then the rest. A's
+    // kernel puts them together and delivers them to the held port.
+    const std::vector<std::uint8_t> whole = udp(56);
+    constexpr std::size_t FirstPart = 32;
+    std::vector<std::uint8_t> first(whole.begin(),
+                                    whole.begin() + TestPackets::Ipv4HeaderSize + FirstPart);
+    PutBigEndian16(first, 6, MoreFragments);
+    Reseal(first);
+    add("first fragment", first, received(first, UdpStart));
+    std::vector<std::uint8_t> later = whole;
+    later.erase(later.begin() + TestPackets::Ipv4HeaderSize,
+                later.begin() + TestPackets::Ipv4HeaderSize + FirstPart);
+    PutBigEndian16(later, 6, FirstPart / 8);
+    Reseal(later);
+    add("later fragment", later, portless(later, "UDP"));
+    // Shorter than a TCP header; A's kernel waits for the rest in vain and drops it in silence.
+    datagram = udp(0);
+    datagram[9] = Tcp;
+    PutBigEndian16(datagram, 6, 100);
+    Reseal(datagram);
+    add("later tcp fragment", datagram, portless(datagram, "TCP"));
+    return cases;
+}
+
+void RecordsEndToEndTest::hostileDatagramsLeaveTheWellFormedOnesRecordedExactly() {
+    constexpr int EthernetMtu = 1500;
+    QVERIFY(network->SetMtu(65535));
+    const auto restoreMtu = qScopeGuard([&] { network->SetMtu(EthernetMtu); });
+    const std::vector<WireCase> cases = HostileCases();
+    const auto window = OpenWindow();
+    window->RunCommand(CommandId::BeginMonitor);
+
+    for (const WireCase& wireCase : cases)
+        QVERIFY2(SendFrame(wireCase.datagram) == 1, wireCase.what.c_str());
+
+    const int turnedAway = int(
+        std::ranges::count_if(cases, [](const WireCase& wireCase) { return !wireCase.record; }));
+    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane),
+                              StreamText(int(cases.size())), GenerousWaitMs);
+    QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(turnedAway));
+    const RecordStore& store = window->RecordsPanel().Records();
+    QCOMPARE(store.Count(), int(cases.size()) - turnedAway);
+    int index = 0;
+    std::uint32_t totalBytes = 0;
+    for (const WireCase& wireCase : cases) {
+        if (!wireCase.record)
+            continue;
+        const std::optional<Record> stored = store.Read(index);
+        QVERIFY2(stored.has_value(), wireCase.what.c_str());
+        RecordHeader expected = wireCase.record->header;
+        expected.timeText = stored->header.timeText;
+        QCOMPARE(Text(stored->header), Text(expected));
+        QVERIFY2(stored->payload == wireCase.record->payload, wireCase.what.c_str());
+        const QByteArray fileBytes = QByteArray::fromStdString(RecordFile::Encode(expected)) +
+                                     Bytes(wireCase.record->payload);
+        QVERIFY2(FileBytes(store.FileOf(index)) == fileBytes, wireCase.what.c_str());
+        totalBytes += std::uint32_t(wireCase.record->payload.size());
+        ++index;
+    }
+    QCOMPARE(store.TotalBytes(), totalBytes);
     const QString mismatch = ListMismatch(*window);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }

@@ -302,6 +302,18 @@ void TestNetwork::Build(int linkCount) {
     }
 }
 
+bool TestNetwork::SetMtu(int mtu) const {
+    bool set = true;
+    for (const Link& link : links) {
+        for (const auto& [name, interfaceName] :
+             {std::pair{namespaceA, link.interfaceA}, std::pair{namespaceB, link.interfaceB}})
+            set = Succeeds(Inside(
+                      name, {"ip", "link", "set", interfaceName, "mtu", std::to_string(mtu)})) &&
+                  set;
+    }
+    return set;
+}
+
 void TestNetwork::RemoveNamespaces() noexcept {
     // The veth pairs go with the namespaces.
     for (const std::string& name : {namespaceA, namespaceB}) {

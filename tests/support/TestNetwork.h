@@ -70,6 +70,10 @@ public:
     const std::string& NamespaceB() const { return namespaceB; }
     const std::vector<Link>& Links() const { return links; }
 
+    // Sets the MTU of both ends of every link; a veth pair takes up to 65535, so that the largest
+    // IPv4 datagram crosses it whole. False when a command failed.
+    bool SetMtu(int mtu) const;
+
     // Moves the calling thread into the named namespace; threads it starts afterwards are born
     // there. Throws std::runtime_error on failure.
     static void EnterNamespace(const std::string& name);
