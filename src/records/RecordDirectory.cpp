@@ -31,7 +31,7 @@ UniqueFd OpenPrivateFolder(int parent, const char* name, bool create, Outcome& w
     UniqueFd folder(openat(parent, name, FolderFlags));
     struct stat status {};
     if (!folder) {
-        // A link, or something other than a directory, at the name; anything else is no folder.
+        // A link or something other than a directory stands at the name, or nothing could be made.
         struct stat entry {};
         why = fstatat(parent, name, &entry, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(entry.st_mode)
                   ? Outcome::NotAFolder
