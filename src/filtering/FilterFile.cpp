@@ -3,8 +3,11 @@
 #include "res/MessageTexts.h"
 
 #include <array>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace talvane {
 
@@ -66,6 +69,23 @@ private:
     std::string_view rest;
 };
 
+using File = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
+
+// Settings files are opened without waiting, not even for the other end of a FIFO.
+constexpr int OpenFlags = O_NONBLOCK | O_CLOEXEC;
+
+// The stream over an open descriptor, only when it is a regular file: a FIFO, a device or a
+// directory could block the window or never end. The descriptor is closed otherwise.
+File RegularFile(int descriptor, const char* mode) {
+    struct stat status {};
+    std::FILE* file = nullptr;
+    if (descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode))
+        file = fdopen(descriptor, mode);
+    if (file == nullptr && descriptor >= 0)
+        close(descriptor);
+    return {file, &std::fclose};
+}
+
 } // namespace
 
 std::string FilterFile::Encode(const FilterSettings& settings) {
@@ -102,27 +122,34 @@ std::optional<FilterSettings> FilterFile::Decode(std::string_view bytes) {
 }
 
 bool FilterFile::Save(const std::filesystem::path& path, const FilterSettings& settings) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    File file =
+        RegularFile(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | OpenFlags, 0666), "wb");
     if (!file)
         return false;
     const std::string bytes = Encode(settings);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    return !file.fail();
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    return std::fclose(file.release()) == 0 && written;
 }
 
 FilterFile::ReadResult FilterFile::Load(const std::filesystem::path& path,
                                         FilterSettings& settings) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    const int descriptor = open(path.c_str(), O_RDONLY | OpenFlags);
+    if (descriptor < 0)
         return ReadResult::Missing;
-    std::string bytes;
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    } catch (const std::ios_base::failure&) {
-        // Not a readable file, such as a directory of that name.
+    const File file = RegularFile(descriptor, "rb");
+    if (!file)
         return ReadResult::Damaged;
+    // Read in pieces up to one byte more than a settings file may hold: a larger one is damaged,
+    // even one that grows while it is read.
+    std::string bytes;
+    std::array<char, 65536> piece{};
+    while (const std::size_t count = std::fread(piece.data(), 1, piece.size(), file.get())) {
+        bytes.append(piece.data(), count);
+        if (bytes.size() > MaximumFileSize)
+            return ReadResult::Damaged;
     }
+    if (std::ferror(file.get()))
+        return ReadResult::Damaged;
     std::optional<FilterSettings> read = Decode(bytes);
     if (!read)
         return ReadResult::Damaged;

@@ -2,6 +2,7 @@
 
 #include "FilterSettings.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,14 +23,20 @@ public:
         std::string message;
     };
 
+    // No settings file the program writes is larger: six fields of at most 65536 alternatives
+    // (every port once), each no longer than a dotted address and its separator, behind the
+    // switches and the longest length prefixes. Anything larger is not a settings file.
+    static constexpr std::size_t MaximumFileSize = 5 * 4 + 6 * (7 + 65536 * 16);
+
     static std::string Encode(const FilterSettings& settings);
     // Fails for bytes that end before the last text or whose length prefix runs past the end.
     // Bytes after the last text are ignored.
     static std::optional<FilterSettings> Decode(std::string_view bytes);
 
-    // Creates or truncates the file; false when it cannot be written.
+    // Creates or truncates the file; false when it cannot be written or is no regular file.
     static bool Save(const std::filesystem::path& path, const FilterSettings& settings);
-    // Leaves settings untouched unless the whole file was read.
+    // Leaves settings untouched unless the whole file was read. A FIFO, a device, a directory or
+    // a file larger than MaximumFileSize is damaged, and found so without waiting or reading it.
     static ReadResult Load(const std::filesystem::path& path, FilterSettings& settings);
     // Loads as Load does; a damaged file is reported with its path, a missing one silently.
     static LoadReport LoadAndReport(const std::filesystem::path& path, FilterSettings& settings);

@@ -20,20 +20,38 @@ constexpr const char* SharedFolderName = "talvane";
 constexpr mode_t PrivateMode = 0700;
 constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+using Outcome = RecordDirectory::Outcome;
+
 // The folder name inside parent, made first when create is set. Opened without following a link,
 // and only when it is a directory of this user, which is then made private again: the records
-// are never written where a link or another user could lead them.
-UniqueFd OpenPrivateFolder(int parent, const char* name, bool create) {
+// are never written where a link or another user could lead them. why says what stood in the way.
+UniqueFd OpenPrivateFolder(int parent, const char* name, bool create, Outcome& why) {
     if (create)
         mkdirat(parent, name, PrivateMode);
     UniqueFd folder(openat(parent, name, FolderFlags));
     struct stat status {};
-    if (!folder || fstat(folder.Get(), &status) != 0 || !S_ISDIR(status.st_mode) ||
-        status.st_uid != geteuid())
+    if (!folder) {
+        // A link or something other than a directory stands at the name, or nothing could be made.
+        struct stat entry {};
+        why = fstatat(parent, name, &entry, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(entry.st_mode)
+                  ? Outcome::NotAFolder
+                  : Outcome::Unwritable;
         return {};
+    }
+    if (fstat(folder.Get(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        why = Outcome::NotAFolder;
+        return {};
+    }
+    if (status.st_uid != geteuid()) {
+        why = Outcome::OtherUsers;
+        return {};
+    }
     // mkdirat leaves out what the umask masks.
-    if ((status.st_mode & 07777) != PrivateMode && fchmod(folder.Get(), PrivateMode) != 0)
+    if ((status.st_mode & 07777) != PrivateMode && fchmod(folder.Get(), PrivateMode) != 0) {
+        why = Outcome::Unwritable;
         return {};
+    }
+    why = Outcome::Ready;
     return folder;
 }
 
@@ -85,24 +103,28 @@ RecordDirectory::RecordDirectory(const std::filesystem::path& runtimeDirectory, 
     : runtimeDirectory(runtimeDirectory), pidName(std::to_string(pid)),
       path(runtimeDirectory / SharedFolderName / pidName) {}
 
-bool RecordDirectory::Prepare() {
+RecordDirectory::Preparation RecordDirectory::Prepare() {
     prepared = false;
+    if (runtimeDirectory.empty())
+        return {Outcome::NotGiven, {}};
+    const std::filesystem::path sharedPath = path.parent_path();
     if (!runtimeDirectory.is_absolute())
-        return false;
+        return {Outcome::Unwritable, sharedPath};
     const UniqueFd runtime(open(runtimeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!runtime)
-        return false;
-    const UniqueFd shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, true);
+        return {Outcome::Unwritable, sharedPath};
+    Outcome why = Outcome::Ready;
+    const UniqueFd shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, true, why);
     if (!shared)
-        return false;
+        return {why, sharedPath};
     for (const std::string& name : EntryNames(shared.Get())) {
         if (name != pidName && LeftByEndedProgram(shared.Get(), name))
             RemoveFolder(shared.Get(), name);
     }
     // Record files are later opened by path: once both folders are this user's and private, no
     // one else can put a link on that path.
-    prepared = static_cast<bool>(OpenPrivateFolder(shared.Get(), pidName.c_str(), true));
-    return prepared;
+    prepared = static_cast<bool>(OpenPrivateFolder(shared.Get(), pidName.c_str(), true, why));
+    return {why, prepared ? std::filesystem::path() : path};
 }
 
 void RecordDirectory::Remove() const {
@@ -111,7 +133,8 @@ void RecordDirectory::Remove() const {
     const UniqueFd runtime(open(runtimeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!runtime)
         return;
-    const UniqueFd shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, false);
+    Outcome why = Outcome::Ready;
+    const UniqueFd shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, false, why);
     if (shared)
         RemoveFolder(shared.Get(), pidName);
 }

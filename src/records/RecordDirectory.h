@@ -15,12 +15,29 @@ public:
 
     const std::filesystem::path& Path() const { return path; }
 
+    // Why the records may or may not be written here.
+    enum class Outcome {
+        Ready,
+        // No runtime directory was given: records are kept without files, and nothing is amiss.
+        NotGiven,
+        // The runtime directory cannot be opened, or talvane or <pid> cannot be made in it.
+        Unwritable,
+        // talvane or <pid> is a symbolic link or no directory: someone else may have put it there.
+        NotAFolder,
+        // talvane or <pid> belongs to another user.
+        OtherUsers,
+    };
+    struct Preparation {
+        Outcome outcome;
+        // The folder that was refused or could not be made; empty when Ready or NotGiven.
+        std::filesystem::path folder;
+        bool Ready() const { return outcome == Outcome::Ready; }
+    };
+
     // Creates talvane and <pid> with mode 0700 where they are missing, makes existing ones private
-    // again, and removes the folders that programs no longer running left behind. Returns false
-    // when the runtime directory is not an absolute path that can be opened, or when talvane or
-    // <pid> cannot be made or is a symbolic link, not a directory or another user's: no record
-    // file may then be written. The failure is silent.
-    bool Prepare();
+    // again, and removes the folders that programs no longer running left behind. Unless Ready,
+    // no record file may be written, and nothing was followed or changed through a refused one.
+    Preparation Prepare();
 
     // Removes this program's folder with every file in it; talvane stays for the other copies.
     // Does nothing unless Prepare succeeded. A file that cannot be removed keeps the folder,

@@ -63,6 +63,34 @@ bool WriteAll(int file, std::array<iovec, 2> parts) {
     return true;
 }
 
+// No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a disk
+// write per record. Cutting it to its new length afterwards does not. A link at the path is never
+// followed, so a payload goes nowhere else.
+bool WriteInPlace(const std::filesystem::path& path, const RecordHeader& header,
+                  std::span<const std::uint8_t> payload) {
+    UniqueFd file(open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, PrivateMode));
+    if (!file)
+        return false;
+    const std::string headerBytes = RecordFile::Encode(header);
+    struct stat status {};
+    bool written = fstat(file.Get(), &status) == 0;
+    // The mode given to open does not apply to a file that already exists.
+    if (written && (status.st_mode & 07777) != PrivateMode)
+        written = fchmod(file.Get(), PrivateMode) == 0;
+    written =
+        written &&
+        WriteAll(file.Get(), {iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
+                              iovec{const_cast<std::uint8_t*>(payload.data()), payload.size()}});
+    const auto length = static_cast<off_t>(headerBytes.size() + payload.size());
+    if (written && status.st_size > length)
+        written = ftruncate(file.Get(), length) == 0;
+    // Should the file outlive the failure, it is empty rather than mixed.
+    if (!written && ftruncate(file.Get(), 0) != 0)
+        return false;
+    // A write the file system defers can fail only at close.
+    return file.Close() && written;
+}
+
 } // namespace
 
 namespace RecordFile {
@@ -115,27 +143,13 @@ Record Decode(std::span<const std::uint8_t> bytes) {
 
 bool Write(const std::filesystem::path& path, const RecordHeader& header,
            std::span<const std::uint8_t> payload) {
-    // No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a
-    // disk write per record. Cutting it to its new length afterwards does not. A link at the
-    // path is never followed, so a payload goes nowhere else.
-    UniqueFd file(open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, PrivateMode));
-    if (!file)
-        return false;
-    const std::string headerBytes = Encode(header);
-    struct stat status {};
-    bool written = fstat(file.Get(), &status) == 0;
-    // The mode given to open does not apply to a file that already exists.
-    if (written && (status.st_mode & 07777) != PrivateMode)
-        written = fchmod(file.Get(), PrivateMode) == 0;
-    written =
-        written &&
-        WriteAll(file.Get(), {iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
-                              iovec{const_cast<std::uint8_t*>(payload.data()), payload.size()}});
-    const auto length = static_cast<off_t>(headerBytes.size() + payload.size());
-    if (written && status.st_size > length)
-        written = ftruncate(file.Get(), length) == 0;
-    // A write the file system defers can fail only at close.
-    return file.Close() && written;
+    const bool written = WriteInPlace(path, header, payload);
+    // A reader must never find an older record's bytes behind this one's, nor half of it: the
+    // index then has no file at all, as when the record folder could not be made. A link that
+    // was refused goes too, never what it points to.
+    if (!written)
+        unlink(path.c_str());
+    return written;
 }
 
 std::optional<Record> Read(const std::filesystem::path& path) {

@@ -51,7 +51,8 @@ std::string Encode(const RecordHeader& header);
 Record Decode(std::span<const std::uint8_t> bytes);
 
 // Creates or truncates the file, private to the user; false on any failure, a symbolic link at
-// path included. Read does not follow one either.
+// path included. Read does not follow one either. A failed write, a full disk included, leaves no
+// file at path, neither part of this record nor what the file held before.
 bool Write(const std::filesystem::path& path, const RecordHeader& header,
            std::span<const std::uint8_t> payload);
 

@@ -61,12 +61,12 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
             &RecordPanel::ShowContextMenu);
 }
 
-void RecordPanel::Store(const AcceptedPacket& packet) {
+bool RecordPanel::Store(const AcceptedPacket& packet) {
     const RecordHeader header = MakeRecordHeader(packet, localAddress, ownerLookup);
     model.Append({std::to_string(store.Count()), header.sourceIp, header.sourcePort,
                   header.protocolName, header.destinationIp, header.destinationPort,
                   TimeOfDay(header.timeText), header.processName});
-    store.Store(header, packet.payload);
+    const bool failureBegan = store.Store(header, packet.payload).failureBegan;
 
     pendingTotalText = Text(TotalCaptureText(store.TotalBytes()));
     pendingCurrentText = Text(CurrentCaptureText(static_cast<int>(packet.payload.size()),
@@ -74,6 +74,7 @@ void RecordPanel::Store(const AcceptedPacket& packet) {
     newestPayload.assign(packet.payload.begin(), packet.payload.end());
     newestDumpPending = true;
     ScheduleRefresh();
+    return failureBegan;
 }
 
 int RecordPanel::Clear() {

@@ -40,8 +40,9 @@ public:
                 const Ipv4Address& localAddress, UserPrompts::ChooseFile chooseFile,
                 QObject* parent);
 
-    // Numbers the packet, writes its file, adds its row and makes it the newest dump.
-    void Store(const AcceptedPacket& packet);
+    // Numbers the packet, writes its file, adds its row and makes it the newest dump. True when
+    // its file could not be written while the one before it could: the caller tells the user.
+    bool Store(const AcceptedPacket& packet);
     // Empties the list and both figures; returns how many records it removed.
     int Clear();
     bool Full() const { return store.Full(); }

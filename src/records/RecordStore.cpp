@@ -4,13 +4,15 @@
 
 namespace talvane {
 
-int RecordStore::Store(const RecordHeader& header, std::span<const std::uint8_t> payload) {
+RecordStore::Stored RecordStore::Store(const RecordHeader& header,
+                                       std::span<const std::uint8_t> payload) {
     const int index = count;
-    if (!directory.empty())
-        RecordFile::Write(FileOf(index), header, payload);
+    const bool failed = !directory.empty() && !RecordFile::Write(FileOf(index), header, payload);
+    const bool failureBegan = failed && !failing;
+    failing = failed;
     ++count;
     totalBytes += static_cast<std::uint32_t>(payload.size());
-    return index;
+    return {index, failureBegan};
 }
 
 void RecordStore::Clear() {

@@ -24,9 +24,15 @@ public:
     std::uint32_t TotalBytes() const { return totalBytes; }
     bool Full() const { return count == Capacity; }
 
-    // Writes the file of the next index and returns that index. A failed write is not reported:
-    // the record is counted all the same, and reading it back later finds nothing.
-    int Store(const RecordHeader& header, std::span<const std::uint8_t> payload);
+    struct Stored {
+        int index;
+        // The record's file could not be written, and the one before it could (or there was
+        // none): a full disk or a lost folder is told once, and again only after a write worked.
+        bool failureBegan;
+    };
+    // Writes the file of the next index. A record whose file fails is counted all the same, and
+    // reading it back later finds nothing.
+    Stored Store(const RecordHeader& header, std::span<const std::uint8_t> payload);
 
     // Starts again at index 0. The files stay; later records overwrite them one by one.
     void Clear();
@@ -37,6 +43,7 @@ public:
 private:
     std::filesystem::path directory;
     int count = 0;
+    bool failing = false;
     // Wraps like the figure the window shows.
     std::uint32_t totalBytes = 0;
 };

@@ -10,6 +10,12 @@ inline constexpr const char* BeginMonitorFail = "begin monitor fail";
 inline constexpr const char* FilterSaveFailed = "创建保存文件失败";
 // Followed by the file's path: a settings file that ends early or whose lengths run past its end.
 inline constexpr const char* FilterFileDamaged = "过滤设置文件已损坏: ";
+// Each followed by the record folder's path. Records are then still listed, but a record whose
+// file is missing cannot be shown again or saved.
+inline constexpr const char* RecordWriteFailed = "记录文件写入失败，磁盘已满或记录文件夹不可写: ";
+inline constexpr const char* RecordFolderNotAFolder =
+    "记录文件夹是符号链接或不是文件夹，已拒绝使用: ";
+inline constexpr const char* RecordFolderOfOtherUser = "记录文件夹属于其他用户，已拒绝使用: ";
 
 } // namespace MessageTexts
 

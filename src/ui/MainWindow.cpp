@@ -56,6 +56,22 @@ std::optional<std::uint32_t> KernelDropped(const CaptureEngine& engine) {
     return statistics ? std::optional(statistics->dropped) : std::nullopt;
 }
 
+// What the user is told when the record folder cannot be used; null when there is nothing to say.
+const char* RecordFolderMessage(RecordDirectory::Outcome outcome) {
+    switch (outcome) {
+    case RecordDirectory::Outcome::Unwritable:
+        return MessageTexts::RecordWriteFailed;
+    case RecordDirectory::Outcome::NotAFolder:
+        return MessageTexts::RecordFolderNotAFolder;
+    case RecordDirectory::Outcome::OtherUsers:
+        return MessageTexts::RecordFolderOfOtherUser;
+    case RecordDirectory::Outcome::Ready:
+    case RecordDirectory::Outcome::NotGiven:
+        break;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 const MainWindow::CommandRoute MainWindow::CommandTable[] = {
@@ -180,8 +196,12 @@ void MainWindow::OpenAddressList() {
 
 void MainWindow::CreateRecordPanel() {
     // Without a safe folder of its own the window keeps no record files.
+    const RecordDirectory::Preparation preparation = recordDirectory.Prepare();
     const std::filesystem::path recordFiles =
-        recordDirectory.Prepare() ? recordDirectory.Path() : std::filesystem::path();
+        preparation.Ready() ? recordDirectory.Path() : std::filesystem::path();
+    if (const char* refusal = RecordFolderMessage(preparation.outcome))
+        environment.showMessage(QString::fromUtf8(refusal) +
+                                QString::fromStdString(preparation.folder.string()));
     recordPanel = new RecordPanel(
         {Control<QTableView>(ControlId::RecordList), Control<QPlainTextEdit>(ControlId::DataView),
          Control<QLabel>(ControlId::TotalReceived), Control<QLabel>(ControlId::CurrentReceived),
@@ -515,8 +535,18 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureT
     if (recordPanel->Full())
         ClearRecords();
     lastPacket = ClassifyPacket(datagram, engine.SelectedAddress(), activeFilter);
-    if (lastPacket.Verdict() == Classification::Accepted)
-        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured});
+    if (lastPacket.Verdict() == Classification::Accepted &&
+        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured}))
+        ReportRecordWriteFailure();
+}
+
+void MainWindow::ReportRecordWriteFailure() {
+    // Told after the hand-over, not inside it: the worker waits for this datagram, and a message
+    // box open on it would stop the capture.
+    QTimer::singleShot(0, this, [this] {
+        environment.showMessage(QString::fromUtf8(MessageTexts::RecordWriteFailed) +
+                                QString::fromStdString(recordDirectory.Path().string()));
+    });
 }
 
 void MainWindow::PacketCounted() {

@@ -161,6 +161,9 @@ private:
     // focus; returns whether the event is used up.
     bool RouteDumpMenu(QObject* watched, QEvent* event);
 
+    // Once per spell of failed record writes, such as a full disk: monitoring goes on.
+    void ReportRecordWriteFailure();
+
     void PacketArrived() override;
     void PacketCounted() override;
     void ShowCounters();

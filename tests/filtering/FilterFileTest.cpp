@@ -2,6 +2,7 @@
 
 #include <QtTest>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace talvane;
 
@@ -48,6 +49,8 @@ private slots:
     void lengthPrefixPastTheEndIsAFailure();
     void acceptsLongFormsForShortTexts();
     void savesAndLoadsFiles();
+    void filesThatAreNoSettingsFileFailAtOnce_data();
+    void filesThatAreNoSettingsFileFailAtOnce();
 };
 
 void FilterFileTest::emptySettingsTake26Bytes() {
@@ -190,6 +193,38 @@ void FilterFileTest::savesAndLoadsFiles() {
 
     QVERIFY(
         !FilterFile::Save(directory.filePath("no such folder/last.ft").toStdString(), Sample()));
+}
+
+void FilterFileTest::filesThatAreNoSettingsFileFailAtOnce_data() {
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"a FIFO", "a device", "a directory", "an oversized file"})
+        QTest::newRow(kind) << kind;
+}
+
+// Each would hang the window or be read without end if it were opened as a plain file: a FIFO
+// without a writer blocks the read, a device never ends.
+void FilterFileTest::filesThatAreNoSettingsFileFailAtOnce() {
+    QFETCH(QString, kind);
+    QTemporaryDir directory;
+    std::filesystem::path path = directory.filePath("last.ft").toStdString();
+    if (kind == "a FIFO") {
+        QCOMPARE(mkfifo(path.c_str(), 0600), 0);
+    } else if (kind == "a device") {
+        path = "/dev/zero";
+    } else if (kind == "a directory") {
+        std::filesystem::create_directory(path);
+    } else {
+        // Settings that decode, in a file one byte larger than any settings file.
+        std::ofstream(path, std::ios::binary) << FilterFile::Encode(Sample());
+        std::filesystem::resize_file(path, FilterFile::MaximumFileSize + 1);
+    }
+
+    FilterSettings loaded;
+    QCOMPARE(FilterFile::Load(path, loaded), FilterFile::ReadResult::Damaged);
+    QCOMPARE(loaded, FilterSettings{});
+    // Saving over it neither waits nor writes into anything but a regular file.
+    if (kind != "an oversized file")
+        QVERIFY(!FilterFile::Save(path, Sample()));
 }
 
 QTEST_APPLESS_MAIN(FilterFileTest)

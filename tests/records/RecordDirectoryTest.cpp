@@ -74,7 +74,7 @@ void RecordDirectoryTest::foldersArePrivateWhateverTheUmask() {
     QTemporaryDir runtime;
     RecordDirectory records(runtime.path().toStdString(), OwnPid);
     const mode_t oldMask = umask(static_cast<mode_t>(mask));
-    const bool prepared = records.Prepare();
+    const bool prepared = records.Prepare().Ready();
     umask(oldMask);
 
     QVERIFY(prepared);
@@ -86,15 +86,21 @@ void RecordDirectoryTest::foldersArePrivateWhateverTheUmask() {
 void RecordDirectoryTest::unsafeFoldersAreRefusedAndLeftAlone_data() {
     QTest::addColumn<bool>("shared"); // talvane itself, or this program's <pid> in it
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<RecordDirectory::Outcome>("outcome");
+    using Outcome = RecordDirectory::Outcome;
     for (const bool shared : {true, false}) {
-        for (const char* kind : {"a link", "a file", "another user's folder"})
-            QTest::addRow("%s is %s", shared ? "talvane" : "<pid>", kind) << shared << kind;
+        for (const auto& [kind, outcome] :
+             {std::pair{"a link", Outcome::NotAFolder}, std::pair{"a file", Outcome::NotAFolder},
+              std::pair{"another user's folder", Outcome::OtherUsers}})
+            QTest::addRow("%s is %s", shared ? "talvane" : "<pid>", kind)
+                << shared << kind << outcome;
     }
 }
 
 void RecordDirectoryTest::unsafeFoldersAreRefusedAndLeftAlone() {
     QFETCH(bool, shared);
     QFETCH(QString, kind);
+    QFETCH(RecordDirectory::Outcome, outcome);
     if (kind.startsWith("another") && geteuid() != 0)
         QSKIP("Only root can give a folder to another user.");
     QTemporaryDir runtime;
@@ -117,7 +123,9 @@ void RecordDirectoryTest::unsafeFoldersAreRefusedAndLeftAlone() {
     }
     const QStringList before = Tree(runtime.path().toStdString());
 
-    QVERIFY(!records.Prepare());
+    const RecordDirectory::Preparation preparation = records.Prepare();
+    QCOMPARE(preparation.outcome, outcome);
+    QCOMPARE(preparation.folder, entry);
     records.Remove();
 
     QCOMPARE(Tree(runtime.path().toStdString()), before);
@@ -143,7 +151,7 @@ void RecordDirectoryTest::endedProgramsFoldersGoAtStartOwnFolderAtExit() {
     };
     const std::ptrdiff_t descriptorsBefore = openDescriptors();
     RecordDirectory records(runtime.path().toStdString(), OwnPid);
-    QVERIFY(records.Prepare());
+    QVERIFY(records.Prepare().Ready());
     for (const char* name : {"0", "9998"})
         WriteFile(records.Path() / name);
     // Removed itself, never what it leads to.

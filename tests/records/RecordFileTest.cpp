@@ -1,4 +1,5 @@
 #include "records/RecordFile.h"
+#include "support/TinyDisk.h"
 
 #include <QtTest>
 #include <cstring>
@@ -89,6 +90,8 @@ private slots:
     void missingFilesFail();
     void linksAreNotFollowed();
     void readStopsAtTheLargestFile();
+    void writeThatRunsOutOfSpaceLeavesNoFile_data();
+    void writeThatRunsOutOfSpaceLeavesNoFile();
 };
 
 void RecordFileTest::layout_data() {
@@ -366,6 +369,30 @@ void RecordFileTest::readStopsAtTheLargestFile() {
     QVERIFY(record);
     QCOMPARE(record->header, BrowserHeader());
     QCOMPARE(record->payload.size(), RecordFile::MaximumFileSize - 70);
+}
+
+void RecordFileTest::writeThatRunsOutOfSpaceLeavesNoFile_data() {
+    QTest::addColumn<int>("oldSize"); // of the record the index held before; 0 for none
+    QTest::newRow("new index") << 0;
+    QTest::newRow("over a longer record") << 20000;
+    QTest::newRow("over a shorter record") << 300;
+}
+
+void RecordFileTest::writeThatRunsOutOfSpaceLeavesNoFile() {
+    QFETCH(int, oldSize);
+    const TinyDisk disk(64 * 1024);
+    if (!disk.Mounted())
+        QSKIP("A full disk needs root and a mount namespace of the test's own.");
+    const fs::path path = disk.Path() / "7";
+    if (oldSize > 0)
+        QVERIFY(RecordFile::Write(path, BrowserHeader(),
+                                  std::vector<std::uint8_t>(std::size_t(oldSize), 0x11)));
+    disk.Fill("filler");
+
+    // Larger than the old record by more than the disk holds, so the disk fills part way in.
+    QVERIFY(!RecordFile::Write(path, BrowserHeader(), std::vector<std::uint8_t>(65000, 0x22)));
+    QVERIFY(!fs::exists(fs::symlink_status(path)));
+    QVERIFY(!RecordFile::Read(path));
 }
 
 QTEST_APPLESS_MAIN(RecordFileTest)

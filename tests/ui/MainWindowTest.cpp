@@ -6,6 +6,7 @@
 #include "res/CommandIds.h"
 #include "res/ControlIds.h"
 #include "res/FilterDialogTemplate.h"
+#include "res/MessageTexts.h"
 #include "support/TestNetwork.h"
 #include "support/WindowEnvironment.h"
 #include "ui/StatusBar.h"
@@ -145,6 +146,7 @@ private slots:
     void elapsedTimeAdvancesOnlyWhileMonitoring();
     void recordDirectoryIsPrivateAndEmptiedAtClose();
     void unsafeRecordDirectoryKeepsNoFiles();
+    void failingRecordWritesAreToldOncePerSpell();
     void streamPaneTipTellsKernelDropsWhenDrawn();
     void activeFilterFollowsTheLastFileAndTheCheckBox();
     void damagedLastFileIsReportedAndFiltersNothing();
@@ -579,6 +581,11 @@ void MainWindowTest::unsafeRecordDirectoryKeepsNoFiles() {
     fs::create_directory_symlink(OwnRecordFolder(elsewhere).parent_path(),
                                  OwnRecordFolder(runtime).parent_path());
     WindowUnderTest test(TestAddresses, runtime.path().toStdString());
+    QCOMPARE(
+        test.messages,
+        (QStringList{CreateSocketFail,
+                     QString::fromUtf8(MessageTexts::RecordFolderNotAFolder) +
+                         QString::fromStdString(OwnRecordFolder(runtime).parent_path().string())}));
 
     test.window->HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
     QCOMPARE(test.window->RecordsPanel().Records().Count(), 1);
@@ -586,6 +593,38 @@ void MainWindowTest::unsafeRecordDirectoryKeepsNoFiles() {
     test.window->close();
     QVERIFY(fs::is_directory(OwnRecordFolder(elsewhere)) &&
             fs::is_empty(OwnRecordFolder(elsewhere)));
+}
+
+// A folder lost under the running program fails every write as a full disk does: the user hears
+// of it once, not once a datagram, and again only after writes worked in between.
+void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
+    namespace fs = std::filesystem;
+    WindowUnderTest test;
+    const fs::path folder = test.window->Records().Path();
+    const QString failure = QString::fromUtf8(MessageTexts::RecordWriteFailed) +
+                            QString::fromStdString(folder.string());
+    const auto datagrams = [&test](int count) {
+        for (int datagram = 0; datagram < count; ++datagram)
+            test.window->HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
+        QCoreApplication::processEvents();
+    };
+
+    datagrams(2);
+    fs::remove_all(folder);
+    datagrams(3);
+    QCOMPARE(test.messages, (QStringList{CreateSocketFail, failure}));
+    fs::create_directory(folder);
+    datagrams(2);
+    fs::remove_all(folder);
+    datagrams(3);
+    QCOMPARE(test.messages, (QStringList{CreateSocketFail, failure, failure}));
+
+    const RecordStore& records = test.window->RecordsPanel().Records();
+    QCOMPARE(records.Count(), 10);
+    QVERIFY(!records.Read(9));
+    fs::create_directory(folder);
+    datagrams(1);
+    QVERIFY(records.Read(10));
 }
 
 void MainWindowTest::streamPaneTipTellsKernelDropsWhenDrawn() {
