@@ -19,6 +19,9 @@ void CheckParse(std::string_view field, PatternList::Kind kind) {
     if (list.Entries().size() != PatternList::SplitField(field).size())
         std::abort();
     for (const std::string& entry : list.Entries()) {
+        // An empty alternative ("|80") is no field of its own to parse again.
+        if (entry.empty())
+            continue;
         const PatternList again = PatternList::ParsePatternField(entry, kind);
         if (again.Entries().size() != 1 || again.Entries().front() != entry ||
             !PatternMatches(entry, entry))
