@@ -9,7 +9,8 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkgconf qt6-base-dev libpcap-dev)
 # What running it on a desktop needs besides: a CJK font for the Chinese texts, setcap.
 RUN_PACKAGES=(fonts-wqy-microhei libcap2-bin)
 # What the tests need besides: a CJK font for offscreen widgets, iproute2 and procps (ip, sysctl) for test namespaces.
-TEST_PACKAGES=(fonts-wqy-microhei iproute2 procps)
+# clang and its fuzzer runtime build the fuzz targets.
+TEST_PACKAGES=(fonts-wqy-microhei iproute2 procps clang libclang-rt-14-dev)
 
 missing_packages() {
     local package
