@@ -46,10 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const PacketClass packet = ClassifyPacket({datagram.get(), length}, local, filter);
     if (packet.Verdict() == Classification::Rejected)
         return 0;
-    const bool hasPorts = packet.protocol == IpProtocol::Tcp || packet.protocol == IpProtocol::Udp;
+    const bool transport = packet.protocol == IpProtocol::Tcp || packet.protocol == IpProtocol::Udp;
+    // A later fragment carries no transport header: no ports, its payload behind the IP header.
+    const bool laterFragment = (datagram[6] & 0x1F) != 0 || datagram[7] != 0;
+    const std::size_t ipHeaderLength = static_cast<std::size_t>(datagram[0] & 0x0F) * 4;
+    const bool hasPorts = transport && !laterFragment;
     // Protocols without ports keep no payload.
     if (packet.ports.has_value() != hasPorts || packet.payloadStart > length ||
-        (!hasPorts && packet.payloadStart != length))
+        (!transport && packet.payloadStart != length) ||
+        (transport && laterFragment && packet.payloadStart != ipHeaderLength))
         std::abort();
     return 0;
 }
