@@ -28,4 +28,19 @@ std::optional<BenchNetwork> EnterBenchNetwork(std::optional<std::uint16_t> heldP
     return bench;
 }
 
+UdpStream BenchStream(const TestNetwork& network, int count, int rate,
+                      std::chrono::milliseconds timeLimit) {
+    const TestNetwork::Link& link = network.Links().front();
+    UdpStream stream;
+    stream.source = link.addressB;
+    stream.destination = link.addressA;
+    stream.sourcePort = PeerPort;
+    stream.destinationPort = MonitoredPort;
+    stream.count = count;
+    stream.payloadSize = PayloadSize;
+    stream.datagramsPerSecond = rate;
+    stream.timeLimit = timeLimit;
+    return stream;
+}
+
 } // namespace talvane

@@ -4,6 +4,7 @@
 #include "ui/MainWindow.h"
 
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -22,5 +23,14 @@ struct BenchNetwork {
 };
 // nullopt, after saying why on stderr, when the network cannot be built.
 std::optional<BenchNetwork> EnterBenchNetwork(std::optional<std::uint16_t> heldPort);
+
+// The benchmarks' traffic: 64-byte UDP datagrams from the peer's port in B to the held port in A.
+constexpr std::uint16_t PeerPort = 40000;
+constexpr std::uint16_t MonitoredPort = 50000;
+constexpr std::size_t PayloadSize = 64;
+
+// count datagrams at rate a second over the first pair, given until timeLimit to be sent.
+UdpStream BenchStream(const TestNetwork& network, int count, int rate,
+                      std::chrono::milliseconds timeLimit);
 
 } // namespace talvane

@@ -16,9 +16,6 @@ using namespace talvane;
 
 namespace {
 
-constexpr std::uint16_t PeerPort = 40000;
-constexpr std::uint16_t MonitoredPort = 50000;
-constexpr std::size_t PayloadSize = 64;
 constexpr int PollIntervalMs = 50;
 // The backlog counts as drained once the total has not risen for this long.
 constexpr int SettleMs = 500;
@@ -102,17 +99,9 @@ public:
 private:
     void BeginRate() {
         const int rate = options.rates[rateIndex];
-        const TestNetwork::Link& link = network.Links().front();
-        UdpStream stream;
-        stream.source = link.addressB;
-        stream.destination = link.addressA;
-        stream.sourcePort = PeerPort;
-        stream.destinationPort = MonitoredPort;
-        stream.count = static_cast<int>(rate * options.seconds);
-        stream.payloadSize = PayloadSize;
-        stream.datagramsPerSecond = rate;
-        stream.timeLimit =
-            std::chrono::milliseconds(static_cast<int>(options.seconds * 1000)) + SendSlack;
+        const UdpStream stream = BenchStream(
+            network, static_cast<int>(rate * options.seconds), rate,
+            std::chrono::milliseconds(static_cast<int>(options.seconds * 1000)) + SendSlack);
 
         totalAtStart = window.Engine().DatagramTotal();
         lastTotal = totalAtStart;

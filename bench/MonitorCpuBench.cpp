@@ -34,9 +34,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr std::uint16_t PeerPort = 40000;
-constexpr std::uint16_t MonitoredPort = 50000;
-constexpr std::size_t PayloadSize = 64;
 constexpr auto IdleLength = 20s;
 constexpr auto OrdinaryLength = 10s;
 constexpr int OrdinaryRates[] = {100, 1000, 5000};
@@ -218,17 +215,8 @@ Counts Settled(Monitor& monitor) {
 }
 
 UdpStream StreamOf(const TestNetwork& network, int count, int rate, Clock::duration length) {
-    const TestNetwork::Link& link = network.Links().front();
-    UdpStream stream;
-    stream.source = link.addressB;
-    stream.destination = link.addressA;
-    stream.sourcePort = PeerPort;
-    stream.destinationPort = MonitoredPort;
-    stream.count = count;
-    stream.payloadSize = PayloadSize;
-    stream.datagramsPerSecond = rate;
-    stream.timeLimit = std::chrono::duration_cast<std::chrono::milliseconds>(length) + 2s;
-    return stream;
+    return BenchStream(network, count, rate,
+                       std::chrono::duration_cast<std::chrono::milliseconds>(length) + 2s);
 }
 
 std::string FreeDisplay() {
