@@ -48,8 +48,8 @@ public:
         std::function<std::vector<Ipv4Address>()> hostAddresses;
         UserPrompts::ShowMessage showMessage;
         UserPrompts::ChooseFile chooseFile;
-        // The elapsed clock's ticks: calls the function every 100 ms until the returned object
-        // is destroyed.
+        // The display's beat, which also drives the elapsed clock: calls the function every
+        // 100 ms until the returned object is destroyed.
         using TickSource = std::function<std::unique_ptr<QObject>(std::function<void()> tick)>;
         TickSource startElapsedTicks = TimerTicks;
 
@@ -167,7 +167,7 @@ private:
     void PacketArrived() override;
     void PacketCounted() override;
     void ShowCounters();
-    void ElapsedTick();
+    void DisplayBeat();
 
     Environment environment;
     QMenuBar* menuBar = nullptr;

@@ -65,6 +65,13 @@ void StatusBar::SetCounters(std::int32_t total, std::int32_t filtered) {
         refresh.start(RefreshIntervalMs, this);
 }
 
+void StatusBar::ShowPendingCounters() {
+    if (!refresh.isActive())
+        return;
+    refresh.stop();
+    ShowCounters();
+}
+
 void StatusBar::timerEvent(QTimerEvent* event) {
     if (event->timerId() != refresh.timerId()) {
         QStatusBar::timerEvent(event);

@@ -30,6 +30,8 @@ public:
     // Asked for the kernel's drops whenever the counters are drawn, never more often: pane 0's
     // tool tip says how many.
     void SetKernelDrops(std::function<std::uint64_t()> count);
+    // Draws counters still waiting for their refresh now, with whatever else is being drawn.
+    void ShowPendingCounters();
 
 protected:
     void timerEvent(QTimerEvent* event) override;

@@ -144,6 +144,7 @@ private slots:
     void toolBarButtonsAndTips();
     void controlsAtStart();
     void elapsedTimeAdvancesOnlyWhileMonitoring();
+    void oneBeatDrawsWhatTheDatagramsChanged();
     void recordDirectoryIsPrivateAndEmptiedAtClose();
     void unsafeRecordDirectoryKeepsNoFiles();
     void failingRecordWritesAreToldOncePerSpell();
@@ -595,6 +596,19 @@ void MainWindowTest::unsafeRecordDirectoryKeepsNoFiles() {
             fs::is_empty(OwnRecordFolder(elsewhere)));
 }
 
+// The clock's beat draws new rows and the dump in its own redraw, before their own refresh comes
+// due.
+void MainWindowTest::oneBeatDrawsWhatTheDatagramsChanged() {
+    WindowUnderTest test;
+    MainWindow& window = *test.window;
+    for (int datagram = 0; datagram < 3; ++datagram)
+        window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
+    QCOMPARE(window.RecordsPanel().Model().rowCount(), 0);
+    test.Tick(1);
+    QCOMPARE(window.RecordsPanel().Model().rowCount(), 3);
+    QVERIFY(!window.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
+}
+
 // A folder lost under the running program fails every write as a full disk does: the user hears
 // of it once, not once a datagram, and again only after writes worked in between.
 void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
@@ -635,9 +649,14 @@ void MainWindowTest::streamPaneTipTellsKernelDropsWhenDrawn() {
     for (std::int32_t datagram = 1; datagram <= 1000; ++datagram)
         bar.SetCounters(datagram, 0);
     QCOMPARE(asked, 0);
-    QTRY_COMPARE(bar.PaneText(StatusBar::StreamPane), "监控流 1000");
+    // The display's beat draws them at once, and a beat with nothing new draws nothing.
+    bar.ShowPendingCounters();
+    bar.ShowPendingCounters();
+    QCOMPARE(bar.PaneText(StatusBar::StreamPane), "监控流 1000");
     // Asked once for the one drawing of a thousand datagrams.
     QCOMPARE(bar.PaneToolTip(StatusBar::StreamPane), "内核丢弃: 4294967297");
+    bar.SetCounters(1001, 0);
+    QTRY_COMPARE(bar.PaneText(StatusBar::StreamPane), "监控流 1001");
 }
 
 void MainWindowTest::fullListIsClearedBeforeTheNextDatagram_data() {
