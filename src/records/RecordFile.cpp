@@ -65,17 +65,22 @@ bool WriteAll(int file, std::array<iovec, 2> parts) {
 
 // No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a disk
 // write per record. Cutting it to its new length afterwards does not. A link at the path is never
-// followed, so a payload goes nowhere else.
+// followed, so a payload goes nowhere else. A file made new, as every record of a fresh session
+// is, needs no look at what was there before.
 bool WriteInPlace(const std::filesystem::path& path, const RecordHeader& header,
                   std::span<const std::uint8_t> payload) {
-    UniqueFd file(open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, PrivateMode));
+    constexpr int Flags = O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW;
+    UniqueFd file(open(path.c_str(), Flags | O_EXCL, PrivateMode));
+    const bool existed = !file && errno == EEXIST;
+    if (existed)
+        file = UniqueFd(open(path.c_str(), Flags, PrivateMode));
     if (!file)
         return false;
     const std::string headerBytes = RecordFile::Encode(header);
     struct stat status {};
-    bool written = fstat(file.Get(), &status) == 0;
+    bool written = !existed || fstat(file.Get(), &status) == 0;
     // The mode given to open does not apply to a file that already exists.
-    if (written && (status.st_mode & 07777) != PrivateMode)
+    if (written && existed && (status.st_mode & 07777) != PrivateMode)
         written = fchmod(file.Get(), PrivateMode) == 0;
     written =
         written &&
