@@ -4,9 +4,10 @@
 
 namespace talvane {
 
-MainWindow::Environment BenchEnvironment(const QTemporaryDir& programDirectory) {
+MainWindow::Environment BenchEnvironment(const QTemporaryDir& filesDirectory) {
     MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
-    environment.programDirectory = programDirectory.path().toStdString();
+    environment.dataDirectory = filesDirectory.path().toStdString();
+    environment.settingsDirectory = environment.dataDirectory;
     environment.showMessage = [](const QString& text) {
         std::fprintf(stderr, "window says: %s\n", qPrintable(text));
     };

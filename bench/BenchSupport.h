@@ -13,7 +13,7 @@ namespace talvane {
 
 // The window's environment in a benchmark: the program's own, records where it keeps them (in
 // the runtime directory, in memory), settings in a folder of the run, messages on stderr.
-MainWindow::Environment BenchEnvironment(const QTemporaryDir& programDirectory);
+MainWindow::Environment BenchEnvironment(const QTemporaryDir& filesDirectory);
 
 // The benchmark's two namespaces, the calling thread in A (where the window lists and captures
 // addresses), and a UDP port held in A when one is given, so its datagrams are owned.

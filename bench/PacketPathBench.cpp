@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
 
     FilterSettings settings;
     settings.filterLocalPortText = std::to_string(FilteredPort);
-    const std::filesystem::path lastFile = FilterDialog::LastFile(environment.programDirectory);
+    const std::filesystem::path lastFile = FilterDialog::LastFile(environment.settingsDirectory);
     std::filesystem::create_directories(lastFile.parent_path());
     FilterFile::Save(lastFile, settings);
     window.ReloadActiveFilter();

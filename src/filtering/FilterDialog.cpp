@@ -55,20 +55,21 @@ const QString ImportFilter = QString::fromUtf8("打开过滤设置 (*.ft)");
 
 } // namespace
 
-std::filesystem::path FilterDialog::LastFile(const std::filesystem::path& programDirectory) {
-    return programDirectory / "filters" / "last.ft";
+std::filesystem::path FilterDialog::LastFile(const std::filesystem::path& settingsDirectory) {
+    return settingsDirectory / "filters" / "last.ft";
 }
 
-std::filesystem::path FilterDialog::DefaultFile(const std::filesystem::path& programDirectory) {
-    return programDirectory / "filters" / "default.ft";
+std::filesystem::path FilterDialog::DefaultFile(const std::filesystem::path& dataDirectory) {
+    return dataDirectory / "filters" / "default.ft";
 }
 
-FilterDialog::FilterDialog(FilterSettings& settings, std::filesystem::path programDirectory,
+FilterDialog::FilterDialog(FilterSettings& settings, const std::filesystem::path& dataDirectory,
+                           const std::filesystem::path& settingsDirectory,
                            UserPrompts::ShowMessage showMessage, UserPrompts::ChooseFile chooseFile,
                            QWidget* parent)
     : TemplateDialog(FilterDialogTemplate, parent), settings(settings),
-      programDirectory(std::move(programDirectory)), showMessage(std::move(showMessage)),
-      chooseFile(std::move(chooseFile)) {
+      lastFile(LastFile(settingsDirectory)), defaultFile(DefaultFile(dataDirectory)),
+      showMessage(std::move(showMessage)), chooseFile(std::move(chooseFile)) {
     OnInitDialog();
 }
 
@@ -81,9 +82,7 @@ void FilterDialog::OnInitDialog() {
         blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
         line->setPalette(blue);
     }
-    std::error_code ignored;
-    std::filesystem::create_directory(programDirectory / "filters", ignored);
-    LoadFilterFile(LastFile(programDirectory));
+    LoadFilterFile(lastFile);
 
     CloseOn(Id::Ok, Id::Cancel);
     connect(Control<QPushButton>(Id::Export), &QPushButton::clicked, this, &FilterDialog::Export);
@@ -159,7 +158,10 @@ bool FilterDialog::LoadFilterFile(const std::filesystem::path& path) {
 void FilterDialog::accept() {
     if (!ValidatePatternFields())
         return;
-    if (!SaveFilterFile(LastFile(programDirectory))) {
+    // A new user's settings folder does not exist yet; a folder that cannot be made fails the save.
+    std::error_code ignored;
+    std::filesystem::create_directories(lastFile.parent_path(), ignored);
+    if (!SaveFilterFile(lastFile)) {
         showMessage(QString::fromUtf8(MessageTexts::FilterSaveFailed));
         return;
     }
@@ -183,7 +185,7 @@ void FilterDialog::Import() {
 }
 
 void FilterDialog::RestoreDefaults() {
-    LoadFilterFile(DefaultFile(programDirectory));
+    LoadFilterFile(defaultFile);
 }
 
 } // namespace talvane

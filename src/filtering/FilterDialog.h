@@ -9,17 +9,20 @@
 namespace talvane {
 
 // Edits the filter settings: five switches and six pattern fields, with export, import and the
-// factory settings. OK validates the fields and writes filters/last.ft, which is the only way a
-// change reaches the classifier.
+// factory settings. OK validates the fields and writes filters/last.ft in the user's settings
+// folder, which is the only way a change reaches the classifier.
 class FilterDialog : public TemplateDialog {
     Q_OBJECT
 
 public:
-    static std::filesystem::path LastFile(const std::filesystem::path& programDirectory);
-    static std::filesystem::path DefaultFile(const std::filesystem::path& programDirectory);
+    static std::filesystem::path LastFile(const std::filesystem::path& settingsDirectory);
+    static std::filesystem::path DefaultFile(const std::filesystem::path& dataDirectory);
 
     // settings is the edited copy; it outlives the dialog and keeps its values between showings.
-    FilterDialog(FilterSettings& settings, std::filesystem::path programDirectory,
+    // The factory settings are read from the read-only dataDirectory; the user's own are kept in
+    // settingsDirectory, made as needed.
+    FilterDialog(FilterSettings& settings, const std::filesystem::path& dataDirectory,
+                 const std::filesystem::path& settingsDirectory,
                  UserPrompts::ShowMessage showMessage, UserPrompts::ChooseFile chooseFile,
                  QWidget* parent = nullptr);
 
@@ -41,7 +44,8 @@ private:
     void MakeLanSwitchesExclusive();
 
     FilterSettings& settings;
-    std::filesystem::path programDirectory;
+    std::filesystem::path lastFile;
+    std::filesystem::path defaultFile;
     UserPrompts::ShowMessage showMessage;
     UserPrompts::ChooseFile chooseFile;
 };

@@ -96,8 +96,19 @@ const MainWindow::CommandRoute MainWindow::CommandTable[] = {
 };
 
 MainWindow::Environment MainWindow::Environment::OfThisProcess() {
+    return OfProgramIn(QCoreApplication::applicationDirPath().toStdString());
+}
+
+MainWindow::Environment
+MainWindow::Environment::OfProgramIn(const std::filesystem::path& executableDirectory) {
     Environment environment;
-    environment.programDirectory = QCoreApplication::applicationDirPath().toStdString();
+    // The build puts the data beside the executable; an installed copy finds it from any prefix.
+    environment.dataDirectory = std::filesystem::exists(executableDirectory / "help.html")
+                                    ? executableDirectory
+                                    : (executableDirectory / "../share/talvane").lexically_normal();
+    // $XDG_CONFIG_HOME/talvane: the installed data is read-only and shared by every user.
+    environment.settingsDirectory =
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
     // $XDG_RUNTIME_DIR, or Qt's private fallback where it is unset.
     environment.runtimeDirectory =
         QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString();
@@ -403,7 +414,7 @@ void MainWindow::ReloadActiveFilter() {
     activeFilter = ActiveFilter();
     if (!Control<QCheckBox>(ControlId::UseFilter)->isChecked())
         return;
-    const std::filesystem::path lastFile = FilterDialog::LastFile(environment.programDirectory);
+    const std::filesystem::path lastFile = FilterDialog::LastFile(environment.settingsDirectory);
     const FilterFile::LoadReport report = FilterFile::LoadAndReport(lastFile, filterSettings);
     if (report.loaded)
         activeFilter = ActiveFilter::From(filterSettings);
@@ -413,8 +424,8 @@ void MainWindow::ReloadActiveFilter() {
 }
 
 void MainWindow::EditFilter() {
-    FilterDialog dialog(filterSettings, environment.programDirectory, environment.showMessage,
-                        environment.chooseFile, this);
+    FilterDialog dialog(filterSettings, environment.dataDirectory, environment.settingsDirectory,
+                        environment.showMessage, environment.chooseFile, this);
     if (dialog.exec() == QDialog::Accepted)
         ReloadActiveFilter();
 }
@@ -582,7 +593,7 @@ void MainWindow::CopyDump() {
 void MainWindow::ShowHelp() {
     if (!helpWindow)
         helpWindow = std::make_unique<HelpWindow>();
-    helpWindow->ShowFile(environment.programDirectory / "help.html");
+    helpWindow->ShowFile(environment.dataDirectory / "help.html");
 }
 
 void MainWindow::ShowAbout() {

@@ -40,8 +40,10 @@ class MainWindow : public QDialog, private DatagramSink {
 public:
     // What the window takes from the machine it runs on.
     struct Environment {
-        // The executable's directory; filters live below it.
-        std::filesystem::path programDirectory;
+        // The program's read-only data: help.html and the factory settings, filters/default.ft.
+        std::filesystem::path dataDirectory;
+        // The user's own settings: filters/last.ft below it, made when first saved.
+        std::filesystem::path settingsDirectory;
         // The user's runtime directory, in memory; the record files live in talvane/<pid> below
         // it. Records are not kept when it is empty.
         std::filesystem::path runtimeDirectory;
@@ -54,6 +56,9 @@ public:
         TickSource startElapsedTicks = TimerTicks;
 
         static Environment OfThisProcess();
+        // As for this program installed in executableDirectory: its data beside it in a build
+        // tree, else in ../share/talvane.
+        static Environment OfProgramIn(const std::filesystem::path& executableDirectory);
         static std::unique_ptr<QObject> TimerTicks(std::function<void()> tick);
     };
 

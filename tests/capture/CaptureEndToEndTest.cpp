@@ -454,7 +454,7 @@ void CaptureEndToEndTest::filterFromTheLastFileDecidesEachDatagram() {
     settings.filterBroadcast = 1;
     settings.filterLocalPortText = std::to_string(FilteredPort);
     const std::filesystem::path lastFile =
-        FilterDialog::LastFile(environment->programDirectory.path().toStdString());
+        FilterDialog::LastFile(environment->settingsDirectory.path().toStdString());
     std::filesystem::create_directory(lastFile.parent_path());
     QVERIFY(FilterFile::Save(lastFile, settings));
 

@@ -29,21 +29,25 @@ FilterSettings BothLanSwitches() {
     return settings;
 }
 
-// A program directory with a dialog on it, whose questions the test answers.
+// A dialog over a folder of its own, which holds the program's data and, made only on the first
+// save, the user's settings; the test answers the dialog's questions.
 struct DialogUnderTest {
-    QTemporaryDir programDirectory;
+    QTemporaryDir folder;
     FilterSettings settings;
     QStringList messages;
     QList<UserPrompts::FileChoice> fileChoices;
     QString chosenFile;
     std::unique_ptr<FilterDialog> dialog;
 
-    fs::path Directory() const { return programDirectory.path().toStdString(); }
-    fs::path LastFile() const { return FilterDialog::LastFile(Directory()); }
+    fs::path DataDirectory() const { return folder.path().toStdString(); }
+    fs::path SettingsDirectory() const { return DataDirectory() / "config" / "talvane"; }
+    fs::path LastFile() const { return FilterDialog::LastFile(SettingsDirectory()); }
+    fs::path DefaultFile() const { return FilterDialog::DefaultFile(DataDirectory()); }
 
     FilterDialog& Open() {
         dialog = std::make_unique<FilterDialog>(
-            settings, Directory(), [this](const QString& text) { messages << text; },
+            settings, DataDirectory(), SettingsDirectory(),
+            [this](const QString& text) { messages << text; },
             [this](const UserPrompts::FileChoice& choice) {
                 fileChoices << choice;
                 return chosenFile;
@@ -82,7 +86,7 @@ private slots:
 
 void FilterDialogTest::invalidFieldKeepsTheDialogAndTheFile() {
     DialogUnderTest test;
-    fs::create_directory(test.Directory() / "filters");
+    fs::create_directories(test.LastFile().parent_path());
     QVERIFY(FilterFile::Save(test.LastFile(), BothLanSwitches()));
     const std::string before = ReadBytes(test.LastFile());
     test.Open();
@@ -98,7 +102,7 @@ void FilterDialogTest::invalidFieldKeepsTheDialogAndTheFile() {
 void FilterDialogTest::okWithEverythingEmptyWritesTheEmptyFile() {
     DialogUnderTest test;
     test.Open();
-    QVERIFY(fs::is_directory(test.Directory() / "filters"));
+    QVERIFY(!fs::exists(test.SettingsDirectory()));
     test.Click(Id::Ok);
     QVERIFY(test.Accepted());
     QCOMPARE(ReadBytes(test.LastFile()), std::string(26, '\0'));
@@ -150,7 +154,7 @@ void FilterDialogTest::lanSwitchesExcludeEachOtherOnClick() {
 
 void FilterDialogTest::importShowsBothLanSwitchesAndOkKeepsThem() {
     DialogUnderTest test;
-    const QString imported = test.programDirectory.filePath("both.ft");
+    const QString imported = test.folder.filePath("both.ft");
     QVERIFY(FilterFile::Save(imported.toStdString(), BothLanSwitches()));
     test.chosenFile = imported;
     test.Open();
@@ -173,11 +177,11 @@ void FilterDialogTest::importShowsBothLanSwitchesAndOkKeepsThem() {
 
 void FilterDialogTest::cancelAfterImportReopensWithTheLastFile() {
     DialogUnderTest test;
-    fs::create_directory(test.Directory() / "filters");
+    fs::create_directories(test.LastFile().parent_path());
     FilterSettings last;
     last.filterIpText = "1.2.3.4";
     QVERIFY(FilterFile::Save(test.LastFile(), last));
-    const QString imported = test.programDirectory.filePath("both.ft");
+    const QString imported = test.folder.filePath("both.ft");
     QVERIFY(FilterFile::Save(imported.toStdString(), BothLanSwitches()));
     test.chosenFile = imported;
 
@@ -195,7 +199,7 @@ void FilterDialogTest::cancelAfterImportReopensWithTheLastFile() {
 
 void FilterDialogTest::exportWritesWithoutClosing() {
     DialogUnderTest test;
-    test.chosenFile = test.programDirectory.filePath("exported.ft");
+    test.chosenFile = test.folder.filePath("exported.ft");
     test.Open();
     test.Click(Id::MonitorUdp);
     test.Edit(Id::MonitorLocalPort)->setText("53");
@@ -226,7 +230,7 @@ void FilterDialogTest::importedTextIsValidatedOnlyOnOk() {
     DialogUnderTest test;
     FilterSettings odd;
     odd.filterLocalPortText = "abc";
-    test.chosenFile = test.programDirectory.filePath("odd.ft");
+    test.chosenFile = test.folder.filePath("odd.ft");
     QVERIFY(FilterFile::Save(test.chosenFile.toStdString(), odd));
     test.Open();
 
@@ -248,7 +252,8 @@ void FilterDialogTest::restoreDefaults() {
 
     FilterSettings factory;
     factory.monitorTcp = 1;
-    QVERIFY(FilterFile::Save(FilterDialog::DefaultFile(test.Directory()), factory));
+    fs::create_directory(test.DefaultFile().parent_path());
+    QVERIFY(FilterFile::Save(test.DefaultFile(), factory));
     test.Click(Id::RestoreDefaults);
     QCOMPARE(test.Edit(Id::FilterIp)->text(), QString());
     QVERIFY(test.Box(Id::MonitorTcp)->isChecked());
@@ -257,7 +262,7 @@ void FilterDialogTest::restoreDefaults() {
 
 void FilterDialogTest::damagedFileIsReportedAndChangesNothing() {
     DialogUnderTest test;
-    test.chosenFile = test.programDirectory.filePath("cut.ft");
+    test.chosenFile = test.folder.filePath("cut.ft");
     const std::string whole = FilterFile::Encode(BothLanSwitches());
     std::ofstream(test.chosenFile.toStdString(), std::ios::binary)
         << whole.substr(0, whole.size() - 1);

@@ -32,7 +32,7 @@ struct WindowUnderTest : WindowEnvironment {
     explicit WindowUnderTest(bool withHelpFile = true)
         : WindowEnvironment(std::vector<Ipv4Address>{{{192, 0, 2, 1}}}) {
         if (withHelpFile)
-            QFile::copy(TALVANE_HELP_FILE, programDirectory.filePath("help.html"));
+            QFile::copy(TALVANE_HELP_FILE, dataDirectory.filePath("help.html"));
         window = std::make_unique<MainWindow>(Make());
     }
 
@@ -300,8 +300,7 @@ void HelpDialogsTest::missingHelpFileIsNamedInTheHelpWindow() {
 
     // No message box: the help window itself names the file it lacks.
     QVERIFY(test.window->Help()->isVisible());
-    QVERIFY(
-        test.window->Help()->toPlainText().contains(test.programDirectory.filePath("help.html")));
+    QVERIFY(test.window->Help()->toPlainText().contains(test.dataDirectory.filePath("help.html")));
     QCOMPARE(test.messages, messagesAtStart);
 }
 

@@ -12,7 +12,8 @@ WindowEnvironment::WindowEnvironment(std::vector<Ipv4Address> addresses)
 
 MainWindow::Environment WindowEnvironment::Make(const std::filesystem::path& runtime) {
     MainWindow::Environment environment;
-    environment.programDirectory = programDirectory.path().toStdString();
+    environment.dataDirectory = dataDirectory.path().toStdString();
+    environment.settingsDirectory = settingsDirectory.path().toStdString();
     environment.runtimeDirectory =
         runtime.empty() ? std::filesystem::path(runtimeDirectory.path().toStdString()) : runtime;
     environment.hostAddresses = hostAddresses;

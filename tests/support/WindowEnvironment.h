@@ -14,9 +14,10 @@
 
 namespace talvane {
 
-// What a main window under test runs in: its own program and runtime directories, removed with
-// it; the messages it shows and the file questions it asks, recorded instead of put to a person;
-// the address list it is given; and the elapsed clock's ticks, given by hand instead of by a timer.
+// What a main window under test runs in: its own data, settings and runtime directories, removed
+// with it; the messages it shows and the file questions it asks, recorded instead of put to a
+// person; the address list it is given; and the elapsed clock's ticks, given by hand instead of by
+// a timer.
 struct WindowEnvironment {
     // The machine's own addresses, read when the window starts.
     WindowEnvironment();
@@ -26,14 +27,17 @@ struct WindowEnvironment {
     WindowEnvironment(const WindowEnvironment&) = delete;
     WindowEnvironment& operator=(const WindowEnvironment&) = delete;
 
-    bool IsValid() const { return programDirectory.isValid() && runtimeDirectory.isValid(); }
+    bool IsValid() const {
+        return dataDirectory.isValid() && settingsDirectory.isValid() && runtimeDirectory.isValid();
+    }
     // The window's environment; a non-empty runtime takes the place of runtimeDirectory.
     MainWindow::Environment Make(const std::filesystem::path& runtime = {});
     // As many ticks as the window's timer would give in count tenths of a second; none once the
     // window has stopped its ticks.
     void Tick(int count);
 
-    QTemporaryDir programDirectory;
+    QTemporaryDir dataDirectory;
+    QTemporaryDir settingsDirectory;
     QTemporaryDir runtimeDirectory;
     std::function<std::vector<Ipv4Address>()> hostAddresses;
     QStringList messages;

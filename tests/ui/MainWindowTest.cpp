@@ -494,7 +494,7 @@ void MainWindowTest::activeFilterFollowsTheLastFileAndTheCheckBox() {
     stored.filterRemotePortText = "0080|8@8@";
     stored.monitorIpText = "010.0.0.1";
     const std::filesystem::path lastFile =
-        FilterDialog::LastFile(test.programDirectory.path().toStdString());
+        FilterDialog::LastFile(test.settingsDirectory.path().toStdString());
     std::filesystem::create_directory(lastFile.parent_path());
     QVERIFY(FilterFile::Save(lastFile, stored));
 
@@ -521,7 +521,7 @@ void MainWindowTest::activeFilterFollowsTheLastFileAndTheCheckBox() {
 void MainWindowTest::damagedLastFileIsReportedAndFiltersNothing() {
     WindowUnderTest test;
     const std::filesystem::path lastFile =
-        FilterDialog::LastFile(test.programDirectory.path().toStdString());
+        FilterDialog::LastFile(test.settingsDirectory.path().toStdString());
     std::filesystem::create_directory(lastFile.parent_path());
     std::ofstream(lastFile, std::ios::binary) << std::string(20, '\1');
 
