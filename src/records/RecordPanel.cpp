@@ -66,7 +66,8 @@ bool RecordPanel::Store(const AcceptedPacket& packet) {
     model.Append({std::to_string(store.Count()), header.sourceIp, header.sourcePort,
                   header.protocolName, header.destinationIp, header.destinationPort,
                   TimeOfDay(header.timeText), header.processName});
-    const bool failureBegan = store.Store(header, packet.payload).failureBegan;
+    const bool failureBegan =
+        store.Store(header, packet.payload, packet.datagram, packet.captured).failureBegan;
 
     pendingTotalText = Text(TotalCaptureText(store.TotalBytes()));
     pendingCurrentText = Text(CurrentCaptureText(static_cast<int>(packet.payload.size()),

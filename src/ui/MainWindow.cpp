@@ -536,7 +536,7 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureT
         ClearRecords();
     lastPacket = ClassifyPacket(datagram, engine.SelectedAddress(), activeFilter);
     if (lastPacket.Verdict() == Classification::Accepted &&
-        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured}))
+        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram}))
         ReportRecordWriteFailure();
 }
 
