@@ -77,36 +77,24 @@ class PcapngExportTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void libpcapReadsEveryChosenDatagram_data();
     void libpcapReadsEveryChosenDatagram();
     void clearEmptiesTheLog();
     void unsafeOrFullLogKeepsNoPartOfADatagram_data();
     void unsafeOrFullLogKeepsNoPartOfADatagram();
 };
 
-void PcapngExportTest::libpcapReadsEveryChosenDatagram_data() {
-    QTest::addColumn<std::vector<int>>("indices");
-    QTest::newRow("every record") << std::vector<int>{0, 1, 2, 3};
-    QTest::newRow("some, in the order given") << std::vector<int>{3, 1};
-    QTest::newRow("none, and one that never was") << std::vector<int>{4};
-}
-
+// In the order given, leaving out an index that holds no record.
 void PcapngExportTest::libpcapReadsEveryChosenDatagram() {
-    QFETCH(std::vector<int>, indices);
     StoreUnderTest test;
     for (std::size_t index = 0; index < std::size(Arrivals); ++index)
         QVERIFY(!test.Store(index, Arrivals[index]));
 
-    const CaptureFileReader file = test.Export(indices);
+    const CaptureFileReader file = test.Export({3, 4, 0, 1, 2});
     QCOMPARE(QString::fromStdString(file.error), QString());
     QCOMPARE(file.linkType, int(Pcapng::LinkTypeIpv4));
-    std::vector<std::size_t> expected;
-    for (int index : indices) {
-        if (index < int(std::size(Arrivals)))
-            expected.push_back(std::size_t(index));
-    }
-    QCOMPARE(file.packets.size(), expected.size());
-    for (std::size_t at = 0; at < expected.size(); ++at) {
+    const std::size_t expected[] = {3, 0, 1, 2};
+    QCOMPARE(file.packets.size(), std::size(expected));
+    for (std::size_t at = 0; at < std::size(expected); ++at) {
         const std::size_t index = expected[at];
         const Arrival& arrival = Arrivals[index];
         QCOMPARE(file.packets[at].time, TimeOf(index));
@@ -115,7 +103,6 @@ void PcapngExportTest::libpcapReadsEveryChosenDatagram() {
 
         // What libpcap does not tell: the process and the direction.
         const auto bytes = test.store.Datagrams().Block(int(index));
-        QVERIFY(bytes);
         const std::optional<Pcapng::PacketBlock> block = Pcapng::ReadPacketBlock(*bytes);
         QCOMPARE(block->comment, arrival.comment);
         QCOMPARE(block->direction, arrival.flags);

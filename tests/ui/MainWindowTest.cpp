@@ -731,11 +731,8 @@ void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
     MainWindow& window = *test.window;
-    std::vector<std::vector<std::uint8_t>> datagrams;
-    for (std::uint8_t host = 1; host <= 3; ++host) {
-        datagrams.push_back(UdpFrom({{10, 0, 0, host}}, host));
-        window.HandleDatagram(datagrams.back(), Now());
-    }
+    for (std::uint8_t host = 1; host <= 3; ++host)
+        window.HandleDatagram(UdpFrom({{10, 0, 0, host}}, host), Now());
     window.RecordsPanel().Refresh();
     // Not by the view's own selectRow, which heeds the modifiers the last key left held.
     const QTableView* list = window.Control<QTableView>(ControlId::RecordList);
@@ -755,10 +752,9 @@ void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
     QCOMPARE(test.fileChoices.front().nameFilter, "pcapng 文件(*.pcapng)");
     QCOMPARE(window.State().CurrentPhase(), MonitorState::Phase::Ready);
     const CaptureFileReader file = CaptureFileReader::Read(test.chosenFile.toStdString());
-    std::vector<std::vector<std::uint8_t>> exported;
-    for (const CaptureFileReader::Packet& packet : file.packets)
-        exported.push_back(packet.bytes);
-    QVERIFY(exported == (all ? datagrams : decltype(datagrams){datagrams[1]}));
+    const std::uint8_t firstHost = all ? 1 : 2;
+    QCOMPARE(file.packets.size(), std::size_t(all ? 3 : 1));
+    QVERIFY(file.packets.front().bytes == UdpFrom({{10, 0, 0, firstHost}}, firstHost));
 }
 
 namespace {
