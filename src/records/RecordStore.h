@@ -35,8 +35,8 @@ public:
         bool failureBegan;
     };
     // Writes the file of the next index and logs its datagram, with the owner and direction of
-    // the header. A record whose file fails is counted all the same, and reading it back later
-    // finds nothing; so with its datagram.
+    // the header. A record whose file or datagram fails is counted all the same, and reading
+    // back what failed finds nothing.
     Stored Store(const RecordHeader& header, std::span<const std::uint8_t> payload,
                  std::span<const std::uint8_t> datagram, CaptureTime captured);
 
