@@ -1,20 +1,18 @@
 #include "RecordFile.h"
 
+#include "PrivateFile.h"
 #include "capture/UniqueFd.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 namespace talvane {
 
 namespace {
-
-constexpr mode_t PrivateMode = 0600;
 
 bool IsContinuationByte(char byte) {
     return (static_cast<std::uint8_t>(byte) & 0xC0) == 0x80;
@@ -64,36 +62,24 @@ bool WriteAll(int file, std::array<iovec, 2> parts) {
 }
 
 // No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a disk
-// write per record. Cutting it to its new length afterwards does not. A link at the path is never
-// followed, so a payload goes nowhere else. A file made new, as every record of a fresh session
-// is, needs no look at what was there before.
+// write per record. Cutting it to its new length afterwards does not.
 bool WriteInPlace(const std::filesystem::path& path, const RecordHeader& header,
                   std::span<const std::uint8_t> payload) {
-    constexpr int Flags = O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW;
-    UniqueFd file(open(path.c_str(), Flags | O_EXCL, PrivateMode));
-    const bool existed = !file && errno == EEXIST;
-    if (existed)
-        file = UniqueFd(open(path.c_str(), Flags, PrivateMode));
+    std::optional<PrivateFile> file = PrivateFile::Open(path, O_WRONLY);
     if (!file)
         return false;
+    const int fd = file->fd.Get();
     const std::string headerBytes = RecordFile::Encode(header);
-    struct stat status {};
-    bool written = !existed || fstat(file.Get(), &status) == 0;
-    // The mode given to open does not apply to a file that already exists.
-    if (written && existed && (status.st_mode & 07777) != PrivateMode)
-        written = fchmod(file.Get(), PrivateMode) == 0;
-    written =
-        written &&
-        WriteAll(file.Get(), {iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
-                              iovec{const_cast<std::uint8_t*>(payload.data()), payload.size()}});
+    bool written = WriteAll(fd, {iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
+                                 iovec{const_cast<std::uint8_t*>(payload.data()), payload.size()}});
     const auto length = static_cast<off_t>(headerBytes.size() + payload.size());
-    if (written && status.st_size > length)
-        written = ftruncate(file.Get(), length) == 0;
+    if (written && file->size > length)
+        written = ftruncate(fd, length) == 0;
     // Should the file outlive the failure, it is empty rather than mixed.
-    if (!written && ftruncate(file.Get(), 0) != 0)
+    if (!written && ftruncate(fd, 0) != 0)
         return false;
     // A write the file system defers can fail only at close.
-    return file.Close() && written;
+    return file->fd.Close() && written;
 }
 
 } // namespace

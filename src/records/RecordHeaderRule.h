@@ -11,11 +11,13 @@
 
 namespace talvane {
 
-// An accepted datagram as classification saw it, its payload, and when the capture saw it.
+// An accepted datagram as classification saw it, its payload, when the capture saw it, and the
+// whole datagram, IP header first.
 struct AcceptedPacket {
     PacketClass packetClass;
     std::span<const std::uint8_t> payload;
     CaptureTime captured;
+    std::span<const std::uint8_t> datagram{};
 };
 
 // The header of the record an accepted datagram becomes: its texts, the capture time, and for a

@@ -1,9 +1,11 @@
 #include "RecordPanel.h"
 
 #include "HexDump.h"
+#include "PcapngExport.h"
 #include "RecordExport.h"
 #include "RecordRowDelegate.h"
 #include "RecordTexts.h"
+#include "capture/HostAddressList.h"
 #include "res/CommandIds.h"
 #include "res/MenuTemplate.h"
 
@@ -16,6 +18,7 @@
 #include <QTimerEvent>
 #include <algorithm>
 #include <fstream>
+#include <numeric>
 
 namespace talvane {
 
@@ -26,6 +29,7 @@ namespace {
 constexpr int RefreshIntervalMs = 100;
 
 const QString ExportFilter = QString::fromUtf8("文本文件(*.txt);;任何文件(*.*)");
+const QString PcapngFilter = QString::fromUtf8("pcapng 文件(*.pcapng)");
 
 QString Text(const std::string& bytes) {
     return QString::fromStdString(bytes);
@@ -66,7 +70,8 @@ bool RecordPanel::Store(const AcceptedPacket& packet) {
     model.Append({std::to_string(store.Count()), header.sourceIp, header.sourcePort,
                   header.protocolName, header.destinationIp, header.destinationPort,
                   TimeOfDay(header.timeText), header.processName});
-    const bool failureBegan = store.Store(header, packet.payload).failureBegan;
+    const bool failureBegan =
+        store.Store(header, packet.payload, packet.datagram, packet.captured).failureBegan;
 
     pendingTotalText = Text(TotalCaptureText(store.TotalBytes()));
     pendingCurrentText = Text(CurrentCaptureText(static_cast<int>(packet.payload.size()),
@@ -162,6 +167,36 @@ void RecordPanel::SaveAll() {
             file << RecordExportText(*record);
         file << RecordSeparator;
     }
+}
+
+void RecordPanel::ExportAllPcapng() {
+    std::vector<int> rows(static_cast<std::size_t>(store.Count()));
+    std::iota(rows.begin(), rows.end(), 0);
+    ExportRowsAsPcapng(rows);
+}
+
+void RecordPanel::ExportSelectedPcapng() {
+    std::vector<int> rows;
+    for (const QModelIndex& index : widgets.list->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::ranges::sort(rows);
+    if (rows.empty())
+        rows.push_back(store.Count() - 1);
+    ExportRowsAsPcapng(rows);
+}
+
+// The rows are taken before the dialog opens: rows stored while it is open are not exported.
+void RecordPanel::ExportRowsAsPcapng(const std::vector<int>& rows) {
+    if (store.Count() == 0)
+        return;
+    const QString path = chooseFile({UserPrompts::FileChoice::Mode::Save, PcapngFilter,
+                                     QStringLiteral("records.pcapng"), QStringLiteral("pcapng")});
+    if (path.isEmpty())
+        return;
+    const std::string interfaceName =
+        HostAddressList::InterfaceHolding(localAddress).value_or(std::string());
+    // Like the text export, a file that cannot be written is not reported.
+    ExportPcapng(path.toStdString(), interfaceName, store.Datagrams(), rows);
 }
 
 void RecordPanel::ScheduleRefresh() {

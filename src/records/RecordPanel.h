@@ -53,6 +53,10 @@ public:
     void CopySelection() const;
     void SaveSelected();
     void SaveAll();
+    // Write the whole datagrams as pcapng: every record, or the selected ones in list order (the
+    // newest when none is selected).
+    void ExportAllPcapng();
+    void ExportSelectedPcapng();
 
     // Draws what the datagrams since the last refresh changed; also runs by itself at display
     // rate.
@@ -71,6 +75,7 @@ private:
     int ChosenRow() const;
     void ScheduleRefresh();
     void CancelRefresh();
+    void ExportRowsAsPcapng(const std::vector<int>& rows);
 
     Widgets widgets;
     const Ipv4Address& localAddress;

@@ -4,10 +4,36 @@
 
 namespace talvane {
 
+namespace {
+
+// Beside the record files, whose names are numbers.
+constexpr const char* DatagramLogName = "datagrams";
+
+Pcapng::Direction DirectionOf(const RecordHeader& header) {
+    if (header.direction == "receive")
+        return Pcapng::Direction::Inbound;
+    if (header.direction == "send")
+        return Pcapng::Direction::Outbound;
+    return Pcapng::Direction::Unknown;
+}
+
+} // namespace
+
+RecordStore::RecordStore(std::filesystem::path directoryIn)
+    : directory(std::move(directoryIn)),
+      datagrams(directory.empty() ? std::filesystem::path() : directory / DatagramLogName) {}
+
 RecordStore::Stored RecordStore::Store(const RecordHeader& header,
-                                       std::span<const std::uint8_t> payload) {
+                                       std::span<const std::uint8_t> payload,
+                                       std::span<const std::uint8_t> datagram,
+                                       CaptureTime captured) {
     const int index = count;
-    const bool failed = !directory.empty() && !RecordFile::Write(FileOf(index), header, payload);
+    comment.clear();
+    if (!header.processName.empty())
+        comment.append(header.processName).append(" ").append(header.direction);
+    const bool logged = datagrams.Append({captured, DirectionOf(header), comment, datagram});
+    const bool failed =
+        !directory.empty() && !(RecordFile::Write(FileOf(index), header, payload) && logged);
     const bool failureBegan = failed && !failing;
     failing = failed;
     ++count;
@@ -16,6 +42,7 @@ RecordStore::Stored RecordStore::Store(const RecordHeader& header,
 }
 
 void RecordStore::Clear() {
+    datagrams.Clear();
     count = 0;
     totalBytes = 0;
 }

@@ -8,13 +8,23 @@ namespace talvane {
 
 namespace {
 
+using enum Accelerator::Modifiers;
+
 constexpr Accelerator Entries[] = {
-    {Qt::Key_A, false, CommandId::About},        {Qt::Key_A, true, CommandId::SaveAll},
-    {Qt::Key_B, false, CommandId::BeginMonitor}, {Qt::Key_C, false, CommandId::ClearRecords},
-    {Qt::Key_C, true, CommandId::CopyDump},      {Qt::Key_D, true, CommandId::InterfaceLibrary},
-    {Qt::Key_E, true, CommandId::EditFilter},    {Qt::Key_P, false, CommandId::PauseMonitor},
-    {Qt::Key_S, false, CommandId::StopMonitor},  {Qt::Key_S, true, CommandId::SaveSelected},
-    {Qt::Key_F1, false, CommandId::Help},        {Qt::Key_X, false, CommandId::Exit},
+    {Qt::Key_A, None, CommandId::About},
+    {Qt::Key_A, Ctrl, CommandId::SaveAll},
+    {Qt::Key_A, CtrlShift, CommandId::ExportAllPcapng},
+    {Qt::Key_B, None, CommandId::BeginMonitor},
+    {Qt::Key_C, None, CommandId::ClearRecords},
+    {Qt::Key_C, Ctrl, CommandId::CopyDump},
+    {Qt::Key_D, Ctrl, CommandId::InterfaceLibrary},
+    {Qt::Key_E, Ctrl, CommandId::EditFilter},
+    {Qt::Key_P, None, CommandId::PauseMonitor},
+    {Qt::Key_S, None, CommandId::StopMonitor},
+    {Qt::Key_S, Ctrl, CommandId::SaveSelected},
+    {Qt::Key_S, CtrlShift, CommandId::ExportSelectedPcapng},
+    {Qt::Key_F1, None, CommandId::Help},
+    {Qt::Key_X, None, CommandId::Exit},
 };
 
 } // namespace

@@ -7,8 +7,9 @@ namespace talvane {
 // Table 143: keys that run commands. A plain key has no Ctrl, Shift or Alt; letters match in
 // either case.
 struct Accelerator {
+    enum class Modifiers { None, Ctrl, CtrlShift };
     int key; // a Qt::Key value
-    bool ctrl;
+    Modifiers modifiers;
     int commandId;
 };
 

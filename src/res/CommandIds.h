@@ -27,6 +27,8 @@ inline constexpr int Help = 32795;
 inline constexpr int PauseMonitor = 32797;
 inline constexpr int InterfaceLibrary = 32799;
 inline constexpr int CopyDump = 32800;
+inline constexpr int ExportAllPcapng = 32801;
+inline constexpr int ExportSelectedPcapng = 32802;
 
 } // namespace CommandId
 

@@ -9,6 +9,8 @@ namespace {
 constexpr MenuTemplate::Item FileItems[] = {
     {"保存选中记录(&S)", CommandId::SaveSelected, "Ctrl+S"},
     {"保存所有记录(&A)", CommandId::SaveAll, "Ctrl+A"},
+    {"导出所有记录为 pcapng(&P)...", CommandId::ExportAllPcapng, "Ctrl+Shift+A"},
+    {"导出选中记录为 pcapng...", CommandId::ExportSelectedPcapng, "Ctrl+Shift+S"},
     {"退出软件(&X)", CommandId::Exit, ""},
 };
 

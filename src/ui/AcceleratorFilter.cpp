@@ -4,8 +4,27 @@
 
 #include <QKeyEvent>
 #include <QWidget>
+#include <optional>
 
 namespace talvane {
+
+namespace {
+
+// The table's name for the keys held with this one; nullopt for a combination it has no entry
+// for, such as Alt or Shift alone.
+std::optional<Accelerator::Modifiers> ModifiersOf(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers held =
+        key.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    if (held == Qt::NoModifier)
+        return Accelerator::Modifiers::None;
+    if (held == Qt::ControlModifier)
+        return Accelerator::Modifiers::Ctrl;
+    if (held == (Qt::ControlModifier | Qt::ShiftModifier))
+        return Accelerator::Modifiers::CtrlShift;
+    return std::nullopt;
+}
+
+} // namespace
 
 AcceleratorFilter::AcceleratorFilter(QWidget* window, std::function<void(int)> runCommand)
     : QObject(window), window(window), runCommand(std::move(runCommand)) {}
@@ -27,12 +46,9 @@ bool AcceleratorFilter::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QWidget*>(watched)->window() != window)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
-    const Qt::KeyboardModifiers modifiers =
-        key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
-    const bool ctrl = modifiers == Qt::ControlModifier;
-    if (modifiers == Qt::NoModifier || ctrl) {
+    if (const std::optional<Accelerator::Modifiers> modifiers = ModifiersOf(*key)) {
         for (const Accelerator& accelerator : AcceleratorTable) {
-            if (accelerator.key == key->key() && accelerator.ctrl == ctrl) {
+            if (accelerator.key == key->key() && accelerator.modifiers == *modifiers) {
                 runCommand(accelerator.commandId);
                 break;
             }

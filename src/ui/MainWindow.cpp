@@ -87,6 +87,8 @@ const MainWindow::CommandRoute MainWindow::CommandTable[] = {
     {CommandId::ClearRecords, &MainWindow::ClearRecords, Enablement::Always},
     {CommandId::SaveSelected, &MainWindow::SaveSelected, Enablement::Always},
     {CommandId::SaveAll, &MainWindow::SaveAll, Enablement::Always},
+    {CommandId::ExportAllPcapng, &MainWindow::ExportAllPcapng, Enablement::Always},
+    {CommandId::ExportSelectedPcapng, &MainWindow::ExportSelectedPcapng, Enablement::Always},
     {CommandId::CopyDump, &MainWindow::CopyDump, Enablement::Always},
     {CommandId::AboutTool, &MainWindow::ShowAbout, Enablement::Always},
     {CommandId::About, &MainWindow::ShowAbout, Enablement::Always},
@@ -551,7 +553,7 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureT
         ClearRecords();
     lastPacket = ClassifyPacket(datagram, engine.SelectedAddress(), activeFilter);
     if (lastPacket.Verdict() == Classification::Accepted &&
-        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured}))
+        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram}))
         ReportRecordWriteFailure();
 }
 
@@ -584,6 +586,14 @@ void MainWindow::SaveSelected() {
 
 void MainWindow::SaveAll() {
     recordPanel->SaveAll();
+}
+
+void MainWindow::ExportAllPcapng() {
+    recordPanel->ExportAllPcapng();
+}
+
+void MainWindow::ExportSelectedPcapng() {
+    recordPanel->ExportSelectedPcapng();
 }
 
 void MainWindow::CopyDump() {

@@ -156,6 +156,8 @@ private:
     void ExitCommand();
     void SaveSelected();
     void SaveAll();
+    void ExportAllPcapng();
+    void ExportSelectedPcapng();
     void CopyDump();
     void ShowHelp();
     void ShowAbout();

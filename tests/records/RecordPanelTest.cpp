@@ -1,8 +1,10 @@
 #include "records/RecordPanel.h"
 #include "records/HexDump.h"
+#include "records/PcapngFormat.h"
 #include "records/RecordExport.h"
 #include "records/RecordListModel.h"
 #include "records/RecordRowDelegate.h"
+#include "support/CaptureFileReader.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -121,7 +123,7 @@ struct PanelUnderTest {
     std::optional<Record> File(int index) const {
         return RecordFile::Read(Directory() / std::to_string(index));
     }
-    void SelectRows(std::initializer_list<int> rows) {
+    void SelectRows(const QList<int>& rows) {
         list->clearSelection();
         for (int row : rows)
             list->selectionModel()->select(list->model()->index(row, 0),
@@ -151,6 +153,8 @@ private slots:
     void rowsAreColouredByTheAddressSelectedNow();
     void saveSelectedWritesTheFirstSelectedRecord();
     void saveAllWritesEveryRecordInOrder();
+    void pcapngExportTakesTheChosenRowsInListOrder_data();
+    void pcapngExportTakesTheChosenRowsInListOrder();
     void exportsWithoutRowsOrWithCancelWriteNothing();
     void contextMenuOnlyOverASelectionAndCopyTakesIt();
     void cellsLookAsTheStyleDrawsThem_data();
@@ -380,18 +384,75 @@ void RecordPanelTest::saveAllWritesEveryRecordInOrder() {
                                                   "\r\n\r\n");
 }
 
+void RecordPanelTest::pcapngExportTakesTheChosenRowsInListOrder_data() {
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QList<int>>("exported");
+    QTest::newRow("all, whatever is selected") << true << QList<int>{2} << QList<int>{0, 1, 2, 3};
+    QTest::newRow("selected, in list order") << false << QList<int>{3, 0, 2} << QList<int>{0, 2, 3};
+    QTest::newRow("none selected: the newest") << false << QList<int>{} << QList<int>{3};
+}
+
+// The file names the monitored address's interface and holds each chosen datagram whole, at its
+// capture time, as libpcap reads it.
+void RecordPanelTest::pcapngExportTakesTheChosenRowsInListOrder() {
+    QFETCH(bool, all);
+    QFETCH(QList<int>, selected);
+    QFETCH(QList<int>, exported);
+    PanelUnderTest test;
+    test.localAddress = Ipv4Address{{127, 0, 0, 1}};
+    const CaptureTime start =
+        std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
+    std::vector<std::vector<std::uint8_t>> datagrams;
+    for (int index = 0; index < 4; ++index) {
+        datagrams.emplace_back(std::size_t(28 + index), std::uint8_t(0x45 + index));
+        test.panel->Store({Accepted(IpProtocol::Udp, Peer, OtherPeer, TransportPorts{53, 1030}),
+                           std::span(datagrams.back()).subspan(28),
+                           start + std::chrono::microseconds(index * 250), datagrams.back()});
+    }
+    test.panel->Refresh();
+    test.SelectRows(selected);
+    test.chosenFile = test.directory.filePath("chosen.pcapng");
+
+    if (all)
+        test.panel->ExportAllPcapng();
+    else
+        test.panel->ExportSelectedPcapng();
+    QCOMPARE(test.lastChoice.mode, UserPrompts::FileChoice::Mode::Save);
+    QCOMPARE(test.lastChoice.nameFilter, "pcapng 文件(*.pcapng)");
+    QCOMPARE(test.lastChoice.defaultName, "records.pcapng");
+    QCOMPARE(test.lastChoice.defaultSuffix, "pcapng");
+    const std::string file = ReadBytes(test.chosenFile.toStdString());
+    const std::vector<std::uint8_t> header = Pcapng::FileHeader("lo");
+    QVERIFY(file.starts_with(std::string(header.begin(), header.end())));
+
+    const CaptureFileReader read = CaptureFileReader::Read(test.chosenFile.toStdString());
+    QCOMPARE(QString::fromStdString(read.error), QString());
+    QCOMPARE(int(read.packets.size()), exported.size());
+    for (int at = 0; at < exported.size(); ++at) {
+        const int index = exported[at];
+        QVERIFY(read.packets[std::size_t(at)].bytes == datagrams[std::size_t(index)]);
+        QCOMPARE(read.packets[std::size_t(at)].time,
+                 (start + std::chrono::microseconds(index * 250)).time_since_epoch().count());
+    }
+}
+
 void RecordPanelTest::exportsWithoutRowsOrWithCancelWriteNothing() {
     PanelUnderTest test;
+    const auto exportEverything = [&test] {
+        test.panel->SaveSelected();
+        test.panel->SaveAll();
+        test.panel->ExportSelectedPcapng();
+        test.panel->ExportAllPcapng();
+    };
     test.chosenFile = test.directory.filePath("never.txt");
-    test.panel->SaveSelected();
-    test.panel->SaveAll();
+    exportEverything();
     QCOMPARE(test.fileQuestions, 0);
 
     test.StoreSent(1);
     test.chosenFile.clear();
-    test.panel->SaveSelected();
-    test.panel->SaveAll();
-    QCOMPARE(test.fileQuestions, 2);
+    exportEverything();
+    QCOMPARE(test.fileQuestions, 4);
     QVERIFY(!fs::exists(test.directory.filePath("never.txt").toStdString()));
 
     // Save selected whose record file is gone creates no output file.

@@ -1,4 +1,5 @@
 #include "capture/HostAddressList.h"
+#include "records/PcapngFormat.h"
 #include "records/RecordExport.h"
 #include "records/RecordFile.h"
 #include "records/RecordListModel.h"
@@ -122,8 +123,9 @@ int CountOf(const MainWindow& window, const Ends& ends) {
     return static_cast<int>(RecordsOf(window, ends).size());
 }
 
-// Empty when the list, once drawn, shows one row per stored record and each row names what the
-// record's file holds; otherwise the first difference.
+// Empty when the list, once drawn, shows one row per stored record, each row names what the
+// record's file holds, and the record's logged datagram ends in the file's payload and names its
+// owner; otherwise the first difference.
 QString ListMismatch(const MainWindow& window) {
     RecordPanel& panel = window.RecordsPanel();
     panel.Refresh();
@@ -142,6 +144,16 @@ QString ListMismatch(const MainWindow& window) {
         const QString timeText = QString::fromStdString(header.timeText);
         if (!timeForm.match(timeText).hasMatch())
             return QStringLiteral("record %1 has the time text '%2'").arg(row).arg(timeText);
+        const std::optional<std::vector<std::uint8_t>> block = store.Datagrams().Block(row);
+        const std::optional<Pcapng::PacketBlock> logged =
+            block ? Pcapng::ReadPacketBlock(*block) : std::nullopt;
+        const std::string owner =
+            header.processName.empty() ? "" : header.processName + " " + header.direction;
+        if (!logged || logged->datagram.size() < record->payload.size() ||
+            !std::equal(record->payload.rbegin(), record->payload.rend(),
+                        logged->datagram.rbegin()) ||
+            logged->comment != owner)
+            return QStringLiteral("record %1's logged datagram disagrees with its file").arg(row);
         const std::array<std::string, RecordListModel::ColumnCount> expected{
             std::to_string(row),       header.sourceIp,      header.sourcePort,
             header.protocolName,       header.destinationIp, header.destinationPort,

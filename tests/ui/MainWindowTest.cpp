@@ -7,6 +7,7 @@
 #include "res/ControlIds.h"
 #include "res/FilterDialogTemplate.h"
 #include "res/MessageTexts.h"
+#include "support/CaptureFileReader.h"
 #include "support/TestNetwork.h"
 #include "support/WindowEnvironment.h"
 #include "ui/StatusBar.h"
@@ -156,6 +157,8 @@ private slots:
     void fullListIsClearedBeforeTheNextDatagram();
     void everyClearCommandEmptiesTheList_data();
     void everyClearCommandEmptiesTheList();
+    void pcapngExportsRunFromMenuAndKeys_data();
+    void pcapngExportsRunFromMenuAndKeys();
     void growingMovesAndStretchesByTheRules_data();
     void growingMovesAndStretchesByTheRules();
     void draggingEndsWhereOneStepDoesAndGoesBackExactly_data();
@@ -367,6 +370,8 @@ void MainWindowTest::menuBarTexts() {
         "文件(&F)",
         "  保存选中记录(&S)\tCtrl+S",
         "  保存所有记录(&A)\tCtrl+A",
+        "  导出所有记录为 pcapng(&P)...\tCtrl+Shift+A",
+        "  导出选中记录为 pcapng...\tCtrl+Shift+S",
         "  退出软件(&X)",
         "监控(&M)",
         "  开始监控(&B)\tB",
@@ -726,6 +731,49 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
     // The three records become part of the filtered figure's balance.
     QCOMPARE(window.Engine().DatagramBalance(), -3);
     QVERIFY(window.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
+}
+
+void MainWindowTest::pcapngExportsRunFromMenuAndKeys_data() {
+    QTest::addColumn<int>("trigger");
+    QTest::addColumn<bool>("all");
+    QTest::newRow("export all, menu item") << int(Trigger::MenuItem) << true;
+    QTest::newRow("export all, Ctrl+Shift+A") << int(Trigger::Shortcut) << true;
+    QTest::newRow("export selected, menu item") << int(Trigger::MenuItem) << false;
+    QTest::newRow("export selected, Ctrl+Shift+S") << int(Trigger::Shortcut) << false;
+}
+
+// Each asks for one pcapng file, and Ctrl+Shift runs neither the plain nor the Ctrl command of
+// its letter.
+void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
+    QFETCH(int, trigger);
+    QFETCH(bool, all);
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    MainWindow& window = *test.window;
+    for (std::uint8_t host = 1; host <= 3; ++host)
+        window.HandleDatagram(UdpFrom({{10, 0, 0, host}}, host), Now());
+    window.RecordsPanel().Refresh();
+    // Not by the view's own selectRow, which heeds the modifiers the last key left held.
+    const QTableView* list = window.Control<QTableView>(ControlId::RecordList);
+    list->selectionModel()->select(list->model()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window.AddressCombo()->setFocus();
+    test.chosenFile = test.settingsDirectory.filePath("out.pcapng");
+
+    if (Trigger(trigger) == Trigger::MenuItem)
+        window.Action(all ? CommandId::ExportAllPcapng : CommandId::ExportSelectedPcapng)
+            ->trigger();
+    else
+        QTest::keyClick(QApplication::focusWidget(), all ? Qt::Key_A : Qt::Key_S,
+                        Qt::ControlModifier | Qt::ShiftModifier);
+
+    QCOMPARE(test.fileChoices.size(), 1);
+    QCOMPARE(test.fileChoices.front().nameFilter, "pcapng 文件(*.pcapng)");
+    QCOMPARE(window.State().CurrentPhase(), MonitorState::Phase::Ready);
+    const CaptureFileReader file = CaptureFileReader::Read(test.chosenFile.toStdString());
+    const std::uint8_t firstHost = all ? 1 : 2;
+    QCOMPARE(file.packets.size(), std::size_t(all ? 3 : 1));
+    QVERIFY(file.packets.front().bytes == UdpFrom({{10, 0, 0, firstHost}}, firstHost));
 }
 
 namespace {

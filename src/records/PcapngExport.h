@@ -1,0 +1,18 @@
+#pragma once
+
+#include "DatagramLog.h"
+
+#include <filesystem>
+#include <span>
+#include <string_view>
+
+namespace talvane {
+
+// Writes the datagrams of the records at indices, in that order, as a pcapng file at path: the
+// header naming the interface (unless its name is empty), then each record's packet block as the
+// log holds it. A record whose datagram is missing is left out. False when the file cannot be
+// created or written.
+bool ExportPcapng(const std::filesystem::path& path, std::string_view interfaceName,
+                  const DatagramLog& datagrams, std::span<const int> indices);
+
+} // namespace talvane

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "capture/PacketBuffer.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace talvane {
+
+// The pcapng blocks the program writes: a section header, one interface that carries IPv4
+// datagrams without a link header, and an enhanced packet block per datagram with its capture
+// time, its direction and a comment naming its process. Always little-endian, times in
+// microseconds, the format's default resolution.
+namespace Pcapng {
+
+inline constexpr std::uint16_t LinkTypeIpv4 = 228;
+// The largest datagram a block may carry, and the interface's snap length.
+inline constexpr std::uint32_t MaximumDatagram = PacketBuffer::Capacity;
+
+// The direction bits of a packet block's flags.
+enum class Direction : std::uint32_t { Unknown = 0, Inbound = 1, Outbound = 2 };
+
+struct PacketBlock {
+    CaptureTime captured{};
+    Direction direction = Direction::Unknown;
+    // Empty for none.
+    std::string_view comment;
+    std::span<const std::uint8_t> datagram;
+};
+
+// What a file holds before its packet blocks: the section header and the interface, which bears
+// the name given unless it is empty.
+std::vector<std::uint8_t> FileHeader(std::string_view interfaceName);
+
+// Replaces bytes with the packet block of interface 0: the datagram (cut to MaximumDatagram), the
+// direction in its flags, and the comment (cut to what an option holds) unless it is empty.
+void WritePacketBlock(const PacketBlock& block, std::vector<std::uint8_t>& bytes);
+
+// The packet block of interface 0 that fills bytes exactly, its comment and datagram viewing into
+// them; nullopt for any other bytes, so that what it accepts can be copied into a file as it is.
+// Options it does not know are passed over; it never reads outside bytes.
+std::optional<PacketBlock> ReadPacketBlock(std::span<const std::uint8_t> bytes);
+
+} // namespace Pcapng
+
+} // namespace talvane

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "capture/UniqueFd.h"
+
+#include <filesystem>
+#include <optional>
+#include <sys/types.h>
+
+namespace talvane {
+
+// A file in the record folder: it holds captured bytes, so only its user may read or write it,
+// and a symbolic link at its path is never followed, so they go nowhere else.
+struct PrivateFile {
+    UniqueFd fd;
+    // What the file held when it was opened.
+    off_t size = 0;
+
+    // Opens or creates the file with open's flags beside O_CREAT, O_NOFOLLOW and O_CLOEXEC, and
+    // makes an existing file private again; nullopt when either fails.
+    static std::optional<PrivateFile> Open(const std::filesystem::path& path, int flags);
+};
+
+} // namespace talvane

@@ -1,0 +1,173 @@
+#include "records/PcapngExport.h"
+#include "records/RecordStore.h"
+#include "support/CaptureFileReader.h"
+#include "support/TinyDisk.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <sys/stat.h>
+
+using namespace talvane;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What one accepted datagram brings to the store, and what its block must say of it.
+struct Arrival {
+    const char* processName;
+    const char* direction;
+    std::size_t datagramSize;
+    std::string_view comment;
+    Pcapng::Direction flags;
+};
+
+const Arrival Arrivals[] = {
+    {"curl", "receive", 20, "curl receive", Pcapng::Direction::Inbound},
+    {"firefox-esr", "send", 1501, "firefox-esr send", Pcapng::Direction::Outbound},
+    {"", "", 65535, "", Pcapng::Direction::Unknown},
+    {"sshd", "send", 22, "sshd send", Pcapng::Direction::Outbound},
+};
+
+std::vector<std::uint8_t> DatagramOf(std::size_t index, std::size_t size) {
+    std::vector<std::uint8_t> datagram(size);
+    for (std::size_t at = 0; at < size; ++at)
+        datagram[at] = static_cast<std::uint8_t>(at * 7 + index);
+    return datagram;
+}
+
+std::int64_t TimeOf(std::size_t index) {
+    return 1700000000000000 + std::int64_t(index) * 1000001;
+}
+
+struct StoreUnderTest {
+    QTemporaryDir scratch;
+    fs::path folder;
+    RecordStore store;
+
+    // The records in folder, or in a folder of the test's own.
+    explicit StoreUnderTest(const fs::path& folderIn = {})
+        : folder(folderIn.empty() ? Scratch() : folderIn), store(folder) {}
+
+    fs::path Scratch() const { return scratch.path().toStdString(); }
+    fs::path Log() const { return folder / "datagrams"; }
+
+    bool Store(std::size_t index, const Arrival& arrival) {
+        RecordHeader header;
+        header.processName = arrival.processName;
+        header.direction = arrival.direction;
+        const std::vector<std::uint8_t> datagram = DatagramOf(index, arrival.datagramSize);
+        return store
+            .Store(header, std::span(datagram).subspan(20), datagram,
+                   CaptureTime(std::chrono::microseconds(TimeOf(index))))
+            .failureBegan;
+    }
+    CaptureFileReader Export(std::vector<int> indices) const {
+        const fs::path file = Scratch() / "export.pcapng";
+        if (!ExportPcapng(file, "lo", store.Datagrams(), indices))
+            return {"not written", -1, {}};
+        return CaptureFileReader::Read(file);
+    }
+};
+
+} // namespace
+
+class PcapngExportTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void libpcapReadsEveryChosenDatagram();
+    void clearEmptiesTheLog();
+    void unsafeOrFullLogKeepsNoPartOfADatagram_data();
+    void unsafeOrFullLogKeepsNoPartOfADatagram();
+};
+
+// In the order given, leaving out an index that holds no record.
+void PcapngExportTest::libpcapReadsEveryChosenDatagram() {
+    StoreUnderTest test;
+    for (std::size_t index = 0; index < std::size(Arrivals); ++index)
+        QVERIFY(!test.Store(index, Arrivals[index]));
+
+    const CaptureFileReader file = test.Export({3, 4, 0, 1, 2});
+    QCOMPARE(QString::fromStdString(file.error), QString());
+    QCOMPARE(file.linkType, int(Pcapng::LinkTypeIpv4));
+    const std::size_t expected[] = {3, 0, 1, 2};
+    QCOMPARE(file.packets.size(), std::size(expected));
+    for (std::size_t at = 0; at < std::size(expected); ++at) {
+        const std::size_t index = expected[at];
+        const Arrival& arrival = Arrivals[index];
+        QCOMPARE(file.packets[at].time, TimeOf(index));
+        QCOMPARE(file.packets[at].originalLength, arrival.datagramSize);
+        QVERIFY(file.packets[at].bytes == DatagramOf(index, arrival.datagramSize));
+
+        // What libpcap does not tell: the process and the direction.
+        const auto bytes = test.store.Datagrams().Block(int(index));
+        const std::optional<Pcapng::PacketBlock> block = Pcapng::ReadPacketBlock(*bytes);
+        QCOMPARE(block->comment, arrival.comment);
+        QCOMPARE(block->direction, arrival.flags);
+    }
+}
+
+void PcapngExportTest::clearEmptiesTheLog() {
+    StoreUnderTest test;
+    for (std::size_t index = 0; index < 3; ++index)
+        test.Store(index, Arrivals[index]);
+    test.store.Clear();
+    QCOMPARE(fs::file_size(test.Log()), std::uintmax_t{0});
+    test.Store(7, Arrivals[3]);
+
+    struct stat status {};
+    QCOMPARE(lstat(test.Log().c_str(), &status), 0);
+    QCOMPARE(status.st_mode & 07777, mode_t{0600});
+    QCOMPARE(std::size_t(status.st_size), test.store.Datagrams().Block(0)->size());
+    QVERIFY(!test.store.Datagrams().Block(1));
+    const CaptureFileReader file = test.Export({0, 1, 2});
+    QCOMPARE(file.packets.size(), std::size_t{1});
+    QCOMPARE(file.packets[0].time, TimeOf(7));
+}
+
+void PcapngExportTest::unsafeOrFullLogKeepsNoPartOfADatagram_data() {
+    QTest::addColumn<bool>("fullDisk");
+    QTest::newRow("symbolic link at the log's name") << false;
+    QTest::newRow("disk full half way into a datagram") << true;
+}
+
+// The record is counted and the failure told, but neither a link's target nor the log holds any
+// of its datagram, and the blocks before it still export whole.
+void PcapngExportTest::unsafeOrFullLogKeepsNoPartOfADatagram() {
+    QFETCH(bool, fullDisk);
+    std::optional<TinyDisk> disk;
+    if (fullDisk) {
+        disk.emplace(64 * 1024);
+        if (!disk->Mounted())
+            QSKIP("A full disk needs root and a mount namespace of the test's own.");
+    }
+    StoreUnderTest test(disk ? disk->Path() : fs::path());
+    const fs::path linked = test.Scratch() / "elsewhere";
+    if (!disk) {
+        std::ofstream(linked) << "kept";
+        fs::create_symlink(linked, test.Log());
+    }
+
+    // The link fails the first datagram, the full disk the second; each is told once.
+    QCOMPARE(test.Store(0, Arrivals[0]), !fullDisk);
+    if (disk)
+        disk->Fill("filler");
+    QCOMPARE(test.Store(1, Arrival{"curl", "receive", 60000, "", {}}), fullDisk);
+    QCOMPARE(test.store.Count(), 2);
+    QVERIFY(!test.store.Datagrams().Block(1));
+
+    if (!disk) {
+        QCOMPARE(fs::file_size(linked), std::uintmax_t{4});
+        QVERIFY(fs::is_symlink(test.Log()));
+        return;
+    }
+    QCOMPARE(fs::file_size(test.Log()), test.store.Datagrams().Block(0)->size());
+    const CaptureFileReader file = test.Export({0, 1});
+    QCOMPARE(file.packets.size(), std::size_t{1});
+    QVERIFY(file.packets[0].bytes == DatagramOf(0, Arrivals[0].datagramSize));
+}
+
+QTEST_APPLESS_MAIN(PcapngExportTest)
+#include "PcapngExportTest.moc"
