@@ -65,6 +65,7 @@ void CaptureEngine::PauseMonitoring() {
         std::lock_guard lock(mutex);
         spans.Pause(Now());
         stopRequested = true;
+        oneMoreDue = true;
     }
     captureChanged.notify_all();
 }
@@ -74,12 +75,14 @@ void CaptureEngine::StopMonitoring() {
         std::lock_guard lock(mutex);
         spans.Stop(Now());
         stopRequested = true;
+        oneMoreDue = false;
     }
     captureChanged.notify_all();
 }
 
 bool CaptureEngine::StartWorker(std::unique_lock<std::mutex>& lock) {
     stopRequested = false;
+    oneMoreDue = false;
     if (workerRunning)
         return true;
     lock.unlock();
@@ -100,6 +103,7 @@ void CaptureEngine::RequestStop() {
     {
         std::lock_guard lock(mutex);
         stopRequested = true;
+        oneMoreDue = false;
     }
     captureChanged.notify_all();
 }
@@ -130,12 +134,12 @@ void CaptureEngine::CaptureWorker() {
         std::shared_ptr<CaptureHandle> reading;
         {
             std::unique_lock lock(mutex);
-            if (stopRequested) {
+            if (WorkerToEnd()) {
                 workerRunning = false;
                 return;
             }
             if (!capture) {
-                captureChanged.wait(lock, [this] { return stopRequested || capture; });
+                captureChanged.wait(lock, [this] { return WorkerToEnd() || capture; });
                 continue;
             }
             reading = capture;
@@ -145,22 +149,28 @@ void CaptureEngine::CaptureWorker() {
         if (result == CaptureHandle::ReadResult::Failed) {
             std::unique_lock lock(mutex);
             captureChanged.wait_for(lock, FailedReadPause,
-                                    [&] { return stopRequested || capture != reading; });
+                                    [&] { return WorkerToEnd() || capture != reading; });
             continue;
         }
         if (result != CaptureHandle::ReadResult::Datagram)
             continue;
+        bool readAfterPause = false;
         {
             // A datagram read from a capture that was closed meanwhile is lost with it; one
             // captured while monitoring was off is read only to be dropped.
             std::lock_guard lock(mutex);
             if (capture != reading || !spans.Admit(packet.captured))
                 continue;
+            readAfterPause = oneMoreDue;
         }
         sink.PacketArrived();
         datagramTotal.fetch_add(1);
         datagramBalance.fetch_add(1);
         sink.PacketCounted();
+        if (readAfterPause) {
+            std::lock_guard lock(mutex);
+            oneMoreDue = false;
+        }
     }
 }
 

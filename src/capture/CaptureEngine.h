@@ -46,8 +46,10 @@ public:
     // still waiting after a pause simply goes on. Returns false when a new thread cannot be
     // started.
     bool BeginMonitoring();
-    // Monitoring pauses now and StopRequested is set: the worker still waiting in its read hands
-    // over one more datagram, even one captured during the pause, and ends.
+    // Monitoring pauses now and StopRequested is set: the worker hands over one more datagram,
+    // the next it reads, even one captured during the pause, and ends. Where the worker is when
+    // the pause comes (waiting in its read, or still handing over the one before) makes no
+    // difference.
     void PauseMonitoring();
     // Monitoring stops now and StopRequested is set: nothing captured from now on is handed over.
     void StopMonitoring();
@@ -68,6 +70,8 @@ public:
 private:
     // Sets StopRequested: the worker ends when it next reaches the head of its loop.
     void RequestStop();
+    // With mutex held: the worker is to end at the head of its loop.
+    bool WorkerToEnd() const { return stopRequested && !oneMoreDue; }
     // Called with mutex held through lock, which it releases while it joins an ended worker.
     bool StartWorker(std::unique_lock<std::mutex>& lock);
     void CaptureWorker();
@@ -86,6 +90,8 @@ private:
     // Decides, on the worker thread, which datagrams it hands over.
     MonitorSpans spans;
     bool stopRequested = true;
+    // Set by a pause until the worker has handed over a datagram it read after the pause.
+    bool oneMoreDue = false;
     bool workerRunning = false;
     std::thread worker;
 };

@@ -46,7 +46,8 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
       clearedTotalText(widgets.totalText->text()), clearedCurrentText(widgets.currentText->text()) {
     QTableView* list = widgets.list;
     list->setModel(&model);
-    list->setItemDelegate(new RecordRowDelegate(list));
+    list->setItemDelegate(
+        new RecordRowDelegate(list, {RecordListModel::Index, RecordListModel::Time}));
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -19,12 +19,13 @@ size_t qHash(const RecordRowDelegate::Look& look, size_t seed) {
                       look.alignment, look.palette, look.state);
 }
 
-RecordRowDelegate::RecordRowDelegate(QObject* parent)
-    : QStyledItemDelegate(parent), pictures(PicturesCost) {}
+RecordRowDelegate::RecordRowDelegate(QObject* parent, QList<int> columnsOfTheirOwn)
+    : QStyledItemDelegate(parent), columnsOfTheirOwn(std::move(columnsOfTheirOwn)),
+      pictures(PicturesCost) {}
 
 void RecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
-    if (option.state & DrawnEachTime) {
+    if ((option.state & DrawnEachTime) || columnsOfTheirOwn.contains(index.column())) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }

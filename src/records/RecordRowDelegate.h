@@ -13,7 +13,10 @@ namespace talvane {
 // picture, and copied on later paints; a selected, focused or hovered cell is drawn each time.
 class RecordRowDelegate : public QStyledItemDelegate {
 public:
-    explicit RecordRowDelegate(QObject* parent);
+    // The cells of columnsOfTheirOwn hold a text no other row shows (an index, a time): a picture
+    // of one would hardly be copied again, and over a long run such pictures would fill the
+    // memory the pictures may take. They are drawn each time and never kept.
+    RecordRowDelegate(QObject* parent, QList<int> columnsOfTheirOwn);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
@@ -31,6 +34,7 @@ public:
     };
 
 private:
+    QList<int> columnsOfTheirOwn;
     mutable QFont picturesFont;
     mutable QCache<Look, QPixmap> pictures;
 };

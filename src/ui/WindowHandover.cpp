@@ -1,7 +1,8 @@
 #include "WindowHandover.h"
 
-#include <QCoreApplication>
-#include <QEvent>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
@@ -14,8 +15,6 @@ namespace talvane {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-const QEvent::Type HandOverEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 // How long each side spins for the other before it sleeps, while datagrams stream: longer than
 // a datagram's round trip under load.
@@ -57,7 +56,10 @@ template <typename Condition> bool SpinFor(std::chrono::microseconds limit, Cond
 } // namespace
 
 WindowHandover::WindowHandover(DatagramSink& window, QObject* parent)
-    : QObject(parent), window(window) {}
+    : QObject(parent), window(window), wakeCounter(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      wakeNotifier(wakeCounter.Get(), QSocketNotifier::Read) {
+    connect(&wakeNotifier, &QSocketNotifier::activated, this, &WindowHandover::Woken);
+}
 
 void WindowHandover::PacketArrived() {
     if (abandoned.load())
@@ -99,16 +101,20 @@ void WindowHandover::Abandon() {
 }
 
 void WindowHandover::WakeWindow() {
-    QCoreApplication::postEvent(this, new QEvent(HandOverEvent));
+    const std::uint64_t one = 1;
+    // Without its counter (no descriptor was left to make one) the wake goes through Qt's queue.
+    if (!wakeCounter || write(wakeCounter.Get(), &one, sizeof one) != sizeof one)
+        QMetaObject::invokeMethod(this, &WindowHandover::Woken, Qt::QueuedConnection);
 }
 
-bool WindowHandover::event(QEvent* event) {
-    if (event->type() != HandOverEvent)
-        return QObject::event(event);
+void WindowHandover::Woken() {
+    // Reading resets the counter, however many wakes it holds; one serving answers them all.
+    std::uint64_t wakes = 0;
+    if (wakeCounter)
+        (void)!read(wakeCounter.Get(), &wakes, sizeof wakes);
     // A nested event loop inside a handler must not answer the request being handled.
     if (!insideServe)
         Serve();
-    return true;
 }
 
 void WindowHandover::Serve() {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "capture/DatagramSink.h"
+#include "capture/UniqueFd.h"
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -20,6 +22,10 @@ namespace talvane {
 // thread sleeps between two datagrams of it. A datagram that comes alone is not worth a spin:
 // both sides sleep at once, and only the count that follows each datagram, a moment later, is
 // waited for by the window's spinning.
+//
+// The worker wakes the window by raising an event counter that the window's event loop watches,
+// not through Qt: the worker never enters Qt's own structures, which Qt guards with locks a race
+// detector cannot see, and so every step between the two threads is one of ours.
 class WindowHandover : public QObject, public DatagramSink {
     Q_OBJECT
 
@@ -34,10 +40,9 @@ public:
     // so the worker can be joined from the window's thread.
     void Abandon();
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
+    // The window's side of a wake-up.
+    void Woken();
     void Serve();
     // Handles the waiting datagram, if any.
     bool HandleDatagram();
@@ -66,6 +71,9 @@ private:
     Clock::duration lastHandling{};
     // Set by the worker while datagrams stream, so that the window waits for the next one.
     std::atomic<bool> streaming{false};
+    // Written by either side to wake the window; the notifier goes before the descriptor closes.
+    UniqueFd wakeCounter;
+    QSocketNotifier wakeNotifier;
 };
 
 } // namespace talvane

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <string>
 
 using namespace talvane;
 
@@ -127,11 +128,13 @@ std::uint32_t TakenInSoFar(const MainWindow& window) {
     return statistics ? statistics->received : 0;
 }
 
-// Sends over the first pair and waits until the window's capture has taken the datagrams in, so
-// that they carry their time stamps whether or not anything reads them.
-bool SendAndTakeIn(const MainWindow& window, PeerSender sender) {
+// Sends and waits until the window's capture has taken the datagrams in, so that they carry
+// their time stamps whether or not anything reads them. The count is read before the sender
+// starts: one it had already taken in would be counted twice and never reached.
+bool SendAndTakeIn(const MainWindow& window, const std::string& peerNamespace,
+                   const UdpStream& stream) {
     const std::uint32_t before = TakenInSoFar(window);
-    const int sent = sender.Wait();
+    const int sent = PeerSender::Stream(peerNamespace, stream).Wait();
     return QTest::qWaitFor([&] { return TakenInSoFar(window) >= before + sent; }, GenerousWaitMs);
 }
 
@@ -335,8 +338,7 @@ void CaptureEndToEndTest::onlyDatagramsCapturedAfterBeginAreHandedOver() {
     constexpr int Late = 5;
     const auto window = OpenWindow();
     HandedOver handed(*window);
-    QVERIFY(
-        SendAndTakeIn(*window, PeerSender::Stream(network->NamespaceB(), StreamOver(0, Early))));
+    QVERIFY(SendAndTakeIn(*window, network->NamespaceB(), StreamOver(0, Early)));
 
     window->RunCommand(CommandId::BeginMonitor);
     const CaptureTime beforeSending = Now();
@@ -364,8 +366,7 @@ void CaptureEndToEndTest::datagramsCapturedDuringAPauseAreNotHandedOverAfterBegi
     // The waiting worker hands this one over and ends; what follows is the pause proper.
     QCOMPARE(Send(0, 1, 64, 1), 1);
     QTRY_VERIFY_WITH_TIMEOUT(!window->Engine().WorkerRunning(), GenerousWaitMs);
-    QVERIFY(
-        SendAndTakeIn(*window, PeerSender::Stream(network->NamespaceB(), StreamOver(0, 3, 64, 2))));
+    QVERIFY(SendAndTakeIn(*window, network->NamespaceB(), StreamOver(0, 3, 64, 2)));
 
     window->RunCommand(CommandId::BeginMonitor);
     QCOMPARE(Send(0, 2, 64, 5), 2);
