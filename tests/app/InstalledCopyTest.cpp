@@ -4,6 +4,7 @@
 #include "res/CommandIds.h"
 #include "res/FilterDialogTemplate.h"
 #include "res/Version.h"
+#include "support/NextModal.h"
 #include "ui/MainWindow.h"
 
 #include <QImage>
@@ -216,22 +217,13 @@ void InstalledCopyTest::windowReadsTheInstalledDataAndKeepsSettingsPerUser() {
                                           (Prefix() / "share/talvane/help.html").string())));
     window.Help()->close();
 
-    bool dialogSeen = false;
-    QTimer answer;
-    answer.setInterval(10);
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<FilterDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        answer.stop();
-        dialogSeen = true;
-        QTest::mouseClick(dialog->Control(FilterControlId::RestoreDefaults), Qt::LeftButton);
-        QTest::mouseClick(dialog->Control(FilterControlId::Ok), Qt::LeftButton);
+    const NextModal<FilterDialog> answer([](FilterDialog& dialog) {
+        QTest::mouseClick(dialog.Control(FilterControlId::RestoreDefaults), Qt::LeftButton);
+        QTest::mouseClick(dialog.Control(FilterControlId::Ok), Qt::LeftButton);
     });
-    answer.start();
     window.RunCommand(CommandId::EditFilter);
 
-    QVERIFY(dialogSeen);
+    QVERIFY(answer.Seen());
     const std::string factory = ReadBytes(Prefix() / "share/talvane/filters/default.ft");
     QVERIFY(!factory.empty());
     QCOMPARE(ReadBytes(user.Config() / "talvane/filters/last.ft"), factory);

@@ -9,6 +9,7 @@
 #include "res/CommandIds.h"
 #include "res/InterfaceLibraryTemplate.h"
 #include "res/Version.h"
+#include "support/NextModal.h"
 #include "support/UrlRecorder.h"
 #include "support/WindowEnvironment.h"
 #include "ui/MainWindow.h"
@@ -47,34 +48,24 @@ struct WindowUnderTest : WindowEnvironment {
 // doing whatever the test wants done in it.
 class ModalAnswer {
 public:
-    explicit ModalAnswer(std::function<void(QDialog*)> act = {}) {
-        poll.setInterval(10);
-        QObject::connect(&poll, &QTimer::timeout, [this, act] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            poll.stop();
-            seen = dialog;
-            seenClass = QString::fromLatin1(dialog->metaObject()->className())
-                            .remove(QStringLiteral("talvane::"));
-            if (act)
-                act(dialog);
-            QWidget* ok = nullptr;
-            if (auto* about = qobject_cast<AboutDialog*>(dialog))
-                ok = about->Control(AboutControlId::Ok);
-            else if (auto* library = qobject_cast<InterfaceLibraryDialog*>(dialog))
-                ok = library->Control(InterfaceLibraryControlId::Ok);
-            QTest::mouseClick(ok, Qt::LeftButton);
-        });
-        poll.start();
-    }
+    explicit ModalAnswer(std::function<void(QDialog*)> act = {})
+        : next([this, act = std::move(act)](QDialog& dialog) {
+              seenClass = QString::fromLatin1(dialog.metaObject()->className())
+                              .remove(QStringLiteral("talvane::"));
+              if (act)
+                  act(&dialog);
+              QWidget* ok = nullptr;
+              if (auto* about = qobject_cast<AboutDialog*>(&dialog))
+                  ok = about->Control(AboutControlId::Ok);
+              else if (auto* library = qobject_cast<InterfaceLibraryDialog*>(&dialog))
+                  ok = library->Control(InterfaceLibraryControlId::Ok);
+              QTest::mouseClick(ok, Qt::LeftButton);
+          }) {}
 
-    // Null once the dialog is destroyed.
-    QPointer<QDialog> seen;
     QString seenClass;
-
-private:
-    QTimer poll;
+    NextModal<QDialog> next;
+    // Null once the dialog is destroyed.
+    const QPointer<QDialog>& seen = next.seen;
 };
 
 enum class Trigger { ToolButton, MenuItem, Key };

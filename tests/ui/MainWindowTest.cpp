@@ -8,6 +8,7 @@
 #include "res/FilterDialogTemplate.h"
 #include "res/MessageTexts.h"
 #include "support/CaptureFileReader.h"
+#include "support/NextModal.h"
 #include "support/TestNetwork.h"
 #include "support/WindowEnvironment.h"
 #include "ui/StatusBar.h"
@@ -334,19 +335,14 @@ void MainWindowTest::promptsBelongToTheAskingWindowAndShowPlainText() {
 
     QPointer<QWidget> owner;
     std::optional<Qt::TextFormat> format;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* prompt = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (prompt == nullptr || prompt == &asking || !prompt->isVisible())
-            return;
-        poll.stop();
-        owner = prompt->parentWidget();
-        if (auto* box = qobject_cast<QMessageBox*>(prompt))
-            format = box->textFormat();
-        prompt->reject();
-    });
-    poll.start();
+    const NextModal<QDialog> answer(
+        [&](QDialog& prompt) {
+            owner = prompt.parentWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(&prompt))
+                format = box->textFormat();
+            prompt.reject();
+        },
+        &asking);
     const QString text = "<b>/tmp/filters/last.ft</b>";
     if (message)
         UserPrompts::MessageBox(text);
@@ -541,23 +537,13 @@ void MainWindowTest::damagedLastFileIsReportedAndFiltersNothing() {
 void MainWindowTest::filterDialogOkAppliesTheSettings() {
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
-    bool dialogSeen = false;
-    // The dialog runs its own loop; answer it from there once it is up.
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<FilterDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll.stop();
-        dialogSeen = true;
-        dialog->Control<QLineEdit>(FilterControlId::FilterLocalPort)->setText("53");
-        QTest::mouseClick(dialog->Control(FilterControlId::Ok), Qt::LeftButton);
+    const NextModal<FilterDialog> answer([](FilterDialog& dialog) {
+        dialog.Control<QLineEdit>(FilterControlId::FilterLocalPort)->setText("53");
+        QTest::mouseClick(dialog.Control(FilterControlId::Ok), Qt::LeftButton);
     });
-    poll.start();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
 
-    QVERIFY(dialogSeen);
+    QVERIFY(answer.Seen());
     QCOMPARE(test.window->ActiveFilterInUse().filterLocalPorts.Entries(),
              std::vector<std::string>{"53"});
 }
