@@ -1,14 +1,13 @@
 #include "WindowHandover.h"
 
+#include <linux/futex.h>
+#include <sched.h>
 #include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
 
 namespace talvane {
 
@@ -16,73 +15,47 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long each side spins for the other before it sleeps, while datagrams stream: longer than
-// a datagram's round trip under load.
-constexpr std::chrono::microseconds WorkerSpin{100};
-constexpr std::chrono::microseconds WindowSpin{50};
-// The count follows its datagram as soon as the worker is back; the window waits this long for it.
-constexpr std::chrono::microseconds CountSpin{20};
-// A datagram read this soon after the last one was handed over belongs to a stream: the capture
-// hands them over from one block.
-constexpr std::chrono::microseconds StreamGap{200};
 // The window goes back to its event loop at least this often, so it repaints and takes input
 // while a flood of datagrams lasts.
 constexpr std::chrono::milliseconds ServeSlice{15};
 
-void CpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-    _mm_pause();
-#endif
+// The core the calling thread is bound to by FollowWindow; every new worker starts unbound.
+thread_local int boundCore = -1;
+
+// Sleeps while word holds expected; returns at once when it does not. Unlike std::atomic's wait,
+// it never yields the core first, which between the two threads of one core is a switch each time.
+void FutexWait(std::atomic<std::uint32_t>& word, std::uint32_t expected) {
+    syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected,
+            nullptr, nullptr, 0);
 }
 
-// Spins until done() holds or the time is up; returns whether it holds. After a short busy spin it
-// yields on every round, so that the other thread gets on if both share one core.
-template <typename Condition> bool SpinFor(std::chrono::microseconds limit, Condition done) {
-    constexpr unsigned BusyRounds = 64;
-    const Clock::time_point end = Clock::now() + limit;
-    for (unsigned round = 0;; ++round) {
-        if (done())
-            return true;
-        if (round < BusyRounds) {
-            CpuRelax();
-            continue;
-        }
-        if (Clock::now() >= end)
-            return false;
-        std::this_thread::yield();
-    }
+void FutexWake(std::atomic<std::uint32_t>& word, int waiters) {
+    syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAKE_PRIVATE, waiters,
+            nullptr, nullptr, 0);
 }
 
 } // namespace
 
 WindowHandover::WindowHandover(DatagramSink& window, QObject* parent)
-    : QObject(parent), window(window), wakeCounter(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+    : QObject(parent), window(window), windowCore(sched_getcpu()),
+      wakeCounter(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       wakeNotifier(wakeCounter.Get(), QSocketNotifier::Read) {
+    static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
+                  std::atomic<std::uint32_t>::is_always_lock_free);
     connect(&wakeNotifier, &QSocketNotifier::activated, this, &WindowHandover::Woken);
 }
 
 void WindowHandover::PacketArrived() {
     if (abandoned.load())
         return;
-    // The worker came back at once with another datagram: they stream.
-    const bool streams = Clock::now() - lastReturn < StreamGap;
-    streaming.store(streams, std::memory_order_relaxed);
-    const std::uint64_t ticket = requested.load(std::memory_order_relaxed) + 1;
+    FollowWindow();
+    const std::uint32_t ticket = requested.load(std::memory_order_relaxed) + 1;
     requested.store(ticket);
     if (!serving.load())
         WakeWindow();
-    const auto handled = [&] { return answered.load() == ticket || abandoned.load(); };
-    // A datagram whose handling took long last time (the first records, whose files are made)
-    // is waited for asleep: spinning through it would double its cost.
-    const bool spin = streams && lastHandling < WorkerSpin;
-    const Clock::time_point requestedAt = Clock::now();
-    if (!spin || !SpinFor(WorkerSpin, handled)) {
-        for (std::uint64_t seen = answered.load(); seen != ticket && !abandoned.load();
-             seen = answered.load())
-            answered.wait(seen);
-    }
-    lastReturn = Clock::now();
-    lastHandling = lastReturn - requestedAt;
+    for (std::uint32_t seen = answered.load(); seen != ticket && !abandoned.load();
+         seen = answered.load())
+        FutexWait(answered, seen);
 }
 
 void WindowHandover::PacketCounted() {
@@ -91,13 +64,25 @@ void WindowHandover::PacketCounted() {
     countDue.store(true);
     if (!serving.load())
         WakeWindow();
-    lastReturn = Clock::now();
 }
 
 void WindowHandover::Abandon() {
     abandoned.store(true);
     answered.fetch_add(1);
-    answered.notify_all();
+    FutexWake(answered, INT_MAX);
+}
+
+void WindowHandover::FollowWindow() {
+    const int core = windowCore.load(std::memory_order_relaxed);
+    if (core < 0 || core == boundCore)
+        return;
+    // Tried once per move of the window: where binding is not allowed the worker stays where it
+    // may run, and hand-overs only cost more.
+    boundCore = core;
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    CPU_SET(core, &cores);
+    sched_setaffinity(0, sizeof cores, &cores);
 }
 
 void WindowHandover::WakeWindow() {
@@ -120,21 +105,17 @@ void WindowHandover::Woken() {
 void WindowHandover::Serve() {
     insideServe = true;
     serving.store(true);
+    windowCore.store(sched_getcpu(), std::memory_order_relaxed);
     const Clock::time_point sliceEnd = Clock::now() + ServeSlice;
-    const auto workWaits = [this] { return WorkWaits(); };
     for (;;) {
         // A count is always shown before the next datagram, as the worker made them.
-        const bool counted = HandleCount();
-        if (!counted && !HandleDatagram()) {
-            // The count of the datagram just handled is due at once; the next datagram only
-            // while they stream.
-            const std::chrono::microseconds spin = lastWasDatagram ? CountSpin
-                                                   : streaming.load(std::memory_order_relaxed)
-                                                       ? WindowSpin
-                                                       : std::chrono::microseconds(0);
-            if (spin.count() == 0 || !SpinFor(spin, workWaits))
-                break;
-        }
+        if (HandleCount())
+            continue;
+        if (!HandleDatagram())
+            break;
+        // The answered worker waits for this core: given it now, it counts and, when the capture
+        // holds the next datagram, hands it over before the window looks again.
+        std::this_thread::yield();
         if (Clock::now() >= sliceEnd)
             break;
     }
@@ -152,20 +133,18 @@ bool WindowHandover::WorkWaits() const {
 bool WindowHandover::HandleCount() {
     if (!countDue.exchange(false))
         return false;
-    lastWasDatagram = false;
     if (!abandoned.load())
         window.PacketCounted();
     return true;
 }
 
 bool WindowHandover::HandleDatagram() {
-    const std::uint64_t ticket = requested.load();
+    const std::uint32_t ticket = requested.load();
     if (ticket == answered.load(std::memory_order_relaxed) || abandoned.load())
         return false;
-    lastWasDatagram = true;
     window.PacketArrived();
     answered.store(ticket);
-    answered.notify_one();
+    FutexWake(answered, 1);
     return true;
 }
 

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 
 namespace talvane {
@@ -16,12 +15,12 @@ namespace talvane {
 // follows reads nothing from the buffer: it is left for the window to take before the next
 // datagram, without a second round trip between the threads.
 //
-// Waking a thread on the other core costs tens of microseconds, more than the window's work per
-// datagram. So while datagrams stream in, each side briefly spins for the other's next step
-// instead of sleeping: the window handles a burst in one visit from its event loop, and neither
-// thread sleeps between two datagrams of it. A datagram that comes alone is not worth a spin:
-// both sides sleep at once, and only the count that follows each datagram, a moment later, is
-// waited for by the window's spinning.
+// The two threads never run at once, so the worker runs on the core where the window's thread
+// last served: there a hand-over is one switch between the threads (about 5 µs here), where a
+// wake-up across cores costs several times that in time and CPU, and neither side ever spins.
+// After each datagram the window lets the worker have the core at once: while datagrams stream
+// from the capture, the worker comes straight back with the next one and the window goes on
+// serving; when the capture has none, the window is back in its event loop.
 //
 // The worker wakes the window by raising an event counter that the window's event loop watches,
 // not through Qt: the worker never enters Qt's own structures, which Qt guards with locks a race
@@ -50,27 +49,24 @@ private:
     bool HandleCount();
     bool WorkWaits() const;
     void WakeWindow();
-
-    using Clock = std::chrono::steady_clock;
+    // Worker side: moves the worker to the core the window's thread last served on.
+    void FollowWindow();
 
     DatagramSink& window;
-    // Tickets of the latest datagram and of the latest handled one; equal when nothing waits.
-    std::atomic<std::uint64_t> requested{0};
-    std::atomic<std::uint64_t> answered{0};
+    // Tickets of the latest datagram and of the latest handled one; equal when nothing waits. The
+    // worker sleeps on answered, so it is a futex word.
+    std::atomic<std::uint32_t> requested{0};
+    std::atomic<std::uint32_t> answered{0};
     // Set while the window is in its serving loop and will see a new request without a wake-up.
     std::atomic<bool> serving{false};
     // Set by the worker after each datagram, cleared by the window when it shows the count.
     std::atomic<bool> countDue{false};
     std::atomic<bool> abandoned{false};
+    // The core the window's thread served on last, and the one the worker is bound to; -1 for
+    // none.
+    std::atomic<int> windowCore{-1};
+    int workerCore = -1;
     bool insideServe = false;
-    // Window side: the last thing handled was a datagram, whose count is still to come.
-    bool lastWasDatagram = false;
-    // Worker side: when the last hand-over ended, to tell a stream from a lone datagram.
-    Clock::time_point lastReturn;
-    // Worker side: how long the window took over the last datagram.
-    Clock::duration lastHandling{};
-    // Set by the worker while datagrams stream, so that the window waits for the next one.
-    std::atomic<bool> streaming{false};
     // Written by either side to wake the window; the notifier goes before the descriptor closes.
     UniqueFd wakeCounter;
     QSocketNotifier wakeNotifier;
