@@ -23,17 +23,23 @@ OwnerAnswer PortOwnerLookup::Owner(const SocketQuery& query) {
     Ends ends{query.transport, query.localPort, 0, query.remotePort};
     std::memcpy(&ends.remote, query.remote.octets.data(), sizeof ends.remote);
     if (const auto given = answers.find(ends);
-        given != answers.end() && now - given->second.found < AnswerReuse &&
-        SocketHolders::StillHolds(given->second.holder, given->second.inode))
-        return Named(given->second.name);
+        given != answers.end() && now - given->second.found < AnswerReuse) {
+        Answer& answer = given->second;
+        if (now - answer.checked < HolderRecheck)
+            return Named(answer.name);
+        if (SocketHolders::StillHolds(answer.holder, answer.inode)) {
+            answer.checked = now;
+            return Named(answer.name);
+        }
+    }
     std::optional<SocketDiag::Socket> socket = kernel.Find(query);
     if (socket && socket->inode != 0) {
         HolderAnswer named = NameHolder(query, *socket, now);
         if (named.holder) {
             if (answers.size() >= AnswerLimit)
                 answers.clear();
-            answers.insert_or_assign(ends,
-                                     Answer{named.answer.name, *named.holder, socket->inode, now});
+            answers.insert_or_assign(
+                ends, Answer{named.answer.name, *named.holder, socket->inode, now, now});
         }
         return named.answer;
     }

@@ -29,6 +29,9 @@ public:
     // holds the socket, without asking the kernel: the datagrams of one flow come in runs, and a
     // new socket for the very same ends within this time is next to impossible.
     static constexpr std::chrono::milliseconds AnswerReuse{50};
+    // Within a reused answer, the holder is looked at again only this long after the last look:
+    // the datagrams of one capture block are handled within it.
+    static constexpr std::chrono::milliseconds HolderRecheck{1};
 
 private:
     struct Ends {
@@ -46,6 +49,8 @@ private:
         SocketHolders::Holder holder;
         std::uint64_t inode = 0;
         RecentOwners::Clock::time_point found;
+        // When the holder was last seen holding the socket.
+        RecentOwners::Clock::time_point checked;
     };
 
     struct HolderAnswer {
