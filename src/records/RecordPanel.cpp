@@ -74,11 +74,10 @@ bool RecordPanel::Store(const AcceptedPacket& packet) {
     const bool failureBegan =
         store.Store(header, packet.payload, packet.datagram, packet.captured).failureBegan;
 
-    pendingTotalText = Text(TotalCaptureText(store.TotalBytes()));
-    pendingCurrentText = Text(CurrentCaptureText(static_cast<int>(packet.payload.size()),
-                                                 header.processName, header.direction));
-    newestPayload.assign(packet.payload.begin(), packet.payload.end());
-    newestDumpPending = true;
+    newest.payload.assign(packet.payload.begin(), packet.payload.end());
+    newest.processName = header.processName;
+    newest.direction = header.direction;
+    newestPending = true;
     ScheduleRefresh();
     return failureBegan;
 }
@@ -207,23 +206,19 @@ void RecordPanel::ScheduleRefresh() {
 
 void RecordPanel::CancelRefresh() {
     refresh.stop();
-    newestDumpPending = false;
-    pendingTotalText.clear();
-    pendingCurrentText.clear();
+    newestPending = false;
 }
 
 void RecordPanel::Refresh() {
     refresh.stop();
     if (model.Publish())
         widgets.list->scrollToBottom();
-    if (!pendingTotalText.isEmpty())
-        widgets.totalText->setText(std::exchange(pendingTotalText, {}));
-    if (!pendingCurrentText.isEmpty())
-        widgets.currentText->setText(std::exchange(pendingCurrentText, {}));
-    if (newestDumpPending) {
-        newestDumpPending = false;
-        widgets.dataView->setPlainText(Text(HexDump(newestPayload, DumpWidth())));
-    }
+    if (!std::exchange(newestPending, false))
+        return;
+    widgets.totalText->setText(Text(TotalCaptureText(store.TotalBytes())));
+    widgets.currentText->setText(Text(CurrentCaptureText(static_cast<int>(newest.payload.size()),
+                                                         newest.processName, newest.direction)));
+    widgets.dataView->setPlainText(Text(HexDump(newest.payload, DumpWidth())));
 }
 
 void RecordPanel::timerEvent(QTimerEvent* event) {

@@ -87,11 +87,14 @@ private:
     const QString clearedTotalText;
     const QString clearedCurrentText;
 
-    // Waiting for the next refresh.
-    bool newestDumpPending = false;
-    std::vector<std::uint8_t> newestPayload;
-    QString pendingTotalText;
-    QString pendingCurrentText;
+    // The newest record, shown at the next refresh: its texts are made only when drawn.
+    struct Newest {
+        std::vector<std::uint8_t> payload;
+        std::string processName;
+        std::string direction;
+    };
+    Newest newest;
+    bool newestPending = false;
     QBasicTimer refresh;
 };
 

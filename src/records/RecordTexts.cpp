@@ -1,5 +1,7 @@
 #include "RecordTexts.h"
 
+#include <optional>
+
 namespace talvane {
 
 std::string TotalCaptureText(std::uint32_t totalBytes) {
@@ -21,12 +23,19 @@ std::string RecordLineText(const RecordHeader& header, int payloadLength) {
 }
 
 std::string RecordTimeText(std::time_t time) {
+    // The datagrams of one second share their text, which is formatted once.
+    thread_local std::optional<std::time_t> lastTime;
+    thread_local std::string lastText;
+    if (time == lastTime)
+        return lastText;
     std::tm local{};
     if (localtime_r(&time, &local) == nullptr)
         return {};
     char text[32];
     const std::size_t length = std::strftime(text, sizeof text, "%Y%m%d %H:%M:%S", &local);
-    return std::string(text, length);
+    lastTime = time;
+    lastText.assign(text, length);
+    return lastText;
 }
 
 std::string TimeOfDay(const std::string& timeText) {
