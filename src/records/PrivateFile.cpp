@@ -7,15 +7,15 @@
 namespace talvane {
 
 // A file made new, as every record of a fresh session is, needs no look at what was there before.
-std::optional<PrivateFile> PrivateFile::Open(const std::filesystem::path& path, int flags) {
+std::optional<PrivateFile> PrivateFile::Open(int folder, const char* name, int flags) {
     constexpr mode_t PrivateMode = 0600;
     const int openFlags = flags | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
-    UniqueFd fd(open(path.c_str(), openFlags | O_EXCL, PrivateMode));
+    UniqueFd fd(openat(folder, name, openFlags | O_EXCL, PrivateMode));
     if (fd)
         return PrivateFile{std::move(fd), 0};
     if (errno != EEXIST)
         return std::nullopt;
-    fd = UniqueFd(open(path.c_str(), openFlags, PrivateMode));
+    fd = UniqueFd(openat(folder, name, openFlags, PrivateMode));
     struct stat status {};
     if (!fd || fstat(fd.Get(), &status) != 0)
         return std::nullopt;
@@ -23,6 +23,10 @@ std::optional<PrivateFile> PrivateFile::Open(const std::filesystem::path& path, 
     if ((status.st_mode & 07777) != PrivateMode && fchmod(fd.Get(), PrivateMode) != 0)
         return std::nullopt;
     return PrivateFile{std::move(fd), status.st_size};
+}
+
+std::optional<PrivateFile> PrivateFile::Open(const std::filesystem::path& path, int flags) {
+    return Open(AT_FDCWD, path.c_str(), flags);
 }
 
 } // namespace talvane

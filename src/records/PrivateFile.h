@@ -16,7 +16,9 @@ struct PrivateFile {
     off_t size = 0;
 
     // Opens or creates the file with open's flags beside O_CREAT, O_NOFOLLOW and O_CLOEXEC, and
-    // makes an existing file private again; nullopt when either fails.
+    // makes an existing file private again; nullopt when either fails. The name is looked up in
+    // the folder open as descriptor folder, as openat does.
+    static std::optional<PrivateFile> Open(int folder, const char* name, int flags);
     static std::optional<PrivateFile> Open(const std::filesystem::path& path, int flags);
 };
 

@@ -63,9 +63,9 @@ bool WriteAll(int file, std::array<iovec, 2> parts) {
 
 // No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a disk
 // write per record. Cutting it to its new length afterwards does not.
-bool WriteInPlace(const std::filesystem::path& path, const RecordHeader& header,
+bool WriteInPlace(int folder, const char* name, const RecordHeader& header,
                   std::span<const std::uint8_t> payload) {
-    std::optional<PrivateFile> file = PrivateFile::Open(path, O_WRONLY);
+    std::optional<PrivateFile> file = PrivateFile::Open(folder, name, O_WRONLY);
     if (!file)
         return false;
     const int fd = file->fd.Get();
@@ -132,19 +132,28 @@ Record Decode(std::span<const std::uint8_t> bytes) {
     return record;
 }
 
-bool Write(const std::filesystem::path& path, const RecordHeader& header,
+bool Write(int folder, const char* name, const RecordHeader& header,
            std::span<const std::uint8_t> payload) {
-    const bool written = WriteInPlace(path, header, payload);
+    const bool written = WriteInPlace(folder, name, header, payload);
     // A reader must never find an older record's bytes behind this one's, nor half of it: the
     // index then has no file at all, as when the record folder could not be made. A link that
     // was refused goes too, never what it points to.
     if (!written)
-        unlink(path.c_str());
+        unlinkat(folder, name, 0);
     return written;
 }
 
+bool Write(const std::filesystem::path& path, const RecordHeader& header,
+           std::span<const std::uint8_t> payload) {
+    return Write(AT_FDCWD, path.c_str(), header, payload);
+}
+
 std::optional<Record> Read(const std::filesystem::path& path) {
-    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    return Read(AT_FDCWD, path.c_str());
+}
+
+std::optional<Record> Read(int folder, const char* name) {
+    const UniqueFd file(openat(folder, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!file)
         return std::nullopt;
     std::vector<std::uint8_t> bytes(MaximumFileSize);

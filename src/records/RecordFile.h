@@ -55,9 +55,13 @@ Record Decode(std::span<const std::uint8_t> bytes);
 // file at path, neither part of this record nor what the file held before.
 bool Write(const std::filesystem::path& path, const RecordHeader& header,
            std::span<const std::uint8_t> payload);
+// The same for the file name in the folder open as descriptor folder, as openat looks it up.
+bool Write(int folder, const char* name, const RecordHeader& header,
+           std::span<const std::uint8_t> payload);
 
 // Reads at most MaximumFileSize bytes; nullopt when the file cannot be opened or read.
 std::optional<Record> Read(const std::filesystem::path& path);
+std::optional<Record> Read(int folder, const char* name);
 
 } // namespace RecordFile
 

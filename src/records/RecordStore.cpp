@@ -1,5 +1,7 @@
 #include "RecordStore.h"
 
+#include <charconv>
+#include <fcntl.h>
 #include <string>
 
 namespace talvane {
@@ -21,6 +23,9 @@ Pcapng::Direction DirectionOf(const RecordHeader& header) {
 
 RecordStore::RecordStore(std::filesystem::path directoryIn)
     : directory(std::move(directoryIn)),
+      folder(directory.empty()
+                 ? -1
+                 : open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)),
       datagrams(directory.empty() ? std::filesystem::path() : directory / DatagramLogName) {}
 
 RecordStore::Stored RecordStore::Store(const RecordHeader& header,
@@ -33,7 +38,8 @@ RecordStore::Stored RecordStore::Store(const RecordHeader& header,
         comment.append(header.processName).append(" ").append(header.direction);
     const bool logged = datagrams.Append({captured, DirectionOf(header), comment, datagram});
     const bool failed =
-        !directory.empty() && !(RecordFile::Write(FileOf(index), header, payload) && logged);
+        !directory.empty() &&
+        !(RecordFile::Write(folder.Get(), NameOf(index).text, header, payload) && logged);
     const bool failureBegan = failed && !failing;
     failing = failed;
     ++count;
@@ -47,14 +53,20 @@ void RecordStore::Clear() {
     totalBytes = 0;
 }
 
+RecordStore::FileName RecordStore::NameOf(int index) {
+    FileName name{};
+    std::to_chars(name.text, name.text + sizeof name.text - 1, index);
+    return name;
+}
+
 std::filesystem::path RecordStore::FileOf(int index) const {
-    return directory / std::to_string(index);
+    return directory / NameOf(index).text;
 }
 
 std::optional<Record> RecordStore::Read(int index) const {
     if (directory.empty())
         return std::nullopt;
-    return RecordFile::Read(FileOf(index));
+    return RecordFile::Read(folder.Get(), NameOf(index).text);
 }
 
 } // namespace talvane

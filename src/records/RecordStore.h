@@ -3,6 +3,7 @@
 #include "DatagramLog.h"
 #include "RecordFile.h"
 #include "capture/PacketBuffer.h"
+#include "capture/UniqueFd.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -49,7 +50,16 @@ public:
     const DatagramLog& Datagrams() const { return datagrams; }
 
 private:
+    // A record's file name, its index.
+    struct FileName {
+        char text[12];
+    };
+    static FileName NameOf(int index);
+
     std::filesystem::path directory;
+    // The files are made and read in the folder opened once: a name is found without walking
+    // the whole path for every record, and the folder cannot be swapped under the program.
+    UniqueFd folder;
     DatagramLog datagrams;
     // Kept between datagrams, so that the comment of an owned one seldom allocates.
     std::string comment;

@@ -600,8 +600,10 @@ void MainWindowTest::oneBeatDrawsWhatTheDatagramsChanged() {
     QVERIFY(!window.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
 }
 
-// A folder lost under the running program fails every write as a full disk does: the user hears
-// of it once, not once a datagram, and again only after writes worked in between.
+// Writes that keep failing, as on a full disk, are told once, not once a datagram, and again only
+// after writes worked in between. Folders in the place of record files fail them even for root.
+// A folder lost under the running program fails every write from then on, even once a folder of
+// that name is back: the program never follows a new folder in the place of its own.
 void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
     namespace fs = std::filesystem;
     WindowUnderTest test;
@@ -613,23 +615,32 @@ void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
             test.window->HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
         QCoreApplication::processEvents();
     };
+    const auto blocked = [&folder](std::initializer_list<const char*> names) {
+        for (const char* name : names)
+            fs::create_directory(folder / name);
+    };
 
     datagrams(2);
-    fs::remove_all(folder);
+    blocked({"2", "3", "4"});
     datagrams(3);
     QCOMPARE(test.messages, (QStringList{CreateSocketFail, failure}));
-    fs::create_directory(folder);
     datagrams(2);
-    fs::remove_all(folder);
+    blocked({"7", "8", "9"});
     datagrams(3);
     QCOMPARE(test.messages, (QStringList{CreateSocketFail, failure, failure}));
 
     const RecordStore& records = test.window->RecordsPanel().Records();
     QCOMPARE(records.Count(), 10);
+    QVERIFY(records.Read(6));
     QVERIFY(!records.Read(9));
-    fs::create_directory(folder);
     datagrams(1);
     QVERIFY(records.Read(10));
+    fs::remove_all(folder);
+    fs::create_directory(folder);
+    datagrams(1);
+    QCOMPARE(test.messages, (QStringList{CreateSocketFail, failure, failure, failure}));
+    QVERIFY(!records.Read(11));
+    QVERIFY(fs::is_empty(folder));
 }
 
 void MainWindowTest::streamPaneTipTellsKernelDropsWhenDrawn() {
