@@ -1,5 +1,6 @@
 #include "StatusPane.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 
@@ -19,8 +20,10 @@ void StatusPane::SetText(const QString& text) {
 }
 
 void StatusPane::paintEvent(QPaintEvent* event) {
-    QPainter(this).fillRect(rect(), palette().window());
-    QFrame::paintEvent(event);
+    QPainter(this).fillRect(event->rect(), palette().window());
+    // A new text repaints the inside alone: the frame is drawn only where the pane is exposed.
+    if (!contentsRect().contains(event->rect()))
+        QFrame::paintEvent(event);
     // Where a label puts its text: inside the margin, indented by half an "x" in a frame.
     QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
     int indentation = indent();
