@@ -1,6 +1,7 @@
 #include "WindowProcess.h"
 
 #include "BenchSupport.h"
+#include "app/MonitorApp.h"
 #include "records/RecordPanel.h"
 #include "ui/StatusBar.h"
 
@@ -87,7 +88,9 @@ bool WindowProcess::IsChild(int argc, char** argv) {
 }
 
 int WindowProcess::Serve(int argc, char** argv) {
-    QApplication application(argc, argv);
+    // The program's own application object, with its settings and skin.
+    MonitorApp::PrepareToolkit();
+    MonitorApp application(argc, argv);
     const QTemporaryDir programDirectory;
     MainWindow window(BenchEnvironment(programDirectory));
     window.show();
