@@ -33,23 +33,51 @@ bool DatagramLog::Open() {
     return file.has_value();
 }
 
-bool DatagramLog::Append(const Pcapng::PacketBlock& block) {
+bool DatagramLog::WriteAtEnd(std::span<const std::uint8_t> bytes) {
+    if (Open() && WriteAllAt(file->fd.Get(), bytes, end))
+        return true;
+    // What a full disk cut short is taken off again; should that fail, the next write goes over
+    // what is left of it.
+    if (file)
+        std::ignore = ftruncate(file->fd.Get(), end);
+    return false;
+}
+
+void DatagramLog::Queue(const Pcapng::PacketBlock& block) {
+    if (queuedLengths.empty())
+        firstQueued = blocks.size();
     Pcapng::WritePacketBlock(block, encoded);
-    if (!Open() || !WriteAllAt(file->fd.Get(), encoded, end)) {
-        // A block cut short by a full disk is taken off again; should that fail, the next block
-        // is written over what is left of it.
-        if (file)
-            std::ignore = ftruncate(file->fd.Get(), end);
-        blocks.push_back({end, 0});
-        return false;
+    queued.insert(queued.end(), encoded.begin(), encoded.end());
+    queuedLengths.push_back(static_cast<std::uint32_t>(encoded.size()));
+    blocks.push_back({0, 0});
+}
+
+void DatagramLog::WriteQueued() {
+    if (queuedLengths.empty())
+        return;
+    const bool together = WriteAtEnd(queued);
+    std::span<const std::uint8_t> rest(queued);
+    for (std::size_t index = 0; index < queuedLengths.size(); ++index) {
+        const std::span<const std::uint8_t> bytes = rest.first(queuedLengths[index]);
+        rest = rest.subspan(bytes.size());
+        // Where the blocks do not fit together, each that fits is written on its own.
+        if (together || WriteAtEnd(bytes)) {
+            blocks[firstQueued + index] = {end, static_cast<std::uint32_t>(bytes.size())};
+            end += static_cast<off_t>(bytes.size());
+        }
     }
-    blocks.push_back({end, static_cast<std::uint32_t>(encoded.size())});
-    end += static_cast<off_t>(encoded.size());
-    return true;
+    queued.clear();
+    queuedLengths.clear();
+}
+
+bool DatagramLog::Holds(int index) const {
+    return index >= 0 && index < Count() && blocks[static_cast<std::size_t>(index)].length > 0;
 }
 
 void DatagramLog::Clear() {
     blocks.clear();
+    queued.clear();
+    queuedLengths.clear();
     end = 0;
     if (file && ftruncate(file->fd.Get(), 0) != 0)
         // Opened again, and so emptied, by the next block.

@@ -63,13 +63,12 @@ bool WriteAll(int file, std::array<iovec, 2> parts) {
 
 // No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a disk
 // write per record. Cutting it to its new length afterwards does not.
-bool WriteInPlace(int folder, const char* name, const RecordHeader& header,
+bool WriteInPlace(int folder, const char* name, std::string_view headerBytes,
                   std::span<const std::uint8_t> payload) {
     std::optional<PrivateFile> file = PrivateFile::Open(folder, name, O_WRONLY);
     if (!file)
         return false;
     const int fd = file->fd.Get();
-    const std::string headerBytes = RecordFile::Encode(header);
     bool written = WriteAll(fd, {iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
                                  iovec{const_cast<std::uint8_t*>(payload.data()), payload.size()}});
     const auto length = static_cast<off_t>(headerBytes.size() + payload.size());
@@ -132,9 +131,9 @@ Record Decode(std::span<const std::uint8_t> bytes) {
     return record;
 }
 
-bool Write(int folder, const char* name, const RecordHeader& header,
+bool Write(int folder, const char* name, std::string_view encodedHeader,
            std::span<const std::uint8_t> payload) {
-    const bool written = WriteInPlace(folder, name, header, payload);
+    const bool written = WriteInPlace(folder, name, encodedHeader, payload);
     // A reader must never find an older record's bytes behind this one's, nor half of it: the
     // index then has no file at all, as when the record folder could not be made. A link that
     // was refused goes too, never what it points to.
@@ -145,7 +144,7 @@ bool Write(int folder, const char* name, const RecordHeader& header,
 
 bool Write(const std::filesystem::path& path, const RecordHeader& header,
            std::span<const std::uint8_t> payload) {
-    return Write(AT_FDCWD, path.c_str(), header, payload);
+    return Write(AT_FDCWD, path.c_str(), Encode(header), payload);
 }
 
 std::optional<Record> Read(const std::filesystem::path& path) {

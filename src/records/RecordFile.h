@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvane {
@@ -55,8 +56,9 @@ Record Decode(std::span<const std::uint8_t> bytes);
 // file at path, neither part of this record nor what the file held before.
 bool Write(const std::filesystem::path& path, const RecordHeader& header,
            std::span<const std::uint8_t> payload);
-// The same for the file name in the folder open as descriptor folder, as openat looks it up.
-bool Write(int folder, const char* name, const RecordHeader& header,
+// The same for the file name in the folder open as descriptor folder, as openat looks it up, with
+// the header as Encode gave it.
+bool Write(int folder, const char* name, std::string_view encodedHeader,
            std::span<const std::uint8_t> payload);
 
 // Reads at most MaximumFileSize bytes; nullopt when the file cannot be opened or read.

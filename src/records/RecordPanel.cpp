@@ -66,20 +66,19 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
             &RecordPanel::ShowContextMenu);
 }
 
-bool RecordPanel::Store(const AcceptedPacket& packet) {
+void RecordPanel::Store(const AcceptedPacket& packet) {
     const RecordHeader header = MakeRecordHeader(packet, localAddress, ownerLookup);
     model.Append({std::to_string(store.Count()), header.sourceIp, header.sourcePort,
                   header.protocolName, header.destinationIp, header.destinationPort,
                   TimeOfDay(header.timeText), header.processName});
-    const bool failureBegan =
-        store.Store(header, packet.payload, packet.datagram, packet.captured).failureBegan;
+    if (store.Store(header, packet.payload, packet.datagram, packet.captured).failureBegan)
+        emit RecordWritesFailed();
 
     newest.payload.assign(packet.payload.begin(), packet.payload.end());
     newest.processName = header.processName;
     newest.direction = header.direction;
     newestPending = true;
     ScheduleRefresh();
-    return failureBegan;
 }
 
 int RecordPanel::Clear() {
@@ -143,6 +142,7 @@ void RecordPanel::SaveSelected() {
                                      QStringLiteral("record"), QStringLiteral("txt")});
     if (path.isEmpty())
         return;
+    WriteRecords();
     const std::optional<Record> record = store.Read(ChosenRow());
     if (!record)
         return;
@@ -162,6 +162,7 @@ void RecordPanel::SaveAll() {
     std::ofstream file(path.toStdString(), std::ios::binary | std::ios::trunc);
     if (!file)
         return;
+    WriteRecords();
     for (int row = 0; row < rowCount; ++row) {
         if (const std::optional<Record> record = store.Read(row))
             file << RecordExportText(*record);
@@ -195,6 +196,7 @@ void RecordPanel::ExportRowsAsPcapng(const std::vector<int>& rows) {
         return;
     const std::string interfaceName =
         HostAddressList::InterfaceHolding(localAddress).value_or(std::string());
+    WriteRecords();
     // Like the text export, a file that cannot be written is not reported.
     ExportPcapng(path.toStdString(), interfaceName, store.Datagrams(), rows);
 }
@@ -209,8 +211,15 @@ void RecordPanel::CancelRefresh() {
     newestPending = false;
 }
 
+void RecordPanel::WriteRecords() {
+    if (store.Flush())
+        emit RecordWritesFailed();
+}
+
 void RecordPanel::Refresh() {
     refresh.stop();
+    // A row is shown once its file is written.
+    WriteRecords();
     if (model.Publish())
         widgets.list->scrollToBottom();
     if (!std::exchange(newestPending, false))

@@ -40,9 +40,9 @@ public:
                 const Ipv4Address& localAddress, UserPrompts::ChooseFile chooseFile,
                 QObject* parent);
 
-    // Numbers the packet, writes its file, adds its row and makes it the newest dump. True when
-    // its file could not be written while the one before it could: the caller tells the user.
-    bool Store(const AcceptedPacket& packet);
+    // Numbers the packet, adds its row and makes it the newest dump; its file and logged datagram
+    // are written at the next refresh, or before anything reads them.
+    void Store(const AcceptedPacket& packet);
     // Empties the list and both figures; returns how many records it removed.
     int Clear();
     bool Full() const { return store.Full(); }
@@ -65,6 +65,11 @@ public:
     const RecordStore& Records() const { return store; }
     const RecordListModel& Model() const { return model; }
 
+signals:
+    // A record's file or datagram could not be written while the record before it was kept: the
+    // user is told once for a spell of failures, such as a full disk.
+    void RecordWritesFailed();
+
 protected:
     void timerEvent(QTimerEvent* event) override;
 
@@ -74,6 +79,8 @@ private:
     // The first selected row, or the newest when none is selected.
     int ChosenRow() const;
     void ScheduleRefresh();
+    // Writes the records that wait; every reader of a record file or the log does so first.
+    void WriteRecords();
     void CancelRefresh();
     void ExportRowsAsPcapng(const std::vector<int>& rows);
 

@@ -32,22 +32,37 @@ RecordStore::Stored RecordStore::Store(const RecordHeader& header,
                                        std::span<const std::uint8_t> payload,
                                        std::span<const std::uint8_t> datagram,
                                        CaptureTime captured) {
-    const int index = count;
+    const int index = count++;
+    totalBytes += static_cast<std::uint32_t>(payload.size());
+    if (directory.empty())
+        return {index, false};
     comment.clear();
     if (!header.processName.empty())
         comment.append(header.processName).append(" ").append(header.direction);
-    const bool logged = datagrams.Append({captured, DirectionOf(header), comment, datagram});
-    const bool failed =
-        !directory.empty() &&
-        !(RecordFile::Write(folder.Get(), NameOf(index).text, header, payload) && logged);
-    const bool failureBegan = failed && !failing;
-    failing = failed;
-    ++count;
-    totalBytes += static_cast<std::uint32_t>(payload.size());
-    return {index, failureBegan};
+    datagrams.Queue({captured, DirectionOf(header), comment, datagram});
+    waiting.push_back({index, RecordFile::Encode(header), {payload.begin(), payload.end()}});
+    waitingBytes += waiting.back().header.size() + payload.size() + datagram.size();
+    return {index, waitingBytes >= QueueLimit && Flush()};
+}
+
+bool RecordStore::Flush() {
+    datagrams.WriteQueued();
+    bool failureBegan = false;
+    for (const Waiting& record : waiting) {
+        const bool failed = !(RecordFile::Write(folder.Get(), NameOf(record.index).text,
+                                                record.header, record.payload) &&
+                              datagrams.Holds(record.index));
+        failureBegan = failureBegan || (failed && !failing);
+        failing = failed;
+    }
+    waiting.clear();
+    waitingBytes = 0;
+    return failureBegan;
 }
 
 void RecordStore::Clear() {
+    waiting.clear();
+    waitingBytes = 0;
     datagrams.Clear();
     count = 0;
     totalBytes = 0;

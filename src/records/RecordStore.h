@@ -9,12 +9,16 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace talvane {
 
-// Numbers the accepted datagrams and keeps each one as a file in the record folder: once the next
-// datagram has arrived, the file is the only place that still holds a record. Beside the files,
-// the datagram log keeps every record's whole datagram for export.
+// Numbers the accepted datagrams and keeps each one as a file in the record folder. Beside the
+// files, the datagram log keeps every record's whole datagram for export. The files and the log
+// are written at the display's beat, all the records since the last one together: each write
+// then finds the system's paths warm from the one before, where one a datagram between two
+// hand-overs found them cold. Until then a record is in memory; readers flush first.
 class RecordStore {
 public:
     // The list never holds more: the next datagram clears it first.
@@ -28,24 +32,30 @@ public:
     std::uint32_t TotalBytes() const { return totalBytes; }
     bool Full() const { return count == Capacity; }
 
+    // At most this much waits to be written: past it, Store writes what waits.
+    static constexpr std::size_t QueueLimit = 1 << 20;
+
     struct Stored {
         int index;
-        // The record's file or datagram could not be written, and the record before it was
-        // kept whole (or there was none): a full disk or a lost folder is told once, and again
-        // only after a write worked.
+        // Store wrote what waited, and a write failed; see Flush.
         bool failureBegan;
     };
-    // Writes the file of the next index and logs its datagram, with the owner and direction of
+    // Queues the file of the next index and its logged datagram, with the owner and direction of
     // the header. A record whose file or datagram fails is counted all the same, and reading
     // back what failed finds nothing.
     Stored Store(const RecordHeader& header, std::span<const std::uint8_t> payload,
                  std::span<const std::uint8_t> datagram, CaptureTime captured);
+    // Writes what waits. True when a record's file or datagram could not be written and the
+    // record before it was kept whole (or there was none): a full disk or a lost folder is told
+    // once, and again only after a write worked.
+    bool Flush();
 
-    // Starts again at index 0 and empties the datagram log. The files stay; later records
-    // overwrite them one by one.
+    // Starts again at index 0 and empties the datagram log; what waits is dropped with the
+    // records. The files stay; later records overwrite them one by one.
     void Clear();
 
     std::filesystem::path FileOf(int index) const;
+    // What the file of a written record holds.
     std::optional<Record> Read(int index) const;
     const DatagramLog& Datagrams() const { return datagrams; }
 
@@ -61,6 +71,13 @@ private:
     // the whole path for every record, and the folder cannot be swapped under the program.
     UniqueFd folder;
     DatagramLog datagrams;
+    struct Waiting {
+        int index;
+        std::string header;
+        std::vector<std::uint8_t> payload;
+    };
+    std::vector<Waiting> waiting;
+    std::size_t waitingBytes = 0;
     // Kept between datagrams, so that the comment of an owned one seldom allocates.
     std::string comment;
     int count = 0;

@@ -220,6 +220,8 @@ void MainWindow::CreateRecordPanel() {
          Control<QLabel>(ControlId::TotalReceived), Control<QLabel>(ControlId::CurrentReceived),
          Control<QCheckBox>(ControlId::WideDump)},
         recordFiles, engine.SelectedAddress(), environment.chooseFile, this);
+    connect(recordPanel, &RecordPanel::RecordWritesFailed, this,
+            &MainWindow::ReportRecordWriteFailure);
     connect(Control<QPushButton>(ControlId::SaveSelected), &QPushButton::clicked, this,
             [this] { RunCommand(CommandId::SaveSelected); });
     connect(Control<QPushButton>(ControlId::SaveAll), &QPushButton::clicked, this,
@@ -552,14 +554,13 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureT
     if (recordPanel->Full())
         ClearRecords();
     lastPacket = ClassifyPacket(datagram, engine.SelectedAddress(), activeFilter);
-    if (lastPacket.Verdict() == Classification::Accepted &&
-        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram}))
-        ReportRecordWriteFailure();
+    if (lastPacket.Verdict() == Classification::Accepted)
+        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram});
 }
 
 void MainWindow::ReportRecordWriteFailure() {
-    // Told after the hand-over, not inside it: the worker waits for this datagram, and a message
-    // box open on it would stop the capture.
+    // Told once the handler that wrote is done: a write may come inside a hand-over, and a message
+    // box open while the worker waits would stop the capture.
     QTimer::singleShot(0, this, [this] {
         environment.showMessage(QString::fromUtf8(MessageTexts::RecordWriteFailed) +
                                 QString::fromStdString(recordDirectory.Path().string()));

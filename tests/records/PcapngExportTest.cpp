@@ -53,7 +53,8 @@ struct StoreUnderTest {
     fs::path Scratch() const { return scratch.path().toStdString(); }
     fs::path Log() const { return folder / "datagrams"; }
 
-    bool Store(std::size_t index, const Arrival& arrival) {
+    // Queues the record; whether a failure began when it was written.
+    bool Queue(std::size_t index, const Arrival& arrival) {
         RecordHeader header;
         header.processName = arrival.processName;
         header.direction = arrival.direction;
@@ -62,6 +63,11 @@ struct StoreUnderTest {
             .Store(header, std::span(datagram).subspan(20), datagram,
                    CaptureTime(std::chrono::microseconds(TimeOf(index))))
             .failureBegan;
+    }
+    // Queues and writes the record at once.
+    bool Store(std::size_t index, const Arrival& arrival) {
+        const bool failureBegan = Queue(index, arrival);
+        return store.Flush() || failureBegan;
     }
     CaptureFileReader Export(std::vector<int> indices) const {
         const fs::path file = Scratch() / "export.pcapng";
@@ -81,6 +87,7 @@ private slots:
     void clearEmptiesTheLog();
     void unsafeOrFullLogKeepsNoPartOfADatagram_data();
     void unsafeOrFullLogKeepsNoPartOfADatagram();
+    void recordsWrittenTogetherKeepWhatFitsAFullDisk();
 };
 
 // In the order given, leaving out an index that holds no record.
@@ -167,6 +174,29 @@ void PcapngExportTest::unsafeOrFullLogKeepsNoPartOfADatagram() {
     const CaptureFileReader file = test.Export({0, 1});
     QCOMPARE(file.packets.size(), std::size_t{1});
     QVERIFY(file.packets[0].bytes == DatagramOf(0, Arrivals[0].datagramSize));
+}
+
+// The records of a beat are written together; where the disk holds only some of them, those are
+// kept whole, the one that does not fit leaves nothing, and the failure is told once.
+void PcapngExportTest::recordsWrittenTogetherKeepWhatFitsAFullDisk() {
+    TinyDisk disk(64 * 1024);
+    if (!disk.Mounted())
+        QSKIP("A full disk needs root and a mount namespace of the test's own.");
+    StoreUnderTest test(disk.Path());
+    QVERIFY(!test.Queue(0, Arrivals[0]));
+    QVERIFY(!test.Queue(1, Arrivals[2]));
+    QVERIFY(!test.Queue(2, Arrivals[3]));
+    QVERIFY(!fs::exists(disk.Path() / "0"));
+    QVERIFY(test.store.Flush());
+
+    QVERIFY(test.store.Read(0) && test.store.Read(2));
+    QVERIFY(!test.store.Read(1) && !fs::exists(disk.Path() / "1"));
+    const CaptureFileReader file = test.Export({0, 1, 2});
+    QCOMPARE(file.packets.size(), std::size_t{2});
+    QVERIFY(file.packets[0].bytes == DatagramOf(0, Arrivals[0].datagramSize));
+    QVERIFY(file.packets[1].bytes == DatagramOf(2, Arrivals[3].datagramSize));
+    QCOMPARE(fs::file_size(test.Log()),
+             test.store.Datagrams().Block(0)->size() + test.store.Datagrams().Block(2)->size());
 }
 
 QTEST_APPLESS_MAIN(PcapngExportTest)

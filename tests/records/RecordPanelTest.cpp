@@ -456,6 +456,7 @@ void RecordPanelTest::exportsWithoutRowsOrWithCancelWriteNothing() {
     QVERIFY(!fs::exists(test.directory.filePath("never.txt").toStdString()));
 
     // Save selected whose record file is gone creates no output file.
+    test.panel->Refresh();
     fs::remove(test.Directory() / "0");
     test.chosenFile = test.directory.filePath("never.txt");
     test.panel->SaveSelected();

@@ -610,9 +610,11 @@ void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
     const fs::path folder = test.window->Records().Path();
     const QString failure = QString::fromUtf8(MessageTexts::RecordWriteFailed) +
                             QString::fromStdString(folder.string());
+    // The records are written, and failures told, at the display's beat.
     const auto datagrams = [&test](int count) {
         for (int datagram = 0; datagram < count; ++datagram)
             test.window->HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
+        test.Tick(1);
         QCoreApplication::processEvents();
     };
     const auto blocked = [&folder](std::initializer_list<const char*> names) {
