@@ -47,7 +47,7 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
     QTableView* list = widgets.list;
     list->setModel(&model);
     list->setItemDelegate(
-        new RecordRowDelegate(list, {RecordListModel::Index, RecordListModel::Time}));
+        new RecordRowDelegate(list, {RecordListModel::Index}, {RecordListModel::Time}));
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -11,6 +11,8 @@ constexpr QStyle::State DrawnEachTime =
 
 // Pictures for every visible cell several times over, in bytes.
 constexpr qsizetype PicturesCost = 8 * 1024 * 1024;
+// A column's pictures for the texts of a few seconds.
+constexpr qsizetype BriefPicturesCost = 256 * 1024;
 
 } // namespace
 
@@ -19,9 +21,11 @@ size_t qHash(const RecordRowDelegate::Look& look, size_t seed) {
                       look.alignment, look.palette, look.state);
 }
 
-RecordRowDelegate::RecordRowDelegate(QObject* parent, QList<int> columnsOfTheirOwn)
+RecordRowDelegate::RecordRowDelegate(QObject* parent, QList<int> columnsOfTheirOwn,
+                                     QList<int> briefColumns)
     : QStyledItemDelegate(parent), columnsOfTheirOwn(std::move(columnsOfTheirOwn)),
-      pictures(PicturesCost) {}
+      briefColumns(std::move(briefColumns)), pictures(PicturesCost),
+      briefPictures(BriefPicturesCost) {}
 
 void RecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
@@ -31,8 +35,10 @@ void RecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     }
     if (option.font != picturesFont) {
         pictures.clear();
+        briefPictures.clear();
         picturesFont = option.font;
     }
+    QCache<Look, QPixmap>& kept = briefColumns.contains(index.column()) ? briefPictures : pictures;
     const QVariant background = index.data(Qt::BackgroundRole);
     Look look{index.data(Qt::DisplayRole).toString(),
               option.rect.size(),
@@ -41,7 +47,7 @@ void RecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
               index.data(Qt::TextAlignmentRole).toInt(),
               option.palette.cacheKey(),
               static_cast<int>(option.state)};
-    if (const QPixmap* picture = pictures.object(look)) {
+    if (const QPixmap* picture = kept.object(look)) {
         painter->drawPixmap(option.rect.topLeft(), *picture);
         return;
     }
@@ -56,7 +62,7 @@ void RecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     picturePainter.end();
     painter->drawPixmap(option.rect.topLeft(), *picture);
     const qsizetype cost = static_cast<qsizetype>(picture->width()) * picture->height() * 4;
-    pictures.insert(std::move(look), picture.release(), cost);
+    kept.insert(std::move(look), picture.release(), cost);
 }
 
 } // namespace talvane

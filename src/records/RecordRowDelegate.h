@@ -13,10 +13,12 @@ namespace talvane {
 // picture, and copied on later paints; a selected, focused or hovered cell is drawn each time.
 class RecordRowDelegate : public QStyledItemDelegate {
 public:
-    // The cells of columnsOfTheirOwn hold a text no other row shows (an index, a time): a picture
-    // of one would hardly be copied again, and over a long run such pictures would fill the
-    // memory the pictures may take. They are drawn each time and never kept.
-    RecordRowDelegate(QObject* parent, QList<int> columnsOfTheirOwn);
+    // The cells of columnsOfTheirOwn hold a text no other row shows (an index): a picture of one
+    // would hardly be copied again, and over a long run such pictures would fill the memory the
+    // pictures may take. They are drawn each time and never kept. The cells of briefColumns hold
+    // a text that the rows of a short while share (the time, a second's datagrams): their
+    // pictures are kept apart, a few at a time, so that they never push out the others.
+    RecordRowDelegate(QObject* parent, QList<int> columnsOfTheirOwn, QList<int> briefColumns);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
@@ -35,8 +37,10 @@ public:
 
 private:
     QList<int> columnsOfTheirOwn;
+    QList<int> briefColumns;
     mutable QFont picturesFont;
     mutable QCache<Look, QPixmap> pictures;
+    mutable QCache<Look, QPixmap> briefPictures;
 };
 
 size_t qHash(const RecordRowDelegate::Look& look, size_t seed = 0);

@@ -500,13 +500,13 @@ void RecordPanelTest::cellsLookAsTheStyleDrawsThem_data() {
     QTest::newRow("selected") << "192.168.0.25" << true;
 }
 
-// Cells copied from kept pictures, and cells of a column drawn each time, look exactly like cells
-// the style draws, the first time and after, and a row that is selected later is not shown from
-// its plain picture.
+// Cells copied from kept pictures, of a column drawn each time and of a column kept briefly, look
+// exactly like cells the style draws, the first time and after, and a row that is selected later
+// is not shown from its plain picture.
 void RecordPanelTest::cellsLookAsTheStyleDrawsThem() {
     QFETCH(QString, text);
     QFETCH(bool, selected);
-    QStandardItemModel model(3, 2);
+    QStandardItemModel model(3, 3);
     for (int row = 0; row < model.rowCount(); ++row) {
         for (int column = 0; column < model.columnCount(); ++column) {
             auto* item = new QStandardItem(text);
@@ -519,8 +519,8 @@ void RecordPanelTest::cellsLookAsTheStyleDrawsThem() {
         QTableView view;
         view.setModel(&model);
         if (keptPictures)
-            view.setItemDelegate(new RecordRowDelegate(&view, {1}));
-        view.resize(260, 120);
+            view.setItemDelegate(new RecordRowDelegate(&view, {1}, {2}));
+        view.resize(380, 120);
         if (keptPictures)
             view.grab();
         if (selected)
