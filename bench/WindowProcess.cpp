@@ -89,7 +89,6 @@ bool WindowProcess::IsChild(int argc, char** argv) {
 
 int WindowProcess::Serve(int argc, char** argv) {
     // The program's own application object, with its settings and skin.
-    MonitorApp::PrepareToolkit();
     MonitorApp application(argc, argv);
     const QTemporaryDir programDirectory;
     MainWindow window(BenchEnvironment(programDirectory));

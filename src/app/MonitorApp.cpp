@@ -6,14 +6,6 @@
 
 namespace talvane {
 
-void MonitorApp::PrepareToolkit() {
-    // The window redraws small parts of itself ten times a second. Drawn through shared memory,
-    // each redraw first waits for the X server to be done with the last one, a round trip that
-    // wakes the program twice more; sent through the connection, it needs no answer.
-    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
-        qputenv("QT_XCB_NO_MITSHM", "1");
-}
-
 MonitorApp::MonitorApp(int& argc, char** argv) : QApplication(argc, argv) {
     // Names the per-user settings folder, ~/.config/talvane, and the desktop entry.
     setApplicationName(QStringLiteral("talvane"));

@@ -9,9 +9,6 @@ class MonitorApp : public QApplication {
     Q_OBJECT
 
 public:
-    // Qt reads these settings when the application object is made: call this before.
-    static void PrepareToolkit();
-
     MonitorApp(int& argc, char** argv);
 
     // Runs the main window modally; returns the process exit code once it has closed.

@@ -12,7 +12,6 @@ int main(int argc, char** argv) {
         std::fputs(answer->standardError.c_str(), stderr);
         return answer->exitCode;
     }
-    talvane::MonitorApp::PrepareToolkit();
     talvane::MonitorApp app(argc, argv);
     return app.InitInstance();
 }
