@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chrome/GlyphLine.h"
+
 #include <QLabel>
 #include <QString>
 
@@ -22,6 +24,7 @@ protected:
 
 private:
     QString shown;
+    GlyphLine textLine;
 };
 
 } // namespace talvane
