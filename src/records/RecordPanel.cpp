@@ -6,6 +6,7 @@
 #include "RecordRowDelegate.h"
 #include "RecordTexts.h"
 #include "capture/HostAddressList.h"
+#include "chrome/SteadyScrollBar.h"
 #include "res/CommandIds.h"
 #include "res/MenuTemplate.h"
 
@@ -48,6 +49,8 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
     list->setModel(&model);
     list->setItemDelegate(
         new RecordRowDelegate(list, {RecordListModel::Index}, {RecordListModel::Time}));
+    rowsBar = new SteadyScrollBar(Qt::Vertical, list);
+    list->setVerticalScrollBar(rowsBar);
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -220,8 +223,12 @@ void RecordPanel::Refresh() {
     refresh.stop();
     // A row is shown once its file is written.
     WriteRecords();
+    // The new rows widen the range, then the list goes to its end: the bar is judged where it
+    // ends, and at the end of a long list it looks the same.
+    rowsBar->Hold();
     if (model.Publish())
         widgets.list->scrollToBottom();
+    rowsBar->Release();
     if (!std::exchange(newestPending, false))
         return;
     widgets.totalText->setText(Text(TotalCaptureText(store.TotalBytes())));

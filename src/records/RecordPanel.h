@@ -22,6 +22,8 @@ class QTableView;
 
 namespace talvane {
 
+class SteadyScrollBar;
+
 // The record half of the main window: the store of accepted datagrams, the record list, the
 // dump of the newest or the selected record with its two byte texts, copy and export. Per
 // datagram only data changes; the widgets follow at display rate.
@@ -85,6 +87,8 @@ private:
     void ExportRowsAsPcapng(const std::vector<int>& rows);
 
     Widgets widgets;
+    // The list's vertical bar, which the list owns.
+    SteadyScrollBar* rowsBar = nullptr;
     const Ipv4Address& localAddress;
     UserPrompts::ChooseFile chooseFile;
     RecordStore store;
