@@ -20,10 +20,13 @@ void StatusPane::SetText(const QString& text) {
 }
 
 void StatusPane::paintEvent(QPaintEvent* event) {
-    QPainter(this).fillRect(event->rect(), palette().window());
-    // A new text repaints the inside alone: the frame is drawn only where the pane is exposed.
-    if (!contentsRect().contains(event->rect()))
+    // A new text repaints the inside alone: the frame is drawn only where the pane is exposed, and
+    // then under the text, each with a painter of its own.
+    const bool exposed = !contentsRect().contains(event->rect());
+    if (exposed) {
+        QPainter(this).fillRect(event->rect(), palette().window());
         QFrame::paintEvent(event);
+    }
     // Where a label puts its text: inside the margin, indented by half an "x" in a frame.
     QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
     int indentation = indent();
@@ -31,6 +34,8 @@ void StatusPane::paintEvent(QPaintEvent* event) {
         indentation = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - margin();
     area.setLeft(area.left() + indentation);
     QPainter painter(this);
+    if (!exposed)
+        painter.fillRect(event->rect(), palette().window());
     const Qt::Alignment placed = QStyle::visualAlignment(layoutDirection(), alignment());
     // The style draws a label's text with drawText in the text colour; the running clock's new
     // text every tenth of a second is drawn so without being laid out again.
