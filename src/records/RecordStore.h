@@ -17,8 +17,9 @@ namespace talvane {
 // Numbers the accepted datagrams and keeps each one as a file in the record folder. Beside the
 // files, the datagram log keeps every record's whole datagram for export. The files and the log
 // are written at the display's beat, all the records since the last one together: each write
-// then finds the system's paths warm from the one before, where one a datagram between two
-// hand-overs found them cold. Until then a record is in memory; readers flush first.
+// then finds the system's paths warm from the one before, where a write at every hand-over found
+// them cold after each pause of the capture. Until then a record is in memory; readers flush
+// first.
 class RecordStore {
 public:
     // The list never holds more: the next datagram clears it first.
