@@ -66,7 +66,7 @@ double ThreadCpuMicroseconds() {
 }
 
 std::uint32_t DroppedSoFar(const MainWindow& window) {
-    const auto statistics = window.Engine().Statistics();
+    const auto statistics = window.Capture().CurrentStatistics();
     return statistics ? statistics->dropped : 0;
 }
 
@@ -103,7 +103,7 @@ private:
             network, static_cast<int>(rate * options.seconds), rate,
             std::chrono::milliseconds(static_cast<int>(options.seconds * 1000)) + SendSlack);
 
-        totalAtStart = window.Engine().DatagramTotal();
+        totalAtStart = window.DatagramTotal();
         lastTotal = totalAtStart;
         droppedAtStart = DroppedSoFar(window);
         cpuAtStart = ThreadCpuMicroseconds();
@@ -114,7 +114,7 @@ private:
     }
 
     void Poll() {
-        const std::int32_t total = window.Engine().DatagramTotal();
+        const std::int32_t total = window.DatagramTotal();
         if (total != lastTotal) {
             lastTotal = total;
             cpuAtLastRise = ThreadCpuMicroseconds();

@@ -21,8 +21,9 @@ namespace {
 struct CountingWindow : DatagramSink {
     long arrived = 0;
     long counted = 0;
-    void PacketArrived() override { ++arrived; }
-    void PacketCounted() override { ++counted; }
+    void Arrived(std::span<const std::uint8_t>, CaptureTime) override { ++arrived; }
+    void Counted() override { ++counted; }
+    void CaptureEnded(const std::string&) override {}
 };
 
 double ThreadCpuSeconds() {
@@ -45,8 +46,8 @@ void Run(QApplication& app, const char* name, long datagrams, const cpu_set_t& c
     std::thread worker([&] {
         PinCurrentThread(cpus);
         for (long index = 0; index < datagrams; ++index) {
-            handover.PacketArrived();
-            handover.PacketCounted();
+            handover.Arrived({}, {});
+            handover.Counted();
         }
         finished = true;
     });

@@ -42,11 +42,10 @@ long TrailingNumber(const QString& text) {
 }
 
 std::string CountsLine(const MainWindow& window) {
-    const CaptureEngine& engine = window.Engine();
-    const auto statistics = engine.Statistics();
+    const auto statistics = window.Capture().CurrentStatistics();
     const int records = window.RecordsPanel().Records().Count();
     std::ostringstream line;
-    line << engine.DatagramTotal() << ' ' << engine.DatagramBalance() - records << ' '
+    line << window.DatagramTotal() << ' ' << window.DatagramBalance() - records << ' '
          << (statistics ? statistics->dropped : 0) << ' '
          << TrailingNumber(window.Status()->PaneText(StatusBar::StreamPane)) << ' ' << records
          << '\n';

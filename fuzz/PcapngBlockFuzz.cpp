@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> comment(
         reinterpret_cast<const std::uint8_t*>(block->comment.data()), block->comment.size());
     if (!Inside(block->datagram, bytes.get(), size) || !Inside(comment, bytes.get(), size) ||
-        block->datagram.size() > Pcapng::MaximumDatagram)
+        block->datagram.size() > MaximumDatagram)
         std::abort();
 
     std::vector<std::uint8_t> written;

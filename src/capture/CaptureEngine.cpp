@@ -1,14 +1,13 @@
 #include "CaptureEngine.h"
 
+#include "HostAddressList.h"
+
 #include <chrono>
 #include <system_error>
 
 namespace talvane {
 
 namespace {
-
-// A capture that keeps failing (its interface went away) is retried at this pace, not spun on.
-constexpr std::chrono::milliseconds FailedReadPause{100};
 
 // The clock of the capture's time stamps, at their precision.
 CaptureTime Now() {
@@ -17,36 +16,54 @@ CaptureTime Now() {
 
 } // namespace
 
-CaptureEngine::CaptureEngine(DatagramSink& sink) : sink(sink) {}
-
-CaptureEngine::~CaptureEngine() {
-    Shutdown();
+CaptureEngine::Opener CaptureEngine::HelperCaptures(std::filesystem::path program) {
+    return [program = std::move(program)](const Ipv4Address& address) -> CaptureChannel::Opened {
+        const std::optional<std::string> interface = HostAddressList::InterfaceHolding(address);
+        if (!interface)
+            return {nullptr, "no interface holds " + address.Dotted()};
+        HelperProcess::Started started = HelperProcess::Start(program, *interface);
+        if (!started.process)
+            return {nullptr, std::move(started.error)};
+        return CaptureChannel::Open(std::move(started.stream), std::move(started.process));
+    };
 }
 
-CaptureEngine::Binding CaptureEngine::BindCaptureSocket(const Ipv4Address& address) {
+CaptureEngine::CaptureEngine(DatagramSink& sink, Opener open) : sink(sink), open(std::move(open)) {}
+
+CaptureEngine::~CaptureEngine() {
+    RequestStop();
+    // Kept until the worker is joined, so the capture is closed on this thread, before this
+    // returns.
+    const std::shared_ptr<CaptureChannel> old = DetachCapture();
+    if (worker.joinable())
+        worker.join();
+}
+
+CaptureSource::Binding CaptureEngine::Bind(const Ipv4Address& address) {
+    // The old capture ends before the new one opens: never two helpers for one window.
     DetachCapture();
-    selectedAddress = address;
-    CaptureHandle::Opened opened = CaptureHandle::Open(address);
-    if (!opened.handle)
+    CaptureChannel::Opened opened = open(address);
+    if (!opened.channel)
         return {false, std::move(opened.error)};
     {
         std::lock_guard lock(mutex);
-        capture = std::move(opened.handle);
+        capture = std::move(opened.channel);
     }
     captureChanged.notify_all();
     return {true, {}};
 }
 
-void CaptureEngine::CloseCaptureSocket() {
+void CaptureEngine::Unbind() {
     DetachCapture();
 }
 
-std::shared_ptr<CaptureHandle> CaptureEngine::DetachCapture() {
-    std::shared_ptr<CaptureHandle> old;
+std::shared_ptr<CaptureChannel> CaptureEngine::DetachCapture() {
+    std::shared_ptr<CaptureChannel> old;
     {
         std::lock_guard lock(mutex);
         old = std::move(capture);
         capture.reset();
+        captureEnded = false;
     }
     if (old)
         old->BreakLoop();
@@ -54,13 +71,13 @@ std::shared_ptr<CaptureHandle> CaptureEngine::DetachCapture() {
     return old;
 }
 
-bool CaptureEngine::BeginMonitoring() {
+bool CaptureEngine::Begin() {
     std::unique_lock lock(mutex);
     spans.Begin(Now());
     return StartWorker(lock);
 }
 
-void CaptureEngine::PauseMonitoring() {
+void CaptureEngine::Pause() {
     {
         std::lock_guard lock(mutex);
         spans.Pause(Now());
@@ -70,7 +87,7 @@ void CaptureEngine::PauseMonitoring() {
     captureChanged.notify_all();
 }
 
-void CaptureEngine::StopMonitoring() {
+void CaptureEngine::Stop() {
     {
         std::lock_guard lock(mutex);
         spans.Stop(Now());
@@ -108,70 +125,67 @@ void CaptureEngine::RequestStop() {
     captureChanged.notify_all();
 }
 
-void CaptureEngine::Shutdown() {
-    RequestStop();
-    std::shared_ptr<CaptureHandle> old = DetachCapture();
-    if (worker.joinable())
-        worker.join();
-}
-
 bool CaptureEngine::WorkerRunning() const {
     std::lock_guard lock(mutex);
     return workerRunning;
 }
 
-std::optional<CaptureHandle::Statistics> CaptureEngine::Statistics() const {
-    std::shared_ptr<CaptureHandle> current;
+std::optional<CaptureSource::Statistics> CaptureEngine::CurrentStatistics() const {
+    std::shared_ptr<CaptureChannel> current;
     {
         std::lock_guard lock(mutex);
         current = capture;
     }
-    return current ? current->Stats() : std::nullopt;
+    return current ? std::optional(current->Statistics()) : std::nullopt;
 }
 
 void CaptureEngine::CaptureWorker() {
     for (;;) {
-        std::shared_ptr<CaptureHandle> reading;
+        std::shared_ptr<CaptureChannel> reading;
         {
             std::unique_lock lock(mutex);
             if (WorkerToEnd()) {
                 workerRunning = false;
                 return;
             }
-            if (!capture) {
-                captureChanged.wait(lock, [this] { return WorkerToEnd() || capture; });
+            if (!Readable()) {
+                captureChanged.wait(lock, [this] { return WorkerToEnd() || Readable(); });
                 continue;
             }
             reading = capture;
         }
-        packet.Clear();
-        const CaptureHandle::ReadResult result = reading->ReadInto(packet);
-        if (result == CaptureHandle::ReadResult::Failed) {
-            std::unique_lock lock(mutex);
-            captureChanged.wait_for(lock, FailedReadPause,
-                                    [&] { return WorkerToEnd() || capture != reading; });
-            continue;
-        }
-        if (result != CaptureHandle::ReadResult::Datagram)
+        CapturedDatagram datagram;
+        const CaptureChannel::ReadResult result = reading->Read(datagram);
+        if (result == CaptureChannel::ReadResult::Ended)
+            ReportEnd(reading);
+        if (result != CaptureChannel::ReadResult::Datagram)
             continue;
         bool readAfterPause = false;
         {
             // A datagram read from a capture that was closed meanwhile is lost with it; one
             // captured while monitoring was off is read only to be dropped.
             std::lock_guard lock(mutex);
-            if (capture != reading || !spans.Admit(packet.captured))
+            if (capture != reading || !spans.Admit(datagram.captured))
                 continue;
             readAfterPause = oneMoreDue;
         }
-        sink.PacketArrived();
-        datagramTotal.fetch_add(1);
-        datagramBalance.fetch_add(1);
-        sink.PacketCounted();
+        sink.Arrived(datagram.bytes, datagram.captured);
+        sink.Counted();
         if (readAfterPause) {
             std::lock_guard lock(mutex);
             oneMoreDue = false;
         }
     }
+}
+
+void CaptureEngine::ReportEnd(const std::shared_ptr<CaptureChannel>& ended) {
+    {
+        std::lock_guard lock(mutex);
+        if (capture != ended)
+            return;
+        captureEnded = true;
+    }
+    sink.CaptureEnded(ended->EndReason());
 }
 
 } // namespace talvane

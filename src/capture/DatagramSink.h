@@ -1,17 +1,26 @@
 #pragma once
 
+#include "CapturedDatagram.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
 namespace talvane {
 
-// Where the capture worker hands each datagram over. Both calls are made on the worker thread
-// and return only once the receiver has handled them, so the receiver may read the packet
-// buffer and the counters without locks.
+// Where the capture worker hands each datagram over. The calls are made on the worker thread;
+// Arrived returns only once the receiver has handled the datagram, so the receiver may read its
+// bytes without locks, and they stay valid until it returns.
 class DatagramSink {
 public:
     virtual ~DatagramSink() = default;
-    // A datagram lies in the packet buffer.
-    virtual void PacketArrived() = 0;
-    // DatagramTotal and DatagramBalance have been raised for it.
-    virtual void PacketCounted() = 0;
+    // An IPv4 datagram, IP header first, and the time the capture saw it.
+    virtual void Arrived(std::span<const std::uint8_t> datagram, CaptureTime captured) = 0;
+    // The datagram handed over last is to be counted.
+    virtual void Counted() = 0;
+    // The capture ended by itself (it failed, or its stream broke off or was garbled); nothing
+    // more comes from it.
+    virtual void CaptureEnded(const std::string& reason) = 0;
 };
 
 } // namespace talvane

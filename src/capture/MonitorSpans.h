@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PacketBuffer.h"
+#include "CapturedDatagram.h"
 
 #include <optional>
 #include <vector>

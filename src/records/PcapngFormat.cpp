@@ -1,5 +1,7 @@
 #include "PcapngFormat.h"
 
+#include "capture/LittleEndian.h"
+
 #include <algorithm>
 
 namespace talvane {
@@ -7,6 +9,8 @@ namespace talvane {
 namespace Pcapng {
 
 namespace {
+
+using namespace LittleEndian;
 
 constexpr std::uint32_t SectionHeaderType = 0x0A0D0D0A;
 constexpr std::uint32_t InterfaceType = 1;
@@ -25,16 +29,6 @@ constexpr std::uint32_t DirectionBits = 3;
 
 std::size_t Padded(std::size_t length) {
     return (length + 3) & ~std::size_t{3};
-}
-
-void Put16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
-    bytes.push_back(static_cast<std::uint8_t>(value));
-    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void Put32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
-    Put16(bytes, static_cast<std::uint16_t>(value));
-    Put16(bytes, static_cast<std::uint16_t>(value >> 16));
 }
 
 void PutPadded(std::vector<std::uint8_t>& bytes, std::span<const std::uint8_t> value) {
@@ -70,14 +64,6 @@ void CloseBlock(std::vector<std::uint8_t>& bytes, std::size_t start) {
     Put32(bytes, length);
 }
 
-std::uint16_t Get16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return Get16(bytes, offset) | std::uint32_t{Get16(bytes, offset + 2)} << 16;
-}
-
 } // namespace
 
 std::vector<std::uint8_t> FileHeader(std::string_view interfaceName) {
@@ -94,7 +80,8 @@ std::vector<std::uint8_t> FileHeader(std::string_view interfaceName) {
     const std::size_t interface = OpenBlock(bytes, InterfaceType);
     Put16(bytes, LinkTypeIpv4);
     Put16(bytes, 0);
-    Put32(bytes, MaximumDatagram);
+    // The snap length: the largest datagram a block carries.
+    Put32(bytes, static_cast<std::uint32_t>(MaximumDatagram));
     if (!interfaceName.empty()) {
         PutOption(bytes, InterfaceNameOption, BytesOf(interfaceName));
         PutOption(bytes, EndOfOptions, {});

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/PacketBuffer.h"
+#include "capture/CapturedDatagram.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,8 +17,6 @@ namespace talvane {
 namespace Pcapng {
 
 inline constexpr std::uint16_t LinkTypeIpv4 = 228;
-// The largest datagram a block may carry, and the interface's snap length.
-inline constexpr std::uint32_t MaximumDatagram = PacketBuffer::Capacity;
 
 // The direction bits of a packet block's flags.
 enum class Direction : std::uint32_t { Unknown = 0, Inbound = 1, Outbound = 2 };
@@ -35,8 +33,9 @@ struct PacketBlock {
 // the name given unless it is empty.
 std::vector<std::uint8_t> FileHeader(std::string_view interfaceName);
 
-// Replaces bytes with the packet block of interface 0: the datagram (cut to MaximumDatagram), the
-// direction in its flags, and the comment (cut to what an option holds) unless it is empty.
+// Replaces bytes with the packet block of interface 0: the datagram (cut to the largest IPv4
+// datagram), the direction in its flags, and the comment (cut to what an option holds) unless it is
+// empty.
 void WritePacketBlock(const PacketBlock& block, std::vector<std::uint8_t>& bytes);
 
 // The packet block of interface 0 that fills bytes exactly, its comment and datagram viewing into

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "RecordFile.h"
+#include "capture/CapturedDatagram.h"
 #include "capture/ClassifyPacket.h"
 #include "capture/Ipv4Address.h"
-#include "capture/PacketBuffer.h"
 #include "capture/SocketOwner.h"
 
 #include <cstdint>

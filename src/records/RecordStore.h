@@ -2,7 +2,7 @@
 
 #include "DatagramLog.h"
 #include "RecordFile.h"
-#include "capture/PacketBuffer.h"
+#include "capture/CapturedDatagram.h"
 #include "capture/UniqueFd.h"
 
 #include <cstdint>

@@ -16,6 +16,9 @@ inline constexpr const char* RecordWriteFailed = "记录文件写入失败，磁
 inline constexpr const char* RecordFolderNotAFolder =
     "记录文件夹是符号链接或不是文件夹，已拒绝使用: ";
 inline constexpr const char* RecordFolderOfOtherUser = "记录文件夹属于其他用户，已拒绝使用: ";
+// Followed by the reason: the capture helper failed (its interface went away, say), or its
+// stream broke off or was garbled.
+inline constexpr const char* CaptureEnded = "抓包进程已结束，监控已停止: ";
 
 } // namespace MessageTexts
 

@@ -3,6 +3,7 @@
 #include "AcceleratorFilter.h"
 #include "StatusBar.h"
 #include "WindowHandover.h"
+#include "capture/CaptureEngine.h"
 #include "capture/HostAddressList.h"
 #include "chrome/CStaticLink.h"
 #include "chrome/ImageToolBar.h"
@@ -48,12 +49,6 @@ namespace {
 
 bool IsToolButton(int commandId) {
     return std::ranges::find(ToolBarTemplate::Buttons, commandId) != ToolBarTemplate::Buttons.end();
-}
-
-// The open capture's drop count; nullopt without a capture.
-std::optional<std::uint32_t> KernelDropped(const CaptureEngine& engine) {
-    const std::optional<CaptureHandle::Statistics> statistics = engine.Statistics();
-    return statistics ? std::optional(statistics->dropped) : std::nullopt;
 }
 
 // What the user is told when the record folder cannot be used; null when there is nothing to say.
@@ -117,6 +112,14 @@ MainWindow::Environment::OfProgramIn(const std::filesystem::path& executableDire
     environment.hostAddresses = [] {
         return HostAddressList::Order(HostAddressList::ReadInterfaces());
     };
+    const std::filesystem::path besideProgram = executableDirectory / "talvane-capture";
+    const std::filesystem::path helper =
+        std::filesystem::exists(besideProgram)
+            ? besideProgram
+            : (executableDirectory / "../libexec/talvane/talvane-capture").lexically_normal();
+    environment.makeCapture = [helper](DatagramSink& sink) -> std::unique_ptr<CaptureSource> {
+        return std::make_unique<CaptureEngine>(sink, CaptureEngine::HelperCaptures(helper));
+    };
     environment.showMessage = UserPrompts::MessageBox;
     environment.chooseFile = UserPrompts::FileDialog;
     return environment;
@@ -135,7 +138,7 @@ MainWindow::MainWindow(Environment environmentIn)
                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       environment(std::move(environmentIn)),
       recordDirectory(environment.runtimeDirectory, getpid()),
-      handover(new WindowHandover(*this, this)), engine(*handover) {
+      handover(new WindowHandover(*this, this)), capture(environment.makeCapture(*handover)) {
     setWindowTitle(QString::fromUtf8(MainWindowTemplate.caption));
     setFont(DialogBuilder::DialogFont(MainWindowTemplate.fontPointSize));
     auto* layout = new QVBoxLayout(this);
@@ -188,7 +191,7 @@ void MainWindow::SetWindowIcon() {
 void MainWindow::CreateControlBars() {
     CreateToolBar();
     statusBar = new StatusBar(client);
-    statusBar->SetKernelDrops([this] { return kernelDrops.Total(KernelDropped(engine)); });
+    statusBar->SetKernelDrops([this] { return kernelDrops.Total(KernelDropped()); });
     controls.Add(ControlId::ToolBar, toolBar);
     controls.Add(ControlId::StatusBar, statusBar);
     PlaceControlBars();
@@ -219,7 +222,7 @@ void MainWindow::CreateRecordPanel() {
         {Control<QTableView>(ControlId::RecordList), Control<QPlainTextEdit>(ControlId::DataView),
          Control<QLabel>(ControlId::TotalReceived), Control<QLabel>(ControlId::CurrentReceived),
          Control<QCheckBox>(ControlId::WideDump)},
-        recordFiles, engine.SelectedAddress(), environment.chooseFile, this);
+        recordFiles, selectedAddress, environment.chooseFile, this);
     connect(recordPanel, &RecordPanel::RecordWritesFailed, this,
             &MainWindow::ReportRecordWriteFailure);
     connect(Control<QPushButton>(ControlId::SaveSelected), &QPushButton::clicked, this,
@@ -312,15 +315,15 @@ void MainWindow::BindCaptureSocket() {
     const int index = AddressCombo()->currentIndex();
     if (index < 0 || index >= static_cast<int>(hostAddressList.size())) {
         // No address to monitor: nothing can be captured.
-        engine.CloseCaptureSocket();
+        capture->Unbind();
         environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
         setWindowTitle(TitleFor(nullptr));
         return;
     }
-    const Ipv4Address& address = hostAddressList[static_cast<std::size_t>(index)];
-    if (!engine.BindCaptureSocket(address).bound)
+    selectedAddress = hostAddressList[static_cast<std::size_t>(index)];
+    if (!capture->Bind(selectedAddress).bound)
         environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
-    setWindowTitle(TitleFor(&address));
+    setWindowTitle(TitleFor(&selectedAddress));
 }
 
 QString MainWindow::TitleFor(const Ipv4Address* address) {
@@ -332,10 +335,10 @@ QString MainWindow::TitleFor(const Ipv4Address* address) {
 
 void MainWindow::OnAddressChanged() {
     // Each capture counts its drops from nought: the old one's are kept before it closes.
-    kernelDrops.End(KernelDropped(engine));
+    kernelDrops.End(KernelDropped());
     BindCaptureSocket();
     if (state.ClockRuns())
-        kernelDrops.Begin(KernelDropped(engine));
+        kernelDrops.Begin(KernelDropped());
 }
 
 const MainWindow::CommandRoute* MainWindow::FindRoute(int commandId) {
@@ -388,8 +391,8 @@ QComboBox* MainWindow::AddressCombo() const {
 void MainWindow::BeginMonitor() {
     ReloadActiveFilter();
     state.Begin();
-    const bool started = engine.BeginMonitoring();
-    kernelDrops.Begin(KernelDropped(engine));
+    const bool started = capture->Begin();
+    kernelDrops.Begin(KernelDropped());
     ShowStatePane();
     UpdateCommandStates();
     if (!started)
@@ -399,17 +402,22 @@ void MainWindow::BeginMonitor() {
 void MainWindow::PauseMonitor() {
     state.Pause();
     // The worker stays in its read: the next datagram is still handed over before it ends.
-    engine.PauseMonitoring();
-    kernelDrops.End(KernelDropped(engine));
+    capture->Pause();
+    kernelDrops.End(KernelDropped());
     ShowStatePane();
     UpdateCommandStates();
 }
 
 void MainWindow::StopMonitor() {
-    state.Stop();
-    engine.StopMonitoring();
-    kernelDrops.End(KernelDropped(engine));
+    EndMonitoring();
+    // A fresh capture for the next begin: nothing captured until then is kept.
     BindCaptureSocket();
+}
+
+void MainWindow::EndMonitoring() {
+    state.Stop();
+    capture->Stop();
+    kernelDrops.End(KernelDropped());
     ShowStatePane();
     UpdateCommandStates();
 }
@@ -458,7 +466,8 @@ void MainWindow::DestroyWindow() {
     qApp->removeEventFilter(this);
     elapsedTicks.reset();
     handover->Abandon();
-    engine.Shutdown();
+    // Ends the helper and joins the worker before the record files go.
+    capture.reset();
     recordDirectory.Remove();
 }
 
@@ -544,16 +553,22 @@ void MainWindow::DisplayBeat() {
     statusBar->ShowPendingCounters();
 }
 
-void MainWindow::PacketArrived() {
-    HandleDatagram(engine.Packet().Datagram(), engine.Packet().captured);
-    emit DatagramArrived(engine.Packet());
+std::optional<std::uint32_t> MainWindow::KernelDropped() const {
+    const std::optional<CaptureSource::Statistics> statistics =
+        capture ? capture->CurrentStatistics() : std::nullopt;
+    return statistics ? std::optional(statistics->dropped) : std::nullopt;
+}
+
+void MainWindow::Arrived(std::span<const std::uint8_t> datagram, CaptureTime captured) {
+    HandleDatagram(datagram, captured);
+    emit DatagramArrived(datagram, captured);
 }
 
 void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureTime captured) {
     // Before classification, so a full list is emptied even for a datagram then rejected.
     if (recordPanel->Full())
         ClearRecords();
-    lastPacket = ClassifyPacket(datagram, engine.SelectedAddress(), activeFilter);
+    lastPacket = ClassifyPacket(datagram, selectedAddress, activeFilter);
     if (lastPacket.Verdict() == Classification::Accepted)
         recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram});
 }
@@ -567,17 +582,27 @@ void MainWindow::ReportRecordWriteFailure() {
     });
 }
 
-void MainWindow::PacketCounted() {
+void MainWindow::Counted() {
+    ++datagramTotal;
+    ++datagramBalance;
     ShowCounters();
 }
 
+void MainWindow::CaptureEnded(const std::string& reason) {
+    // The worker hands nothing over now, so the message may wait for the user.
+    if (state.CanStop())
+        EndMonitoring();
+    environment.showMessage(QString::fromUtf8(MessageTexts::CaptureEnded) +
+                            QString::fromStdString(reason));
+    BindCaptureSocket();
+}
+
 void MainWindow::ShowCounters() {
-    statusBar->SetCounters(engine.DatagramTotal(),
-                           engine.DatagramBalance() - recordPanel->Records().Count());
+    statusBar->SetCounters(datagramTotal, datagramBalance - recordPanel->Records().Count());
 }
 
 void MainWindow::ClearRecords() {
-    engine.ReduceBalance(recordPanel->Clear());
+    datagramBalance -= recordPanel->Clear();
     ShowCounters();
 }
 

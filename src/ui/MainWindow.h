@@ -2,7 +2,7 @@
 
 #include "ElapsedClock.h"
 #include "KernelDrops.h"
-#include "capture/CaptureEngine.h"
+#include "capture/CaptureSource.h"
 #include "capture/ClassifyPacket.h"
 #include "capture/DatagramSink.h"
 #include "capture/Ipv4Address.h"
@@ -48,6 +48,8 @@ public:
         // it. Records are not kept when it is empty.
         std::filesystem::path runtimeDirectory;
         std::function<std::vector<Ipv4Address>()> hostAddresses;
+        // Opens the captures the window monitors, handing their datagrams to the sink.
+        std::function<std::unique_ptr<CaptureSource>(DatagramSink& sink)> makeCapture;
         UserPrompts::ShowMessage showMessage;
         UserPrompts::ChooseFile chooseFile;
         // The display's beat, which also drives the elapsed clock: calls the function every
@@ -56,8 +58,8 @@ public:
         TickSource startElapsedTicks = TimerTicks;
 
         static Environment OfThisProcess();
-        // As for this program installed in executableDirectory: its data beside it in a build
-        // tree, else in ../share/talvane.
+        // As for this program installed in executableDirectory: its data and its capture helper
+        // beside it in a build tree, else in ../share/talvane and ../libexec/talvane.
         static Environment OfProgramIn(const std::filesystem::path& executableDirectory);
         static std::unique_ptr<QObject> TimerTicks(std::function<void()> tick);
     };
@@ -84,7 +86,12 @@ public:
     const ActiveFilter& ActiveFilterInUse() const { return activeFilter; }
     // What the classification made of the datagram handed over last.
     const PacketClass& LastPacket() const { return lastPacket; }
-    const CaptureEngine& Engine() const { return engine; }
+    const CaptureSource& Capture() const { return *capture; }
+    // The figures of the status bar's counters: datagrams handed over since the start, and
+    // handed over but for those the clear command took out as records.
+    std::int32_t DatagramTotal() const { return datagramTotal; }
+    std::int32_t DatagramBalance() const { return datagramBalance; }
+    const Ipv4Address& SelectedAddress() const { return selectedAddress; }
     const RecordDirectory& Records() const { return recordDirectory; }
     RecordPanel& RecordsPanel() const { return *recordPanel; }
     // Null until the first Help.
@@ -114,9 +121,9 @@ public:
     static QString TitleFor(const Ipv4Address* address);
 
 signals:
-    // A datagram lies in the engine's packet buffer and has been classified; emitted while the
-    // worker waits.
-    void DatagramArrived(const PacketBuffer& packet);
+    // A datagram has been handed over and classified; emitted while the worker waits, the bytes
+    // valid until the slot returns.
+    void DatagramArrived(std::span<const std::uint8_t> datagram, CaptureTime captured);
 
 public slots:
     void accept() override;
@@ -152,6 +159,8 @@ private:
     void BindCaptureSocket();
     void OnAddressChanged();
     void UpdateCommandStates();
+    // Monitoring stops: the state, the capture's spans, the drops and what shows them.
+    void EndMonitoring();
     void ShowStatePane();
     void ExitCommand();
     void SaveSelected();
@@ -171,8 +180,12 @@ private:
     // Once per spell of failed record writes, such as a full disk: monitoring goes on.
     void ReportRecordWriteFailure();
 
-    void PacketArrived() override;
-    void PacketCounted() override;
+    void Arrived(std::span<const std::uint8_t> datagram, CaptureTime captured) override;
+    void Counted() override;
+    // Monitoring ends with a message: the capture is gone.
+    void CaptureEnded(const std::string& reason) override;
+    // The open capture's drop count; nullopt without a capture.
+    std::optional<std::uint32_t> KernelDropped() const;
     void ShowCounters();
     void DisplayBeat();
 
@@ -193,10 +206,14 @@ private:
     KernelDrops kernelDrops;
     std::unique_ptr<QObject> elapsedTicks;
     std::vector<Ipv4Address> hostAddressList;
+    // The address the capture is on; none before the first bind and when the list is empty.
+    Ipv4Address selectedAddress;
+    std::int32_t datagramTotal = 0;
+    std::int32_t datagramBalance = 0;
     RecordDirectory recordDirectory;
     RecordPanel* recordPanel = nullptr;
     WindowHandover* handover;
-    CaptureEngine engine;
+    std::unique_ptr<CaptureSource> capture;
     InterfaceLibraryDialog interfaceLibrary;
     std::unique_ptr<HelpWindow> helpWindow;
     bool destroyed = false;

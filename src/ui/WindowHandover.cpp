@@ -45,10 +45,12 @@ WindowHandover::WindowHandover(DatagramSink& window, QObject* parent)
     connect(&wakeNotifier, &QSocketNotifier::activated, this, &WindowHandover::Woken);
 }
 
-void WindowHandover::PacketArrived() {
+void WindowHandover::Arrived(std::span<const std::uint8_t> bytes, CaptureTime time) {
     if (abandoned.load())
         return;
     FollowWindow();
+    datagram = bytes;
+    captured = time;
     const std::uint32_t ticket = requested.load(std::memory_order_relaxed) + 1;
     requested.store(ticket);
     if (!serving.load())
@@ -58,10 +60,22 @@ void WindowHandover::PacketArrived() {
         FutexWait(answered, seen);
 }
 
-void WindowHandover::PacketCounted() {
+void WindowHandover::Counted() {
     if (abandoned.load())
         return;
     countDue.store(true);
+    if (!serving.load())
+        WakeWindow();
+}
+
+void WindowHandover::CaptureEnded(const std::string& reason) {
+    if (abandoned.load())
+        return;
+    {
+        std::lock_guard lock(endMutex);
+        endReason = reason;
+    }
+    endDue.store(true);
     if (!serving.load())
         WakeWindow();
 }
@@ -119,6 +133,7 @@ void WindowHandover::Serve() {
         if (Clock::now() >= sliceEnd)
             break;
     }
+    HandleEnd();
     serving.store(false);
     insideServe = false;
     // Work left just before serving ended found the flag still set and woke nobody.
@@ -127,22 +142,34 @@ void WindowHandover::Serve() {
 }
 
 bool WindowHandover::WorkWaits() const {
-    return countDue.load() || requested.load() != answered.load(std::memory_order_relaxed);
+    return countDue.load() || endDue.load() ||
+           requested.load() != answered.load(std::memory_order_relaxed);
 }
 
 bool WindowHandover::HandleCount() {
     if (!countDue.exchange(false))
         return false;
     if (!abandoned.load())
-        window.PacketCounted();
+        window.Counted();
     return true;
+}
+
+void WindowHandover::HandleEnd() {
+    if (!endDue.exchange(false) || abandoned.load())
+        return;
+    std::string reason;
+    {
+        std::lock_guard lock(endMutex);
+        reason = std::move(endReason);
+    }
+    window.CaptureEnded(reason);
 }
 
 bool WindowHandover::HandleDatagram() {
     const std::uint32_t ticket = requested.load();
     if (ticket == answered.load(std::memory_order_relaxed) || abandoned.load())
         return false;
-    window.PacketArrived();
+    window.Arrived(datagram, captured);
     answered.store(ticket);
     FutexWake(answered, 1);
     return true;

@@ -7,13 +7,15 @@
 #include <QSocketNotifier>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <string>
 
 namespace talvane {
 
 // Carries the worker's two calls per datagram over to the window's thread. The worker is blocked
-// until the window has handled each datagram, so the packet buffer needs no lock. The count that
-// follows reads nothing from the buffer: it is left for the window to take before the next
-// datagram, without a second round trip between the threads.
+// until the window has handled each datagram, so its bytes need no lock. The count that follows
+// reads nothing of them: it is left for the window to take before the next datagram, without a
+// second round trip between the threads. The end of a capture is left for the window likewise.
 //
 // The two threads never run at once, so the worker runs on the core where the window's thread
 // last served: there a hand-over is one switch between the threads (about 5 µs here), where a
@@ -32,8 +34,9 @@ public:
     WindowHandover(DatagramSink& window, QObject* parent);
 
     // Worker side.
-    void PacketArrived() override;
-    void PacketCounted() override;
+    void Arrived(std::span<const std::uint8_t> datagram, CaptureTime captured) override;
+    void Counted() override;
+    void CaptureEnded(const std::string& reason) override;
 
     // Window side, when it closes: a waiting worker is released and later calls return at once,
     // so the worker can be joined from the window's thread.
@@ -47,12 +50,17 @@ private:
     bool HandleDatagram();
     // Handles the count left by the worker, if any.
     bool HandleCount();
+    // Handles the end of the capture left by the worker, if any.
+    void HandleEnd();
     bool WorkWaits() const;
     void WakeWindow();
     // Worker side: moves the worker to the core the window's thread last served on.
     void FollowWindow();
 
     DatagramSink& window;
+    // The datagram of the latest request, written before its ticket.
+    std::span<const std::uint8_t> datagram;
+    CaptureTime captured{};
     // Tickets of the latest datagram and of the latest handled one; equal when nothing waits. The
     // worker sleeps on answered, so it is a futex word.
     std::atomic<std::uint32_t> requested{0};
@@ -61,6 +69,10 @@ private:
     std::atomic<bool> serving{false};
     // Set by the worker after each datagram, cleared by the window when it shows the count.
     std::atomic<bool> countDue{false};
+    // Set by the worker when its capture ended, with the reason, cleared by the window.
+    std::atomic<bool> endDue{false};
+    std::mutex endMutex;
+    std::string endReason;
     std::atomic<bool> abandoned{false};
     // The core the window's thread served on last, and the one the worker is bound to; -1 for
     // none.

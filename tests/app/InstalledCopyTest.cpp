@@ -106,6 +106,7 @@ void InstalledCopyTest::installsExactlyItsFiles() {
     installed.sort();
     const QStringList expected = {
         "bin/talvane",
+        "libexec/talvane/talvane-capture",
         "share/applications/talvane.desktop",
         "share/icons/hicolor/16x16/apps/talvane.png",
         "share/icons/hicolor/32x32/apps/talvane.png",

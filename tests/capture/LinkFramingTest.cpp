@@ -1,6 +1,5 @@
 #include "capture/LinkFraming.h"
 #include "capture/HostAddressList.h"
-#include "capture/PacketBuffer.h"
 
 #include <QtTest>
 #include <vector>
@@ -58,8 +57,6 @@ class LinkFramingTest : public QObject {
 private slots:
     void extractsTheDatagram_data();
     void extractsTheDatagram();
-    void packetBufferKeepsTheBytesAfterTheDatagramZero();
-    void packetBufferCutsAnOversizedDatagram();
     void hostAddressesListNonLoopbackFirst();
 };
 
@@ -117,30 +114,6 @@ void LinkFramingTest::extractsTheDatagram() {
 
     const auto datagram = LinkFraming::Ipv4Datagram(linkType, frame);
     QCOMPARE(Bytes(datagram.begin(), datagram.end()), expected);
-}
-
-void LinkFramingTest::packetBufferKeepsTheBytesAfterTheDatagramZero() {
-    auto buffer = std::make_unique<PacketBuffer>();
-    buffer->Assign(Bytes(1500, 0x77));
-    buffer->Assign(ShortDatagram());
-
-    QCOMPARE(buffer->length, 30);
-    const auto datagram = buffer->Datagram();
-    QCOMPARE(Bytes(datagram.begin(), datagram.end()), ShortDatagram());
-    QVERIFY(std::all_of(buffer->data.begin() + 30, buffer->data.end(),
-                        [](std::uint8_t byte) { return byte == 0; }));
-
-    buffer->Clear();
-    QCOMPARE(buffer->length, 0);
-    QVERIFY(buffer->Datagram().empty());
-    QVERIFY(std::all_of(buffer->data.begin(), buffer->data.end(),
-                        [](std::uint8_t byte) { return byte == 0; }));
-}
-
-void LinkFramingTest::packetBufferCutsAnOversizedDatagram() {
-    auto buffer = std::make_unique<PacketBuffer>();
-    buffer->Assign(Bytes(70000, 0x11));
-    QCOMPARE(buffer->length, 65535);
 }
 
 void LinkFramingTest::hostAddressesListNonLoopbackFirst() {

@@ -355,6 +355,14 @@ UdpPortHolder::~UdpPortHolder() {
     close(socketFd);
 }
 
+int UdpPortHolder::TakeWaiting() {
+    int taken = 0;
+    std::uint8_t datagram[65536];
+    while (recv(socketFd, datagram, sizeof datagram, MSG_DONTWAIT) >= 0)
+        ++taken;
+    return taken;
+}
+
 PeerSender::PeerSender(std::string namespaceName, std::function<int()> job) {
     std::packaged_task<int()> task([name = std::move(namespaceName), job = std::move(job)] {
         TestNetwork::EnterNamespace(name);

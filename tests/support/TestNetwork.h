@@ -100,6 +100,10 @@ public:
     UdpPortHolder(const UdpPortHolder&) = delete;
     UdpPortHolder& operator=(const UdpPortHolder&) = delete;
 
+    // Reads the datagrams that have reached the port since the last call, without waiting; how
+    // many.
+    int TakeWaiting();
+
 private:
     int socketFd = -1;
 };

@@ -5,10 +5,12 @@
 namespace talvane {
 
 WindowEnvironment::WindowEnvironment()
-    : hostAddresses([] { return HostAddressList::Order(HostAddressList::ReadInterfaces()); }) {}
+    : hostAddresses([] { return HostAddressList::Order(HostAddressList::ReadInterfaces()); }),
+      openCapture(CaptureEngine::HelperCaptures(TALVANE_CAPTURE_HELPER)) {}
 
 WindowEnvironment::WindowEnvironment(std::vector<Ipv4Address> addresses)
-    : hostAddresses([addresses = std::move(addresses)] { return addresses; }) {}
+    : hostAddresses([addresses = std::move(addresses)] { return addresses; }),
+      openCapture(CaptureEngine::HelperCaptures(TALVANE_CAPTURE_HELPER)) {}
 
 MainWindow::Environment WindowEnvironment::Make(const std::filesystem::path& runtime) {
     MainWindow::Environment environment;
@@ -17,6 +19,11 @@ MainWindow::Environment WindowEnvironment::Make(const std::filesystem::path& run
     environment.runtimeDirectory =
         runtime.empty() ? std::filesystem::path(runtimeDirectory.path().toStdString()) : runtime;
     environment.hostAddresses = hostAddresses;
+    environment.makeCapture = [this](DatagramSink& sink) -> std::unique_ptr<CaptureSource> {
+        auto made = std::make_unique<CaptureEngine>(sink, openCapture);
+        engine = made.get();
+        return made;
+    };
     environment.showMessage = [this](const QString& text) { messages.append(text); };
     environment.chooseFile = [this](const UserPrompts::FileChoice& choice) {
         fileChoices.append(choice);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureEngine.h"
 #include "capture/Ipv4Address.h"
 #include "dialogkit/UserPrompts.h"
 #include "ui/MainWindow.h"
@@ -16,8 +17,8 @@ namespace talvane {
 
 // What a main window under test runs in: its own data, settings and runtime directories, removed
 // with it; the messages it shows and the file questions it asks, recorded instead of put to a
-// person; the address list it is given; and the elapsed clock's ticks, given by hand instead of by
-// a timer.
+// person; the address list it is given; its captures, through the build's capture helper unless a
+// test gives them; and the elapsed clock's ticks, given by hand instead of by a timer.
 struct WindowEnvironment {
     // The machine's own addresses, read when the window starts.
     WindowEnvironment();
@@ -40,6 +41,9 @@ struct WindowEnvironment {
     QTemporaryDir settingsDirectory;
     QTemporaryDir runtimeDirectory;
     std::function<std::vector<Ipv4Address>()> hostAddresses;
+    CaptureEngine::Opener openCapture;
+    // The newest window's engine, while that window lives.
+    CaptureEngine* engine = nullptr;
     QStringList messages;
     QList<UserPrompts::FileChoice> fileChoices;
     // The answer to every file question; empty means the user cancelled.

@@ -230,7 +230,7 @@ void MainWindowTest::everyMonitorCommandInEveryState() {
     QCOMPARE(test.Pane(StatusBar::StatePane), paneAfter);
     QCOMPARE(EnabledFlags(window, true), enabledAfter);
     QCOMPARE(EnabledFlags(window, false), enabledAfter);
-    QCOMPARE(window.Engine().WorkerRunning() || !window.State().CanPause(), true);
+    QCOMPARE(test.engine->WorkerRunning() || !window.State().CanPause(), true);
 }
 
 void MainWindowTest::plainLetterRunsItsCommandAndReachesTheAddressField() {
@@ -288,7 +288,7 @@ void MainWindowTest::titleNamesTheMonitoredAddress() {
 
     test.window->AddressCombo()->setCurrentIndex(1);
     QCOMPARE(test.window->windowTitle().toUtf8(), prefix + "198.51.100.7");
-    QCOMPARE(test.window->Engine().SelectedAddress(), TestAddresses[1]);
+    QCOMPARE(test.window->SelectedAddress(), TestAddresses[1]);
     QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Ready);
 }
 
@@ -298,12 +298,12 @@ void MainWindowTest::captureThatCannotOpenIsReportedAtStartAndAtStop() {
 
     test.window->BeginMonitor();
     QCOMPARE(test.messages.size(), 1);
-    QVERIFY(test.window->Engine().WorkerRunning());
+    QVERIFY(test.engine->WorkerRunning());
 
     test.window->StopMonitor();
     QCOMPARE(test.messages, (QStringList{CreateSocketFail, CreateSocketFail}));
     // A worker without capture waits for one; stop ends it.
-    QTRY_VERIFY_WITH_TIMEOUT(!test.window->Engine().WorkerRunning(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!test.engine->WorkerRunning(), 10000);
 }
 
 void MainWindowTest::noAddressAtAll() {
@@ -317,7 +317,7 @@ void MainWindowTest::noAddressAtAll() {
     test.window->BeginMonitor();
     test.window->StopMonitor();
     QCOMPARE(test.Pane(StatusBar::StatePane), QString::fromUtf8("监控状态: 停止"));
-    QTRY_VERIFY_WITH_TIMEOUT(!test.window->Engine().WorkerRunning(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!test.engine->WorkerRunning(), 10000);
 }
 
 void MainWindowTest::promptsBelongToTheAskingWindowAndShowPlainText_data() {
@@ -477,7 +477,6 @@ void MainWindowTest::recordDirectoryIsPrivateAndEmptiedAtClose() {
     test.window->BeginMonitor();
     test.window->close();
 
-    QVERIFY(!test.window->Engine().WorkerRunning());
     QVERIFY(!std::filesystem::exists(records));
     QVERIFY(std::filesystem::is_directory(records.parent_path()));
 }
@@ -687,7 +686,7 @@ void MainWindowTest::fullListIsClearedBeforeTheNextDatagram() {
     const int expected = nextAccepted ? 1 : 0;
     QCOMPARE(window.RecordsPanel().Records().Count(), expected);
     QCOMPARE(window.RecordsPanel().Model().rowCount(), expected);
-    QCOMPARE(window.Engine().DatagramBalance(), -RecordStore::Capacity);
+    QCOMPARE(window.DatagramBalance(), -RecordStore::Capacity);
     if (nextAccepted) {
         QCOMPARE(window.RecordsPanel().Model().index(0, 1).data().toString(), "10.0.0.8");
         QCOMPARE(window.Control<QLabel>(ControlId::TotalReceived)->text(), "total capture:7 bytes");
@@ -728,7 +727,7 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
     QCOMPARE(window.RecordsPanel().Model().rowCount(), 0);
     QCOMPARE(window.RecordsPanel().Records().Count(), 0);
     // The three records become part of the filtered figure's balance.
-    QCOMPARE(window.Engine().DatagramBalance(), -3);
+    QCOMPARE(window.DatagramBalance(), -3);
     QVERIFY(window.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
 }
 

@@ -1,8 +1,5 @@
 #include "CaptureHandle.h"
 
-#include "HostAddressList.h"
-#include "LinkFraming.h"
-
 #include <pcap/pcap.h>
 
 #include <chrono>
@@ -11,8 +8,6 @@ namespace talvane {
 
 namespace {
 
-// Room for the largest IPv4 datagram behind any link header we strip.
-constexpr int SnapLength = 65535 + 64;
 // Frames are packed into this kernel buffer by size; 32 MiB absorbs long bursts.
 constexpr int KernelBufferBytes = 32 * 1024 * 1024;
 // Without immediate mode the kernel hands frames over in blocks, at the latest after this.
@@ -26,18 +21,22 @@ CaptureHandle::Opened NotOpened(std::string error) {
     return {nullptr, std::move(error)};
 }
 
+void TakeFrame(u_char* user, const pcap_pkthdr* header, const u_char* bytes) {
+    const auto& take = *reinterpret_cast<const std::function<void(const CaptureStream::Frame&)>*>(user);
+    take({CaptureTime{std::chrono::seconds{header->ts.tv_sec} +
+                      std::chrono::microseconds{header->ts.tv_usec}},
+          {bytes, header->caplen}});
+}
+
 } // namespace
 
-CaptureHandle::Opened CaptureHandle::Open(const Ipv4Address& address) {
-    const std::optional<std::string> device = HostAddressList::InterfaceHolding(address);
-    if (!device)
-        return NotOpened("no interface holds " + address.Dotted());
+CaptureHandle::Opened CaptureHandle::Open(const std::string& interface) {
     char errorText[PCAP_ERRBUF_SIZE] = {};
-    Pcap owned(pcap_create(device->c_str(), errorText));
+    Pcap owned(pcap_create(interface.c_str(), errorText));
     if (!owned)
         return NotOpened(errorText);
     pcap_t* pcap = owned.get();
-    pcap_set_snaplen(pcap, SnapLength);
+    pcap_set_snaplen(pcap, static_cast<int>(CaptureStream::MaximumFrame));
     pcap_set_promisc(pcap, 1);
     pcap_set_buffer_size(pcap, KernelBufferBytes);
     pcap_set_immediate_mode(pcap, 0);
@@ -51,6 +50,8 @@ CaptureHandle::Opened CaptureHandle::Open(const Ipv4Address& address) {
     pcap_freecode(&program);
     if (filterResult != 0)
         return NotOpened(Failure(pcap, "filter"));
+    if (pcap_setnonblock(pcap, 1, errorText) != 0)
+        return NotOpened(std::string("nonblock: ") + errorText);
     const int linkType = pcap_datalink(pcap);
     return {std::unique_ptr<CaptureHandle>(new CaptureHandle(std::move(owned), linkType)), {}};
 }
@@ -59,37 +60,27 @@ void CaptureHandle::ClosePcap::operator()(pcap_t* pcap) const {
     pcap_close(pcap);
 }
 
-CaptureHandle::ReadResult CaptureHandle::ReadInto(PacketBuffer& buffer) {
-    pcap_pkthdr* header = nullptr;
-    const std::uint8_t* frame = nullptr;
-    switch (pcap_next_ex(pcap.get(), &header, &frame)) {
-    case 1:
-        break;
-    case 0:
-        return ReadResult::Nothing;
-    case PCAP_ERROR_BREAK:
-        return ReadResult::Broken;
-    default:
-        return ReadResult::Failed;
-    }
-    const auto datagram = LinkFraming::Ipv4Datagram(linkType, {frame, header->caplen});
-    if (datagram.empty())
-        return ReadResult::Nothing;
-    buffer.Assign(datagram);
-    buffer.captured = CaptureTime{std::chrono::seconds{header->ts.tv_sec} +
-                                  std::chrono::microseconds{header->ts.tv_usec}};
-    return ReadResult::Datagram;
+int CaptureHandle::Descriptor() const {
+    return pcap_get_selectable_fd(pcap.get());
 }
 
-void CaptureHandle::BreakLoop() {
-    pcap_breakloop(pcap.get());
+int CaptureHandle::TakeWaiting(const std::function<void(const CaptureStream::Frame&)>& take) {
+    // -1: every frame of the blocks the kernel has handed over.
+    const int taken = pcap_dispatch(pcap.get(), -1, TakeFrame,
+                                    reinterpret_cast<u_char*>(const_cast<void*>(
+                                        static_cast<const void*>(&take))));
+    return taken < 0 ? -1 : taken;
 }
 
-std::optional<CaptureHandle::Statistics> CaptureHandle::Stats() const {
+std::string CaptureHandle::Error() const {
+    return pcap_geterr(pcap.get());
+}
+
+std::optional<CaptureStream::Statistics> CaptureHandle::Stats() const {
     pcap_stat stat{};
     if (pcap_stats(pcap.get(), &stat) != 0)
         return std::nullopt;
-    return Statistics{stat.ps_recv, stat.ps_drop};
+    return CaptureStream::Statistics{stat.ps_recv, stat.ps_drop};
 }
 
 } // namespace talvane
