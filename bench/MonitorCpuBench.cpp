@@ -7,6 +7,7 @@
 
 #include "WindowProcess.h"
 
+#include <QTemporaryDir>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,13 +35,14 @@ constexpr auto LossLength = 3s;
 constexpr int LossRates[] = {10000, 20000, 40000, 60000, 80000, 100000, 120000};
 constexpr int BurstSize = 12000;
 
-// A process's CPU time over a stretch, all its threads, user and system, to the nanosecond: the
-// kernel's run time of each thread, summed. (The process's own figures count whole clock ticks,
+// A program's CPU time over a stretch: every thread of the process and of its descendants (the
+// window's capture helper, Wireshark's capture child), user and system, to the nanosecond: the
+// kernel's run time of each thread, summed. (The processes' own figures count whole clock ticks,
 // 0.05 % of a core over the idle stretch.) A thread that ends between two samples takes its last
 // moments with it, so samples are taken often.
-class ProcessCpu {
+class ProgramCpu {
 public:
-    explicit ProcessCpu(pid_t pid) : pid(pid) {}
+    explicit ProgramCpu(pid_t pid) : pid(pid) {}
     void Restart() {
         total = 0;
         last = RunTimes();
@@ -57,14 +59,23 @@ public:
     double Seconds() const { return static_cast<double>(total) / 1e9; }
 
 private:
+    // Run times by process and thread id, of the process and all it started that still runs.
     std::map<std::string, std::uint64_t> RunTimes() const {
         std::map<std::string, std::uint64_t> times;
+        std::vector<std::string> processes{std::to_string(pid)};
         std::error_code ignored;
-        const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
-        for (const auto& task : std::filesystem::directory_iterator(tasks, ignored)) {
-            std::uint64_t runTime = 0;
-            if (std::ifstream(task.path() / "schedstat") >> runTime)
-                times[task.path().filename()] = runTime;
+        while (!processes.empty()) {
+            const std::string process = processes.back();
+            processes.pop_back();
+            const std::filesystem::path tasks = "/proc/" + process + "/task";
+            for (const auto& task : std::filesystem::directory_iterator(tasks, ignored)) {
+                std::uint64_t runTime = 0;
+                if (std::ifstream(task.path() / "schedstat") >> runTime)
+                    times[process + "/" + task.path().filename().string()] = runTime;
+                std::ifstream children(task.path() / "children");
+                for (std::string child; children >> child;)
+                    processes.push_back(child);
+            }
         }
         return times;
     }
@@ -74,53 +85,61 @@ private:
     std::uint64_t total = 0;
 };
 
-// Both processes' share of one core over a stretch of time.
+// A program measured beside the window, capturing the same link.
+struct Peer {
+    const char* name;
+    pid_t pid;
+};
+
+// Each program's share of one core over a stretch of time, the window's first.
 class CpuShare {
 public:
-    CpuShare(pid_t monitor, pid_t tcpdump)
-        : monitor(monitor),
-          tcpdump(tcpdump > 0 ? std::optional<ProcessCpu>(tcpdump) : std::nullopt),
-          sampler([this](std::stop_token stop) {
+    CpuShare(pid_t monitor, const std::vector<Peer>& peers)
+        : sampler([this](std::stop_token stop) {
               while (!stop.stop_requested()) {
                   std::this_thread::sleep_for(SamplePeriod);
                   std::lock_guard lock(mutex);
-                  SampleBoth();
+                  SampleAll();
               }
           }) {
-        Restart();
+        std::lock_guard lock(mutex);
+        programs.emplace_back("", ProgramCpu(monitor));
+        for (const Peer& peer : peers)
+            programs.emplace_back(peer.name, ProgramCpu(peer.pid));
+        RestartAll();
     }
     void Restart() {
         std::lock_guard lock(mutex);
-        start = Clock::now();
-        monitor.Restart();
-        if (tcpdump)
-            tcpdump->Restart();
+        RestartAll();
     }
     std::string Text() {
         std::lock_guard lock(mutex);
-        SampleBoth();
+        SampleAll();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        char text[96];
-        const double ours = 100 * monitor.Seconds() / seconds;
-        if (tcpdump)
-            std::snprintf(text, sizeof text, "%6.2f %%   tcpdump %6.2f %%", ours,
-                          100 * tcpdump->Seconds() / seconds);
-        else
-            std::snprintf(text, sizeof text, "%6.2f %%   tcpdump -", ours);
+        std::string text;
+        for (const auto& [name, cpu] : programs) {
+            char figure[64];
+            std::snprintf(figure, sizeof figure, "%s%s%6.2f %%", name.c_str(),
+                          name.empty() ? "" : " ", 100 * cpu.Seconds() / seconds);
+            text += (text.empty() ? "" : "   ") + std::string(figure);
+        }
         return text;
     }
 
 private:
     static constexpr auto SamplePeriod = 200ms;
-    void SampleBoth() {
-        monitor.Sample();
-        if (tcpdump)
-            tcpdump->Sample();
+    void SampleAll() {
+        for (auto& [name, cpu] : programs)
+            cpu.Sample();
+    }
+    void RestartAll() {
+        start = Clock::now();
+        for (auto& [name, cpu] : programs)
+            cpu.Restart();
     }
 
     std::mutex mutex;
-    ProcessCpu monitor;
-    std::optional<ProcessCpu> tcpdump;
+    std::vector<std::pair<std::string, ProgramCpu>> programs;
     Clock::time_point start;
     std::jthread sampler;
 };
@@ -224,26 +243,54 @@ std::optional<std::vector<Part>> PartsOf(int argc, char** argv) {
     return parts;
 }
 
+// The capture programs measured beside the window, each started in namespace A (where the
+// bench's thread now is) on the same link; those that are not installed are left out.
+std::vector<Peer> StartPeers(const std::string& interface, const std::string& display,
+                             const std::string& home) {
+    const std::pair<const char*, std::vector<std::string>> programs[] = {
+        {"tcpdump", {"tcpdump", "-i", interface, "-n", "-w", "/dev/null", "udp"}},
+        // Wireshark's live capture as its users see it: the packet list updated while capturing
+        // and scrolled to the newest packet (its defaults, stated here), its own profile and
+        // temporary capture file in a folder of the run.
+        {"Wireshark",
+         {"env", "DISPLAY=" + display, "HOME=" + home, "TMPDIR=" + home, "wireshark", "-i",
+          interface, "-k", "-f", "udp", "-o", "capture.real_time_update:TRUE", "-o",
+          "capture.auto_scroll:TRUE"}},
+    };
+    std::vector<Peer> started;
+    for (const auto& [name, arguments] : programs)
+        started.push_back({name, StartProgram(arguments)});
+    // Wireshark reads its plug-ins and opens its window before it captures.
+    std::this_thread::sleep_for(5s);
+    std::vector<Peer> running;
+    for (const Peer& peer : started) {
+        if (Exited(peer.pid))
+            std::printf("%s is not installed or did not start (Debian packages tcpdump, "
+                        "wireshark-qt): no figures for it\n",
+                        peer.name);
+        else
+            running.push_back(peer);
+    }
+    return running;
+}
+
 int RunBench(const std::vector<Part>& parts) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     WindowBench bench("monitor_cpu_bench", 90);
     if (!bench.Ready())
         return bench.ExitCode();
     const TestNetwork& network = bench.Network();
-    // In namespace A beside the window, where the bench's thread now is.
-    const pid_t tcpdump = StartProgram(
-        {"tcpdump", "-i", network.Links().front().interfaceA, "-n", "-w", "/dev/null", "udp"});
-    std::this_thread::sleep_for(2s);
-    const bool haveTcpdump = !Exited(tcpdump);
-    std::printf("window on display %s, runtime directory %s; tcpdump %s\n",
-                bench.display->Name().c_str(), bench.runtime.path.c_str(),
-                haveTcpdump ? "capturing the same link"
-                            : "not installed (Debian package tcpdump): no figures for it");
-    Measurement measurement{bench.Window(), network,
-                            CpuShare(bench.Window().Pid(), haveTcpdump ? tcpdump : -1)};
+    const QTemporaryDir peerHome;
+    const std::vector<Peer> peers = StartPeers(
+        network.Links().front().interfaceA, bench.display->Name(), peerHome.path().toStdString());
+    std::printf("window on display %s, runtime directory %s; cpu of Talvane (window and "
+                "capture helper) first, then of each program capturing the same link\n",
+                bench.display->Name().c_str(), bench.runtime.path.c_str());
+    Measurement measurement{bench.Window(), network, CpuShare(bench.Window().Pid(), peers)};
     for (const Part part : parts)
         (measurement.*part)();
-    StopProgram(haveTcpdump ? tcpdump : -1);
+    for (const Peer& peer : peers)
+        StopProgram(peer.pid);
     return 0;
 }
 
