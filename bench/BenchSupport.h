@@ -12,7 +12,8 @@
 namespace talvane {
 
 // The window's environment in a benchmark: the program's own, records where it keeps them (in
-// the runtime directory, in memory), settings in a folder of the run, messages on stderr.
+// the runtime directory, in memory), the build's capture helper, settings in a folder of the run,
+// messages on stderr.
 MainWindow::Environment BenchEnvironment(const QTemporaryDir& filesDirectory);
 
 // The benchmark's two namespaces, the calling thread in A (where the window lists and captures

@@ -3,7 +3,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -11,15 +13,33 @@
 
 namespace talvane {
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Asking the kernel for its counts costs more than relaying a block of frames (libpcap reads
+// /proc/net/dev each time), so they are asked for this often while frames come, and once more
+// after the last.
+constexpr auto CountsPace = std::chrono::milliseconds(200);
+
+} // namespace
+
 int CaptureRelay::Run(CaptureHandle& capture) {
     CaptureStream::Write(CaptureStream::Link{capture.LinkType()}, pending);
     CaptureStream::Write(sent, pending);
     const auto take = [this](const CaptureStream::Frame& frame) {
         CaptureStream::Write(frame, pending);
     };
+    // Frames came since the counts were last asked for, which is due then.
+    bool countsStale = false;
+    Clock::time_point countsDue = Clock::now();
     while (Send()) {
         pollfd ready[] = {{capture.Descriptor(), POLLIN, 0}, {stream, POLLIN, 0}};
-        if (poll(ready, 2, -1) < 0) {
+        const auto untilCounts =
+            std::chrono::ceil<std::chrono::milliseconds>(countsDue - Clock::now());
+        const int timeoutMs =
+            countsStale ? static_cast<int>(std::max<long>(untilCounts.count(), 0)) : -1;
+        if (poll(ready, 2, timeoutMs) < 0) {
             if (errno == EINTR)
                 continue;
             Fail(std::string("poll: ") + std::strerror(errno));
@@ -27,17 +47,27 @@ int CaptureRelay::Run(CaptureHandle& capture) {
         }
         if (ready[1].revents != 0)
             return 0;
-        if (capture.TakeWaiting(take) < 0) {
+        const int taken = capture.TakeWaiting(take);
+        if (taken < 0) {
             Fail(capture.Error());
             return 1;
         }
-        const std::optional<CaptureStream::Statistics> counts = capture.Stats();
-        if (counts && (counts->received != sent.received || counts->dropped != sent.dropped)) {
-            sent = *counts;
-            CaptureStream::Write(sent, pending);
+        countsStale = countsStale || taken > 0;
+        if (countsStale && Clock::now() >= countsDue) {
+            SendCounts(capture);
+            countsStale = false;
+            countsDue = Clock::now() + CountsPace;
         }
     }
     return 0;
+}
+
+void CaptureRelay::SendCounts(const CaptureHandle& capture) {
+    const std::optional<CaptureStream::Statistics> counts = capture.Stats();
+    if (counts && (counts->received != sent.received || counts->dropped != sent.dropped)) {
+        sent = *counts;
+        CaptureStream::Write(sent, pending);
+    }
 }
 
 void CaptureRelay::Fail(std::string_view reason) {

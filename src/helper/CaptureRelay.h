@@ -24,6 +24,8 @@ public:
 private:
     // Writes what waits, whole; false when the window is gone.
     bool Send();
+    // Adds the kernel's counts to what waits, where they changed.
+    void SendCounts(const CaptureHandle& capture);
 
     int stream;
     std::vector<std::uint8_t> pending;
