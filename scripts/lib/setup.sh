@@ -8,10 +8,11 @@ TALVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD_PACKAGES=(g++ cmake ninja-build pkgconf qt6-base-dev libpcap-dev)
 # What running it on a desktop needs besides: a CJK font for the Chinese texts, setcap.
 RUN_PACKAGES=(fonts-wqy-microhei libcap2-bin)
-# What the tests need besides: a CJK font for offscreen widgets, iproute2 and procps (ip, sysctl) for test namespaces.
+# What the tests need besides: a CJK font for offscreen widgets, setcap for a helper that holds
+# CAP_NET_RAW alone, iproute2 and procps (ip, sysctl) for test namespaces.
 # clang and its fuzzer runtime build the fuzz targets. desktop-file-utils and appstream check the
 # desktop entry and the metainfo file.
-TEST_PACKAGES=(fonts-wqy-microhei iproute2 procps clang libclang-rt-14-dev desktop-file-utils appstream)
+TEST_PACKAGES=(fonts-wqy-microhei libcap2-bin iproute2 procps clang libclang-rt-14-dev desktop-file-utils appstream)
 # What making the Debian package needs besides: dpkg-shlibdeps and file, with which CPack reads the
 # binary's library dependencies.
 PACKAGE_PACKAGES=(dpkg-dev file)

@@ -9,6 +9,7 @@
 #include "res/MessageTexts.h"
 #include "support/CaptureFileReader.h"
 #include "support/NextModal.h"
+#include "support/StreamFeed.h"
 #include "support/TestNetwork.h"
 #include "support/WindowEnvironment.h"
 #include "ui/StatusBar.h"
@@ -139,6 +140,7 @@ private slots:
     void enterKeepsTheWindowEscapeClosesIt();
     void titleNamesTheMonitoredAddress();
     void captureThatCannotOpenIsReportedAtStartAndAtStop();
+    void garbledCaptureStreamEndsMonitoringWithAMessage();
     void noAddressAtAll();
     void menuBarTexts();
     void promptsBelongToTheAskingWindowAndShowPlainText_data();
@@ -304,6 +306,27 @@ void MainWindowTest::captureThatCannotOpenIsReportedAtStartAndAtStop() {
     QCOMPARE(test.messages, (QStringList{CreateSocketFail, CreateSocketFail}));
     // A worker without capture waits for one; stop ends it.
     QTRY_VERIFY_WITH_TIMEOUT(!test.engine->WorkerRunning(), 10000);
+}
+
+// The datagram crosses from the worker to the window; the garbage after it ends monitoring, and a
+// fresh capture waits for the next begin, as after a stop.
+void MainWindowTest::garbledCaptureStreamEndsMonitoringWithAMessage() {
+    StreamFeed feed;
+    WindowEnvironment environment(TestAddresses);
+    environment.openCapture = feed.Opener();
+    MainWindow window(environment.Make());
+    window.BeginMonitor();
+    const std::vector<std::uint8_t> datagram = {0x45, 0, 0,   20, 0,   0, 0,   0, 64, 17,
+                                                0,    0, 198, 51, 100, 9, 192, 0, 2,  1};
+    feed.Send(CaptureStream::Frame{Now(), datagram});
+    QTRY_COMPARE(window.Status()->PaneText(StatusBar::StreamPane), QStringLiteral("监控流 1"));
+
+    feed.SendBytes(std::vector<std::uint8_t>(8, 0xee));
+    QTRY_COMPARE(window.State().CurrentPhase(), MonitorState::Phase::Stopped);
+    QCOMPARE(environment.messages, QStringList{QString::fromUtf8(MessageTexts::CaptureEnded) +
+                                               "the capture helper's stream is garbled"});
+    QCOMPARE(feed.Opened(), 2);
+    QTRY_VERIFY(!environment.engine->WorkerRunning());
 }
 
 void MainWindowTest::noAddressAtAll() {

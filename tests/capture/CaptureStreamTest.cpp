@@ -1,0 +1,101 @@
+#include "capture/CaptureStream.h"
+
+#include <QtTest>
+
+using namespace talvane;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Hex(const char* hex) {
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+Bytes Written(const CaptureStream::Message& message) {
+    Bytes bytes;
+    CaptureStream::Write(message, bytes);
+    return bytes;
+}
+
+const Bytes Datagram = {0x45, 0x00, 0x00, 0x05, 0xab};
+
+} // namespace
+
+Q_DECLARE_METATYPE(CaptureStream::Message)
+
+class CaptureStreamTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writtenAndReadOnTheSameBytes_data();
+    void writtenAndReadOnTheSameBytes();
+    void garbledHeadersAreRefused_data();
+    void garbledHeadersAreRefused();
+    void overlongPartsAreCut();
+};
+
+void CaptureStreamTest::writtenAndReadOnTheSameBytes_data() {
+    QTest::addColumn<CaptureStream::Message>("message");
+    QTest::addColumn<Bytes>("bytes");
+    // Kind and body length, then the body, all little-endian.
+    QTest::newRow("link") << CaptureStream::Message(CaptureStream::Link{228})
+                          << Hex("01000000 04000000 e4000000");
+    QTest::newRow("frame") << CaptureStream::Message(CaptureStream::Frame{
+                                  CaptureTime(std::chrono::microseconds(0x0123456789ab)), Datagram})
+                           << Hex("02000000 0d000000 ab89674523010000 45000005ab");
+    QTest::newRow("empty frame") << CaptureStream::Message(CaptureStream::Frame{CaptureTime{}, {}})
+                                 << Hex("02000000 08000000 0000000000000000");
+    QTest::newRow("statistics") << CaptureStream::Message(CaptureStream::Statistics{70000, 3})
+                                << Hex("03000000 08000000 70110100 03000000");
+    QTest::newRow("failure") << CaptureStream::Message(CaptureStream::Failure{"gone"})
+                             << Hex("04000000 04000000 676f6e65");
+}
+
+void CaptureStreamTest::writtenAndReadOnTheSameBytes() {
+    QFETCH(CaptureStream::Message, message);
+    QFETCH(Bytes, bytes);
+
+    QCOMPARE(Written(message), bytes);
+    Bytes followed = bytes;
+    followed.push_back(0x01);
+    const CaptureStream::Parsed parsed = CaptureStream::Read(followed);
+    QVERIFY(parsed.status == CaptureStream::Parsed::Status::Complete);
+    QCOMPARE(parsed.length, bytes.size());
+    // Read back, the message writes the same bytes again.
+    QCOMPARE(Written(parsed.message), bytes);
+    for (std::size_t length = 0; length < bytes.size(); ++length)
+        QVERIFY(CaptureStream::Read(std::span(bytes).first(length)).status ==
+                CaptureStream::Parsed::Status::Incomplete);
+}
+
+void CaptureStreamTest::garbledHeadersAreRefused_data() {
+    QTest::addColumn<Bytes>("header");
+    QTest::newRow("kind 0") << Hex("00000000 04000000");
+    QTest::newRow("kind 5") << Hex("05000000 00000000");
+    QTest::newRow("link of three bytes") << Hex("01000000 03000000");
+    QTest::newRow("statistics of nine bytes") << Hex("03000000 09000000");
+    QTest::newRow("frame without its time") << Hex("02000000 07000000");
+    QTest::newRow("frame past the largest") << Hex("02000000 48000100");
+    QTest::newRow("failure past the longest") << Hex("04000000 01040000");
+    QTest::newRow("length near 4 GiB") << Hex("02000000 ffffffff");
+}
+
+// Refused from the header alone, before any body is waited for.
+void CaptureStreamTest::garbledHeadersAreRefused() {
+    QFETCH(Bytes, header);
+    QVERIFY(CaptureStream::Read(header).status == CaptureStream::Parsed::Status::Garbled);
+}
+
+void CaptureStreamTest::overlongPartsAreCut() {
+    const Bytes frame(CaptureStream::MaximumFrame + 1, 0x45);
+    const Bytes written = Written(CaptureStream::Frame{CaptureTime{}, frame});
+    QCOMPARE(written.size(), 16 + CaptureStream::MaximumFrame);
+    const std::string reason(CaptureStream::MaximumFailure + 1, 'x');
+    QCOMPARE(Written(CaptureStream::Failure{reason}).size(), 8 + CaptureStream::MaximumFailure);
+    QVERIFY(CaptureStream::Read(written).status == CaptureStream::Parsed::Status::Complete);
+}
+
+QTEST_APPLESS_MAIN(CaptureStreamTest)
+#include "CaptureStreamTest.moc"

@@ -1,0 +1,214 @@
+#include "capture/CaptureEngine.h"
+#include "capture/HostAddressList.h"
+#include "res/CommandIds.h"
+#include "support/TestNetwork.h"
+#include "support/WindowEnvironment.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <fstream>
+#include <grp.h>
+#include <set>
+#include <sstream>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace talvane;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int WaitMs = 10000;
+constexpr uid_t Nobody = 65534;
+
+// The fields of /proc/<pid>/status, as "CapEff" -> "0000000000000000".
+std::map<std::string, std::string> Status(pid_t pid) {
+    std::map<std::string, std::string> fields;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string key, value; std::getline(status, key, ':') && status >> value;
+         status.ignore(1 << 20, '\n'))
+        fields[key] = value;
+    return fields;
+}
+
+bool HoldsNoCapability(pid_t pid, bool boundingToo) {
+    const auto status = Status(pid);
+    const std::string none(16, '0');
+    return status.at("CapEff") == none && status.at("CapPrm") == none &&
+           status.at("CapInh") == none && status.at("CapAmb") == none &&
+           (!boundingToo || status.at("CapBnd") == none);
+}
+
+QByteArray ReadAll(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : "unreadable";
+}
+
+// What each open descriptor of the process is, by number.
+std::map<int, std::string> Descriptors(pid_t pid) {
+    std::map<int, std::string> open;
+    const fs::path folder = "/proc/" + std::to_string(pid) + "/fd";
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        open[std::stoi(entry.path().filename())] = fs::read_symlink(entry.path());
+    return open;
+}
+
+int PacketSocketsOf(pid_t pid) {
+    std::set<std::string> packetSockets;
+    std::ifstream table("/proc/net/packet");
+    table.ignore(1 << 20, '\n');
+    for (std::string line, inode; std::getline(table, line);) {
+        for (std::istringstream fields(line); fields >> inode;) {
+        }
+        packetSockets.insert("socket:[" + inode + "]");
+    }
+    return int(std::ranges::count_if(Descriptors(pid), [&](const auto& descriptor) {
+        return packetSockets.contains(descriptor.second);
+    }));
+}
+
+std::vector<pid_t> ChildrenOf(pid_t pid) {
+    std::vector<pid_t> children;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+        std::ifstream listed(task.path() / "children");
+        for (pid_t child = 0; listed >> child;)
+            children.push_back(child);
+    }
+    return children;
+}
+
+// The descriptors above 2 open in a process started as the desktop's opener of links is started:
+// detached, through QProcess.
+QString InheritedByAChild() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("inherited");
+    QProcess lister;
+    lister.setProgram("/bin/sh");
+    lister.setArguments({"-c", "for n in $(seq 3 1023); do [ -e /proc/self/fd/$n ] && echo $n; "
+                               "done; echo end"});
+    lister.setStandardOutputFile(path);
+    QString listing;
+    if (lister.startDetached())
+        (void)QTest::qWaitFor(
+            [&] {
+                QFile file(path);
+                listing = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+                return listing.endsWith("end\n");
+            },
+            WaitMs);
+    return listing;
+}
+
+struct CountingSink : DatagramSink {
+    std::atomic<int> arrived{0};
+    void Arrived(std::span<const std::uint8_t>, CaptureTime) override { ++arrived; }
+    void Counted() override {}
+    void CaptureEnded(const std::string&) override {}
+};
+
+} // namespace
+
+class CaptureHelperTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void helperHoldsNothingOnceItCaptures();
+    void ordinaryUserCapturesThroughHelperWithRawAccessAlone();
+
+private:
+    int Send(int count) const {
+        UdpStream stream;
+        stream.source = network->Links()[0].addressB;
+        stream.destination = network->Links()[0].addressA;
+        stream.count = count;
+        return PeerSender::Stream(network->NamespaceB(), stream).Wait();
+    }
+
+    std::unique_ptr<TestNetwork> network;
+    std::unique_ptr<UdpPortHolder> portHolder;
+};
+
+void CaptureHelperTest::initTestCase() {
+    if (!TestNetwork::HaveRoot())
+        QSKIP("The capture helper's privileges are tested as root, in namespaces of the test's "
+              "own. Run it as root to include it.");
+    network = std::make_unique<TestNetwork>(1);
+    TestNetwork::EnterNamespace(network->NamespaceA());
+    portHolder =
+        std::make_unique<UdpPortHolder>(network->NamespaceA(), network->Links()[0].addressA, 50000);
+}
+
+// Started by a window run as root, the helper keeps not even its bounding set; the window holds
+// no packet socket, and what it starts inherits nothing beyond descriptors 0 to 2.
+void CaptureHelperTest::helperHoldsNothingOnceItCaptures() {
+    // What the test's own surroundings leave open in every child.
+    const QString inheritedBefore = InheritedByAChild();
+    WindowEnvironment environment({network->Links()[0].addressA});
+    MainWindow window(environment.Make());
+    window.RunCommand(CommandId::BeginMonitor);
+    QCOMPARE(Send(3), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(window.DatagramTotal(), 3, WaitMs);
+
+    const std::vector<pid_t> helpers = ChildrenOf(getpid());
+    QCOMPARE(helpers.size(), std::size_t{1});
+    QVERIFY(HoldsNoCapability(helpers[0], true));
+    QCOMPARE(Status(helpers[0]).at("NoNewPrivs"), "1");
+    QCOMPARE(ReadAll("/proc/" + std::to_string(helpers[0]) + "/environ"), QByteArray());
+    const std::map<int, std::string> open = Descriptors(helpers[0]);
+    QCOMPARE(open.size(), std::size_t{4});
+    QCOMPARE(open.at(0), "/dev/null");
+    QVERIFY(open.at(1).starts_with("socket:"));
+    QCOMPARE(PacketSocketsOf(helpers[0]), 1);
+    QCOMPARE(PacketSocketsOf(getpid()), 0);
+
+    QCOMPARE(InheritedByAChild(), inheritedBefore);
+}
+
+// Another user's window, without any capability, captures through a copy of the helper that holds
+// CAP_NET_RAW alone.
+void CaptureHelperTest::ordinaryUserCapturesThroughHelperWithRawAccessAlone() {
+    QTemporaryDir folder;
+    const fs::path helper = fs::path(folder.path().toStdString()) / "talvane-capture";
+    fs::copy_file(TALVANE_CAPTURE_HELPER, helper);
+    fs::permissions(folder.path().toStdString(),
+                    fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+    struct statvfs mount {};
+    QVERIFY(statvfs(helper.c_str(), &mount) == 0);
+    if (mount.f_flag & ST_NOSUID)
+        QSKIP("The temporary folder is mounted nosuid, which ignores file capabilities.");
+    QCOMPARE(QProcess::execute("setcap", {"cap_net_raw+ep", QString::fromStdString(helper)}), 0);
+
+    int ready[2];
+    QCOMPARE(pipe(ready), 0);
+    const pid_t user = fork();
+    if (user == 0) {
+        close(ready[0]);
+        if (setgroups(0, nullptr) != 0 || setresgid(Nobody, Nobody, Nobody) != 0 ||
+            setresuid(Nobody, Nobody, Nobody) != 0 || !HoldsNoCapability(getpid(), false))
+            _exit(10);
+        CountingSink sink;
+        CaptureEngine engine(sink, CaptureEngine::HelperCaptures(helper));
+        if (!engine.Bind(network->Links()[0].addressA).bound || !engine.Begin())
+            _exit(11);
+        (void)!write(ready[1], "r", 1);
+        for (int waited = 0; sink.arrived < 3 && waited < WaitMs; waited += 10)
+            usleep(10000);
+        _exit(sink.arrived == 3 && PacketSocketsOf(getpid()) == 0 ? 0 : 12);
+    }
+    close(ready[1]);
+    char byte = 0;
+    QCOMPARE(read(ready[0], &byte, 1), ssize_t{1});
+    close(ready[0]);
+    const std::vector<pid_t> helpers = ChildrenOf(user);
+    QCOMPARE(helpers.size(), std::size_t{1});
+    QVERIFY(HoldsNoCapability(helpers[0], false));
+    QCOMPARE(Send(3), 3);
+    int status = 0;
+    QCOMPARE(waitpid(user, &status, 0), user);
+    QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+QTEST_MAIN(CaptureHelperTest)
+#include "CaptureHelperTest.moc"
