@@ -164,14 +164,15 @@ MainWindow::~MainWindow() {
 }
 
 // Each step uses what the steps before it made: the record panel needs the address the list
-// chose, the initial places are taken once every control stands where it starts.
+// chose, the beat draws the panels, the initial places are taken once every control stands where
+// it starts. A message box shown on the way (the capture that cannot open) runs the event loop.
 void MainWindow::OnInitDialog() {
     SetWindowIcon();
-    elapsedTicks = environment.startElapsedTicks([this] { DisplayBeat(); });
     CreateControlBars();
     ConnectFilterSwitch();
     OpenAddressList();
     CreateRecordPanel();
+    elapsedTicks = environment.startElapsedTicks([this] { DisplayBeat(); });
     DressControls();
     UpdateCommandStates();
     LoadToolBarImages();

@@ -141,6 +141,7 @@ private slots:
     void titleNamesTheMonitoredAddress();
     void captureThatCannotOpenIsReportedAtStartAndAtStop();
     void garbledCaptureStreamEndsMonitoringWithAMessage();
+    void beatTicksWhileTheStartMessageIsRead();
     void noAddressAtAll();
     void menuBarTexts();
     void promptsBelongToTheAskingWindowAndShowPlainText_data();
@@ -306,6 +307,19 @@ void MainWindowTest::captureThatCannotOpenIsReportedAtStartAndAtStop() {
     QCOMPARE(test.messages, (QStringList{CreateSocketFail, CreateSocketFail}));
     // A worker without capture waits for one; stop ends it.
     QTRY_VERIFY_WITH_TIMEOUT(!test.engine->WorkerRunning(), 10000);
+}
+
+// A message box runs the event loop while the user reads it, and the display's beat ticks on.
+void MainWindowTest::beatTicksWhileTheStartMessageIsRead() {
+    WindowEnvironment environment(TestAddresses);
+    MainWindow::Environment made = environment.Make();
+    made.startElapsedTicks = MainWindow::Environment::TimerTicks;
+    made.showMessage = [record = made.showMessage](const QString& text) {
+        record(text);
+        QTest::qWait(300);
+    };
+    MainWindow window(std::move(made));
+    QCOMPARE(environment.messages, QStringList{CreateSocketFail});
 }
 
 // The datagram crosses from the worker to the window; the garbage after it ends monitoring, and a
