@@ -10,9 +10,9 @@ MainWindow::Environment BenchEnvironment(const QTemporaryDir& filesDirectory) {
     MainWindow::Environment environment = MainWindow::Environment::OfThisProcess();
     environment.dataDirectory = filesDirectory.path().toStdString();
     environment.settingsDirectory = environment.dataDirectory;
-    environment.makeCapture = [](DatagramSink& sink) -> std::unique_ptr<CaptureSource> {
+    environment.makeCapture = [](Handover& handover) -> std::unique_ptr<CaptureSource> {
         return std::make_unique<CaptureEngine>(
-            sink, CaptureEngine::HelperCaptures(TALVANE_CAPTURE_HELPER));
+            handover, CaptureEngine::HelperCaptures(TALVANE_CAPTURE_HELPER));
     };
     environment.showMessage = [](const QString& text) {
         std::fprintf(stderr, "window says: %s\n", qPrintable(text));

@@ -74,7 +74,7 @@ CaptureChannel::Opened CaptureChannel::Open(UniqueFd stream,
     }
 }
 
-CaptureChannel::ReadResult CaptureChannel::Read(CapturedDatagram& datagram) {
+CaptureChannel::ReadResult CaptureChannel::Read(CapturedDatagram& datagram, bool wait) {
     for (;;) {
         if (broken.load())
             return ReadResult::Broken;
@@ -104,6 +104,8 @@ CaptureChannel::ReadResult CaptureChannel::Read(CapturedDatagram& datagram) {
                 return End(std::string(failure->reason));
             return End(Garbled);
         }
+        if (!wait)
+            return ReadResult::Waiting;
         const Fill filled = FillBuffer(-1);
         if (filled == Fill::More)
             continue;

@@ -28,6 +28,9 @@ public:
         // The stream ended: the helper failed or went, or its stream broke off or was garbled.
         // EndReason says which; every later read ends so.
         Ended,
+        // What was read is taken; the next needs the stream, which a read told not to wait
+        // leaves alone.
+        Waiting,
     };
 
     struct Opened {
@@ -47,9 +50,9 @@ public:
     CaptureChannel(const CaptureChannel&) = delete;
     CaptureChannel& operator=(const CaptureChannel&) = delete;
 
-    // Blocks until the stream brings something. A datagram views into the channel and stays
-    // valid until the next read.
-    ReadResult Read(CapturedDatagram& datagram);
+    // Blocks until the stream brings something, unless told not to wait. A datagram views into
+    // the channel and stays valid until a read that waits.
+    ReadResult Read(CapturedDatagram& datagram, bool wait);
     // Ends a blocked Read, and every later one, with Broken; safe from any thread.
     void BreakLoop();
 

@@ -28,7 +28,8 @@ CaptureEngine::Opener CaptureEngine::HelperCaptures(std::filesystem::path progra
     };
 }
 
-CaptureEngine::CaptureEngine(DatagramSink& sink, Opener open) : sink(sink), open(std::move(open)) {}
+CaptureEngine::CaptureEngine(Handover& handover, Opener open)
+    : handover(handover), open(std::move(open)) {}
 
 CaptureEngine::~CaptureEngine() {
     RequestStop();
@@ -140,6 +141,7 @@ std::optional<CaptureSource::Statistics> CaptureEngine::CurrentStatistics() cons
 }
 
 void CaptureEngine::CaptureWorker() {
+    std::vector<CapturedDatagram> datagrams;
     for (;;) {
         std::shared_ptr<CaptureChannel> reading;
         {
@@ -154,28 +156,55 @@ void CaptureEngine::CaptureWorker() {
             }
             reading = capture;
         }
-        CapturedDatagram datagram;
-        const CaptureChannel::ReadResult result = reading->Read(datagram);
-        if (result == CaptureChannel::ReadResult::Ended)
-            ReportEnd(reading);
-        if (result != CaptureChannel::ReadResult::Datagram)
+        const bool owedAfterPause = Gather(reading, datagrams);
+        if (datagrams.empty())
             continue;
-        bool readAfterPause = false;
-        {
-            // A datagram read from a capture that was closed meanwhile is lost with it; one
-            // captured while monitoring was off is read only to be dropped.
-            std::lock_guard lock(mutex);
-            if (capture != reading || !spans.Admit(datagram.captured))
-                continue;
-            readAfterPause = oneMoreDue;
-        }
-        sink.Arrived(datagram.bytes, datagram.captured);
-        sink.Counted();
-        if (readAfterPause) {
+        handover.HandOver(datagrams);
+        if (owedAfterPause) {
             std::lock_guard lock(mutex);
             oneMoreDue = false;
         }
     }
+}
+
+bool CaptureEngine::Gather(const std::shared_ptr<CaptureChannel>& reading,
+                           std::vector<CapturedDatagram>& datagrams) {
+    // Enough to cover a capture block at ordinary rates, few enough that the window is back in
+    // its event loop within milliseconds.
+    constexpr std::size_t MostAtOnce = 256;
+    datagrams.clear();
+    while (datagrams.size() < MostAtOnce) {
+        CapturedDatagram datagram;
+        switch (reading->Read(datagram, datagrams.empty())) {
+        case CaptureChannel::ReadResult::Datagram:
+            break;
+        case CaptureChannel::ReadResult::Nothing:
+            continue;
+        case CaptureChannel::ReadResult::Ended:
+            // What was read before the end is handed over first; the next read ends again.
+            if (datagrams.empty())
+                ReportEnd(reading);
+            return false;
+        case CaptureChannel::ReadResult::Broken:
+            datagrams.clear();
+            return false;
+        case CaptureChannel::ReadResult::Waiting:
+            return false;
+        }
+        // A datagram read from a capture that was closed meanwhile is lost with it; one captured
+        // while monitoring was off is read only to be dropped.
+        std::lock_guard lock(mutex);
+        if (capture != reading) {
+            datagrams.clear();
+            return false;
+        }
+        if (!spans.Admit(datagram.captured))
+            continue;
+        datagrams.push_back(datagram);
+        if (oneMoreDue)
+            return true;
+    }
+    return false;
 }
 
 void CaptureEngine::ReportEnd(const std::shared_ptr<CaptureChannel>& ended) {
@@ -185,7 +214,7 @@ void CaptureEngine::ReportEnd(const std::shared_ptr<CaptureChannel>& ended) {
             return;
         captureEnded = true;
     }
-    sink.CaptureEnded(ended->EndReason());
+    handover.CaptureEnded(ended->EndReason());
 }
 
 } // namespace talvane

@@ -2,7 +2,7 @@
 
 #include "CaptureChannel.h"
 #include "CaptureSource.h"
-#include "DatagramSink.h"
+#include "Handover.h"
 #include "Ipv4Address.h"
 #include "MonitorSpans.h"
 
@@ -13,12 +13,13 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace talvane {
 
 // Monitoring on the captures of a source of streams (the capture helper, or a test's): a worker
-// thread reads the current capture and hands its datagrams, one at a time, to a sink. Commands
-// come from one thread (the window's); the worker only reads and hands over.
+// thread reads the current capture and hands its datagrams over, waiting until each is handled.
+// Commands come from one thread (the window's); the worker only reads and hands over.
 class CaptureEngine : public CaptureSource {
 public:
     // Opens a capture on the interface that holds the address.
@@ -26,7 +27,7 @@ public:
     // Opens captures through the helper program.
     static Opener HelperCaptures(std::filesystem::path program);
 
-    CaptureEngine(DatagramSink& sink, Opener open);
+    CaptureEngine(Handover& handover, Opener open);
     // Stops the worker for good and ends the capture.
     ~CaptureEngine() override;
 
@@ -55,12 +56,16 @@ private:
     // Called with mutex held through lock, which it releases while it joins an ended worker.
     bool StartWorker(std::unique_lock<std::mutex>& lock);
     void CaptureWorker();
-    // Tells the sink that the capture being read ended by itself, unless it was replaced.
+    // Gathers from the capture the datagrams to hand over: the first waits for the stream, the
+    // rest are those already read. True when the last is the one a pause still owes.
+    bool Gather(const std::shared_ptr<CaptureChannel>& reading,
+                std::vector<CapturedDatagram>& datagrams);
+    // Tells the window that the capture being read ended by itself, unless it was replaced.
     void ReportEnd(const std::shared_ptr<CaptureChannel>& ended);
     // Takes the capture out of service; it is closed once no thread reads it.
     std::shared_ptr<CaptureChannel> DetachCapture();
 
-    DatagramSink& sink;
+    Handover& handover;
     Opener open;
 
     mutable std::mutex mutex;

@@ -8,9 +8,8 @@
 
 namespace talvane {
 
-// Where the capture worker hands each datagram over. The calls are made on the worker thread;
-// Arrived returns only once the receiver has handled the datagram, so the receiver may read its
-// bytes without locks, and they stay valid until it returns.
+// The window's side of the capture, called on the window's thread while the worker waits: each
+// datagram arrives and is then counted, its bytes valid until Arrived returns.
 class DatagramSink {
 public:
     virtual ~DatagramSink() = default;

@@ -117,8 +117,8 @@ MainWindow::Environment::OfProgramIn(const std::filesystem::path& executableDire
         std::filesystem::exists(besideProgram)
             ? besideProgram
             : (executableDirectory / "../libexec/talvane/talvane-capture").lexically_normal();
-    environment.makeCapture = [helper](DatagramSink& sink) -> std::unique_ptr<CaptureSource> {
-        return std::make_unique<CaptureEngine>(sink, CaptureEngine::HelperCaptures(helper));
+    environment.makeCapture = [helper](Handover& handover) -> std::unique_ptr<CaptureSource> {
+        return std::make_unique<CaptureEngine>(handover, CaptureEngine::HelperCaptures(helper));
     };
     environment.showMessage = UserPrompts::MessageBox;
     environment.chooseFile = UserPrompts::FileDialog;

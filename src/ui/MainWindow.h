@@ -5,6 +5,7 @@
 #include "capture/CaptureSource.h"
 #include "capture/ClassifyPacket.h"
 #include "capture/DatagramSink.h"
+#include "capture/Handover.h"
 #include "capture/Ipv4Address.h"
 #include "capture/MonitorState.h"
 #include "dialogkit/ControlMap.h"
@@ -48,8 +49,8 @@ public:
         // it. Records are not kept when it is empty.
         std::filesystem::path runtimeDirectory;
         std::function<std::vector<Ipv4Address>()> hostAddresses;
-        // Opens the captures the window monitors, handing their datagrams to the sink.
-        std::function<std::unique_ptr<CaptureSource>(DatagramSink& sink)> makeCapture;
+        // Opens the captures the window monitors, whose datagrams come through the hand-over.
+        std::function<std::unique_ptr<CaptureSource>(Handover& handover)> makeCapture;
         UserPrompts::ShowMessage showMessage;
         UserPrompts::ChooseFile chooseFile;
         // The display's beat, which also drives the elapsed clock: calls the function every

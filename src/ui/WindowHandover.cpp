@@ -45,12 +45,11 @@ WindowHandover::WindowHandover(DatagramSink& window, QObject* parent)
     connect(&wakeNotifier, &QSocketNotifier::activated, this, &WindowHandover::Woken);
 }
 
-void WindowHandover::Arrived(std::span<const std::uint8_t> bytes, CaptureTime time) {
+void WindowHandover::HandOver(std::span<const CapturedDatagram> datagrams) {
     if (abandoned.load())
         return;
     FollowWindow();
-    datagram = bytes;
-    captured = time;
+    handed = datagrams;
     const std::uint32_t ticket = requested.load(std::memory_order_relaxed) + 1;
     requested.store(ticket);
     if (!serving.load())
@@ -58,14 +57,6 @@ void WindowHandover::Arrived(std::span<const std::uint8_t> bytes, CaptureTime ti
     for (std::uint32_t seen = answered.load(); seen != ticket && !abandoned.load();
          seen = answered.load())
         FutexWait(answered, seen);
-}
-
-void WindowHandover::Counted() {
-    if (abandoned.load())
-        return;
-    countDue.store(true);
-    if (!serving.load())
-        WakeWindow();
 }
 
 void WindowHandover::CaptureEnded(const std::string& reason) {
@@ -122,13 +113,10 @@ void WindowHandover::Serve() {
     windowCore.store(sched_getcpu(), std::memory_order_relaxed);
     const Clock::time_point sliceEnd = Clock::now() + ServeSlice;
     for (;;) {
-        // A count is always shown before the next datagram, as the worker made them.
-        if (HandleCount())
-            continue;
-        if (!HandleDatagram())
+        if (!HandleDatagrams())
             break;
-        // The answered worker waits for this core: given it now, it counts and, when the capture
-        // holds the next datagram, hands it over before the window looks again.
+        // The answered worker waits for this core: given it now, it reads on and, when the
+        // capture holds more datagrams, hands them over before the window looks again.
         std::this_thread::yield();
         if (Clock::now() >= sliceEnd)
             break;
@@ -142,16 +130,7 @@ void WindowHandover::Serve() {
 }
 
 bool WindowHandover::WorkWaits() const {
-    return countDue.load() || endDue.load() ||
-           requested.load() != answered.load(std::memory_order_relaxed);
-}
-
-bool WindowHandover::HandleCount() {
-    if (!countDue.exchange(false))
-        return false;
-    if (!abandoned.load())
-        window.Counted();
-    return true;
+    return endDue.load() || requested.load() != answered.load(std::memory_order_relaxed);
 }
 
 void WindowHandover::HandleEnd() {
@@ -165,11 +144,14 @@ void WindowHandover::HandleEnd() {
     window.CaptureEnded(reason);
 }
 
-bool WindowHandover::HandleDatagram() {
+bool WindowHandover::HandleDatagrams() {
     const std::uint32_t ticket = requested.load();
     if (ticket == answered.load(std::memory_order_relaxed) || abandoned.load())
         return false;
-    window.Arrived(datagram, captured);
+    for (const CapturedDatagram& datagram : handed) {
+        window.Arrived(datagram.bytes, datagram.captured);
+        window.Counted();
+    }
     answered.store(ticket);
     FutexWake(answered, 1);
     return true;

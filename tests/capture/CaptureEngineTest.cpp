@@ -30,15 +30,16 @@ CaptureTime Now() {
 }
 
 // What the worker hands over, kept on the worker's thread and waited for on the test's.
-class RecordingSink : public DatagramSink {
+class RecordingSink : public Handover {
 public:
-    void Arrived(std::span<const std::uint8_t> datagram, CaptureTime captured) override {
+    void HandOver(std::span<const CapturedDatagram> handed) override {
         std::lock_guard lock(mutex);
-        datagrams.emplace_back(datagram.begin(), datagram.end());
-        times.push_back(captured);
+        for (const CapturedDatagram& datagram : handed) {
+            datagrams.emplace_back(datagram.bytes.begin(), datagram.bytes.end());
+            times.push_back(datagram.captured);
+        }
         changed.notify_all();
     }
-    void Counted() override {}
     void CaptureEnded(const std::string& reason) override {
         std::lock_guard lock(mutex);
         endReason = reason;

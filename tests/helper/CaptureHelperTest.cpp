@@ -100,10 +100,11 @@ QString InheritedByAChild() {
     return listing;
 }
 
-struct CountingSink : DatagramSink {
+struct CountingSink : Handover {
     std::atomic<int> arrived{0};
-    void Arrived(std::span<const std::uint8_t>, CaptureTime) override { ++arrived; }
-    void Counted() override {}
+    void HandOver(std::span<const CapturedDatagram> datagrams) override {
+        arrived += int(datagrams.size());
+    }
     void CaptureEnded(const std::string&) override {}
 };
 

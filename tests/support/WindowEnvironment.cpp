@@ -19,8 +19,8 @@ MainWindow::Environment WindowEnvironment::Make(const std::filesystem::path& run
     environment.runtimeDirectory =
         runtime.empty() ? std::filesystem::path(runtimeDirectory.path().toStdString()) : runtime;
     environment.hostAddresses = hostAddresses;
-    environment.makeCapture = [this](DatagramSink& sink) -> std::unique_ptr<CaptureSource> {
-        auto made = std::make_unique<CaptureEngine>(sink, openCapture);
+    environment.makeCapture = [this](Handover& handover) -> std::unique_ptr<CaptureSource> {
+        auto made = std::make_unique<CaptureEngine>(handover, openCapture);
         engine = made.get();
         return made;
     };
