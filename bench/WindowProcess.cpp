@@ -91,6 +91,9 @@ int WindowProcess::Serve(int argc, char** argv) {
     MonitorApp application(argc, argv);
     const QTemporaryDir programDirectory;
     MainWindow window(BenchEnvironment(programDirectory));
+    // Right of where the programs measured beside it open their windows, so that neither draws
+    // under the other.
+    window.move(800, 0);
     window.show();
     window.BeginMonitor();
     QSocketNotifier asked(RequestFd, QSocketNotifier::Read);
@@ -175,7 +178,7 @@ BenchDisplay::BenchDisplay(int firstNumber) {
             break;
         }
     }
-    xvfb = StartProgram({"Xvfb", free, "-screen", "0", "1280x900x24", "-nolisten", "tcp"});
+    xvfb = StartProgram({"Xvfb", free, "-screen", "0", "1680x900x24", "-nolisten", "tcp"});
     std::this_thread::sleep_for(1s);
     if (Exited(xvfb))
         xvfb = -1;
