@@ -590,12 +590,16 @@ void MainWindow::Counted() {
 }
 
 void MainWindow::CaptureEnded(const std::string& reason) {
-    // The worker hands nothing over now, so the message may wait for the user.
     if (state.CanStop())
         EndMonitoring();
-    environment.showMessage(QString::fromUtf8(MessageTexts::CaptureEnded) +
-                            QString::fromStdString(reason));
-    BindCaptureSocket();
+    // Told once the hand-over is done: a message box's event loop inside it would leave the
+    // window's descriptors unwatched, and the box undrawn. Then a fresh capture for the next
+    // begin, as a stop opens one.
+    QTimer::singleShot(0, this, [this, reason] {
+        environment.showMessage(QString::fromUtf8(MessageTexts::CaptureEnded) +
+                                QString::fromStdString(reason));
+        BindCaptureSocket();
+    });
 }
 
 void MainWindow::ShowCounters() {

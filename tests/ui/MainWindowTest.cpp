@@ -336,10 +336,10 @@ void MainWindowTest::garbledCaptureStreamEndsMonitoringWithAMessage() {
     QTRY_COMPARE(window.Status()->PaneText(StatusBar::StreamPane), QStringLiteral("监控流 1"));
 
     feed.SendBytes(std::vector<std::uint8_t>(8, 0xee));
-    QTRY_COMPARE(window.State().CurrentPhase(), MonitorState::Phase::Stopped);
+    QTRY_COMPARE(feed.Opened(), 2);
+    QCOMPARE(window.State().CurrentPhase(), MonitorState::Phase::Stopped);
     QCOMPARE(environment.messages, QStringList{QString::fromUtf8(MessageTexts::CaptureEnded) +
                                                "the capture helper's stream is garbled"});
-    QCOMPARE(feed.Opened(), 2);
     QTRY_VERIFY(!environment.engine->WorkerRunning());
 }
 
