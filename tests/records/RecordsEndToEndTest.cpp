@@ -696,6 +696,9 @@ void RecordsEndToEndTest::hostileDatagramsLeaveTheWellFormedOnesRecordedExactly(
     QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(turnedAway));
     const RecordStore& store = window->RecordsPanel().Records();
     QCOMPARE(store.Count(), int(cases.size()) - turnedAway);
+    // The counters can be drawn before the beat writes the records; their rows never are.
+    QTRY_COMPARE_WITH_TIMEOUT(window->RecordsPanel().Model().rowCount(), store.Count(),
+                              GenerousWaitMs);
     int index = 0;
     std::uint32_t totalBytes = 0;
     for (const WireCase& wireCase : cases) {
