@@ -1,5 +1,7 @@
 #include "RecordListModel.h"
 
+#include "RecordStore.h"
+
 #include <QColor>
 
 namespace talvane {
@@ -16,7 +18,11 @@ const QColor OtherRow(242, 216, 158);
 } // namespace
 
 RecordListModel::RecordListModel(std::function<std::string()> localAddressText, QObject* parent)
-    : QAbstractTableModel(parent), localAddressText(std::move(localAddressText)) {}
+    : QAbstractTableModel(parent), localAddressText(std::move(localAddressText)) {
+    // Room for a full list at once: growing it would move every row to memory the system must
+    // first map in, page by page, again at each step.
+    rows.reserve(RecordStore::Capacity);
+}
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : publishedRows;
