@@ -153,7 +153,20 @@ UdpStream StreamOf(const TestNetwork& network, int count, int rate, Clock::durat
 struct Measurement {
     WindowProcess& monitor;
     const TestNetwork& network;
+    std::vector<Peer> peers;
     CpuShare share;
+
+    // The loss and the burst are the window's own capacity: on two cores a program capturing
+    // beside it at the same rate would take half of it.
+    void StopPeers() {
+        if (peers.empty())
+            return;
+        for (const Peer& peer : peers)
+            StopProgram(peer.pid);
+        peers.clear();
+        std::printf("the programs beside it stopped: the loss and the burst are the window's "
+                    "alone\n");
+    }
 
     void Idle() {
         share.Restart();
@@ -180,6 +193,7 @@ struct Measurement {
     }
 
     void Loss() {
+        StopPeers();
         int lossless = 0;
         bool noLossYet = true;
         for (const int rate : LossRates) {
@@ -202,6 +216,7 @@ struct Measurement {
     }
 
     void Burst() {
+        StopPeers();
         const WindowCounts before = monitor.Settled();
         const auto start = Clock::now();
         PeerSender burst =
@@ -281,16 +296,15 @@ int RunBench(const std::vector<Part>& parts) {
         return bench.ExitCode();
     const TestNetwork& network = bench.Network();
     const QTemporaryDir peerHome;
-    const std::vector<Peer> peers = StartPeers(
-        network.Links().front().interfaceA, bench.display->Name(), peerHome.path().toStdString());
+    std::vector<Peer> peers = StartPeers(network.Links().front().interfaceA, bench.display->Name(),
+                                         peerHome.path().toStdString());
     std::printf("window on display %s, runtime directory %s; cpu of Talvane (window and "
                 "capture helper) first, then of each program capturing the same link\n",
                 bench.display->Name().c_str(), bench.runtime.path.c_str());
-    Measurement measurement{bench.Window(), network, CpuShare(bench.Window().Pid(), peers)};
+    Measurement measurement{bench.Window(), network, peers, CpuShare(bench.Window().Pid(), peers)};
     for (const Part part : parts)
         (measurement.*part)();
-    for (const Peer& peer : peers)
-        StopProgram(peer.pid);
+    measurement.StopPeers();
     return 0;
 }
 
