@@ -28,8 +28,8 @@ CaptureEngine::Opener CaptureEngine::HelperCaptures(std::filesystem::path progra
     };
 }
 
-CaptureEngine::CaptureEngine(Handover& handover, Opener open)
-    : handover(handover), open(std::move(open)) {}
+CaptureEngine::CaptureEngine(Handover& handover, Opener openCapture)
+    : handover(handover), openCapture(std::move(openCapture)) {}
 
 CaptureEngine::~CaptureEngine() {
     RequestStop();
@@ -43,7 +43,7 @@ CaptureEngine::~CaptureEngine() {
 CaptureSource::Binding CaptureEngine::Bind(const Ipv4Address& address) {
     // The old capture ends before the new one opens: never two helpers for one window.
     DetachCapture();
-    CaptureChannel::Opened opened = open(address);
+    CaptureChannel::Opened opened = openCapture(address);
     if (!opened.channel)
         return {false, std::move(opened.error)};
     {

@@ -27,7 +27,7 @@ public:
     // Opens captures through the helper program.
     static Opener HelperCaptures(std::filesystem::path program);
 
-    CaptureEngine(Handover& handover, Opener open);
+    CaptureEngine(Handover& handover, Opener openCapture);
     // Stops the worker for good and ends the capture.
     ~CaptureEngine() override;
 
@@ -66,7 +66,7 @@ private:
     std::shared_ptr<CaptureChannel> DetachCapture();
 
     Handover& handover;
-    Opener open;
+    Opener openCapture;
 
     mutable std::mutex mutex;
     std::condition_variable captureChanged;

@@ -592,9 +592,8 @@ void MainWindow::Counted() {
 void MainWindow::CaptureEnded(const std::string& reason) {
     if (state.CanStop())
         EndMonitoring();
-    // Told once the hand-over is done: a message box's event loop inside it would leave the
-    // window's descriptors unwatched, and the box undrawn. Then a fresh capture for the next
-    // begin, as a stop opens one.
+    // Told once the hand-over is done, not from inside the notifier that woke the window for
+    // it; then a fresh capture for the next begin, as a stop opens one.
     QTimer::singleShot(0, this, [this, reason] {
         environment.showMessage(QString::fromUtf8(MessageTexts::CaptureEnded) +
                                 QString::fromStdString(reason));
