@@ -4,8 +4,6 @@
 #include <QtTest>
 #include <condition_variable>
 #include <mutex>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace talvane;
 using namespace std::chrono_literals;
@@ -16,9 +14,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 const Ipv4Address Address{{10, 0, 0, 1}};
 const Bytes Datagram = {0x45, 0x00, 0x00, 0x06, 0x01, 0x02};
-const Bytes EthernetHeader(14, 0x08); // both addresses 08:08:..., type 0x0808
-// Both addresses 02:02:..., type IPv4.
-const Bytes EthernetIpv4Header = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 0x08, 0x00};
+// Both addresses 02:02:..., then the type: IPv4, or another.
+const Bytes EthernetIpv4 = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 0x08, 0x00};
+const Bytes EthernetOther = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 0x08, 0x06};
 
 Bytes Joined(Bytes first, const Bytes& second) {
     first.insert(first.end(), second.begin(), second.end());
@@ -29,13 +27,12 @@ CaptureTime Now() {
     return std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
 }
 
-// What the worker hands over, kept on the worker's thread and waited for on the test's.
-class RecordingSink : public Handover {
-public:
+// What the worker hands over, kept on its thread and waited for on the test's.
+struct RecordingSink : Handover {
     void HandOver(std::span<const CapturedDatagram> handed) override {
         std::lock_guard lock(mutex);
         for (const CapturedDatagram& datagram : handed) {
-            datagrams.emplace_back(datagram.bytes.begin(), datagram.bytes.end());
+            datagrams.push_back({datagram.bytes.begin(), datagram.bytes.end()});
             times.push_back(datagram.captured);
         }
         changed.notify_all();
@@ -45,7 +42,7 @@ public:
         endReason = reason;
         changed.notify_all();
     }
-    // Waits at most ten seconds, which only a broken build takes.
+    // Ten seconds, which only a broken build takes.
     template <typename Condition> bool WaitFor(Condition condition) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, 10s, condition);
@@ -69,22 +66,20 @@ private slots:
     void pauseHandsOverOneMoreAndEndsTheWorker();
     void streamThatEndsEndsTheCapture_data();
     void streamThatEndsEndsTheCapture();
-    void openingWithoutLinkTypeOpensNothing_data();
-    void openingWithoutLinkTypeOpensNothing();
 };
 
 void CaptureEngineTest::framesBecomeDatagrams_data() {
     QTest::addColumn<int>("linkType");
     QTest::addColumn<Bytes>("frame");
-    // Empty: the frame is passed over.
-    QTest::addColumn<Bytes>("datagram");
+    QTest::addColumn<Bytes>("datagram"); // empty: passed over
     QTest::newRow("raw IPv4") << 228 << Datagram << Datagram;
-    QTest::newRow("Ethernet") << 1 << Joined(EthernetIpv4Header, Datagram) << Datagram;
-    QTest::newRow("Ethernet, not IPv4") << 1 << Joined(EthernetHeader, Datagram) << Bytes{};
+    QTest::newRow("Ethernet") << 1 << Joined(EthernetIpv4, Datagram) << Datagram;
+    QTest::newRow("Ethernet, not IPv4") << 1 << Joined(EthernetOther, Datagram) << Bytes{};
     QTest::newRow("longer than any datagram, cut")
         << 228 << Bytes(CaptureStream::MaximumFrame, 0x45) << Bytes(MaximumDatagram, 0x45);
 }
 
+// A frame, the kernel's counts, then a datagram in a later capture block.
 void CaptureEngineTest::framesBecomeDatagrams() {
     QFETCH(int, linkType);
     QFETCH(Bytes, frame);
@@ -92,23 +87,21 @@ void CaptureEngineTest::framesBecomeDatagrams() {
 
     StreamFeed feed;
     RecordingSink sink;
-    CaptureEngine engine(sink, feed.Opener(linkType));
+    CaptureEngine engine(sink, feed.Opener(StreamFeed::Bytes(CaptureStream::Link{linkType})));
     QVERIFY(engine.Bind(Address).bound);
     QVERIFY(engine.Begin());
     const CaptureTime captured = Now();
     feed.Send(CaptureStream::Frame{captured, frame});
     feed.Send(CaptureStream::Statistics{7, 2});
-    // A last frame that always is a datagram: everything before it has been read.
-    const Bytes last = linkType == 1 ? Joined(EthernetIpv4Header, Datagram) : Datagram;
-    feed.Send(CaptureStream::Frame{captured + 1us, last});
+    feed.Send(CaptureStream::Frame{captured + 1us,
+                                   linkType == 1 ? Joined(EthernetIpv4, Datagram) : Datagram});
 
-    const std::size_t expected = datagram.empty() ? 1 : 2;
-    QVERIFY(sink.WaitFor([&] { return sink.datagrams.size() == expected; }));
-    if (!datagram.empty()) {
-        QCOMPARE(sink.datagrams.front(), datagram);
-        QCOMPARE(sink.times.front(), captured);
-    }
-    QCOMPARE(sink.times.back(), captured + 1us);
+    QVERIFY(
+        sink.WaitFor([&] { return !sink.times.empty() && sink.times.back() == captured + 1us; }));
+    const std::vector<Bytes> expected =
+        datagram.empty() ? std::vector<Bytes>{Datagram} : std::vector<Bytes>{datagram, Datagram};
+    QCOMPARE(sink.datagrams, expected);
+    QCOMPARE(sink.times.front(), datagram.empty() ? captured + 1us : captured);
     QCOMPARE(engine.CurrentStatistics()->received, 7u);
     QCOMPARE(engine.CurrentStatistics()->dropped, 2u);
 }
@@ -118,8 +111,7 @@ void CaptureEngineTest::pauseHandsOverOneMoreAndEndsTheWorker() {
     RecordingSink sink;
     CaptureEngine engine(sink, feed.Opener());
     const auto send = [&feed](std::uint8_t tag) {
-        const Bytes datagram = {0x45, tag};
-        feed.Send(CaptureStream::Frame{Now(), datagram});
+        feed.Send(CaptureStream::Frame{Now(), Bytes{0x45, tag}});
     };
     QVERIFY(engine.Bind(Address).bound);
     send(1); // before the begin: dropped
@@ -128,7 +120,6 @@ void CaptureEngineTest::pauseHandsOverOneMoreAndEndsTheWorker() {
     QVERIFY(sink.WaitFor([&] { return sink.datagrams.size() == 1; }));
 
     engine.Pause();
-    QVERIFY(engine.WorkerRunning());
     send(3);
     send(4);
     QTRY_VERIFY_WITH_TIMEOUT(!engine.WorkerRunning(), 10000);
@@ -136,74 +127,54 @@ void CaptureEngineTest::pauseHandsOverOneMoreAndEndsTheWorker() {
 }
 
 void CaptureEngineTest::streamThatEndsEndsTheCapture_data() {
-    QTest::addColumn<Bytes>("bytes");
-    QTest::addColumn<bool>("thenClosed");
+    QTest::addColumn<Bytes>("opening");
+    QTest::addColumn<Bytes>("bytes"); // after a datagram; none when the opening fails
     QTest::addColumn<QString>("reason");
-    Bytes failure;
-    CaptureStream::Write(CaptureStream::Failure{"The interface went down"}, failure);
-    QTest::newRow("helper's failure") << failure << false << "The interface went down";
-    QTest::newRow("helper gone") << Bytes{} << true << "the capture helper ended";
-    QTest::newRow("cut within a message") << Bytes{0x02, 0x00, 0x00, 0x00, 0x20} << true
-                                          << "the capture helper's stream broke off within a "
-                                             "message";
-    QTest::newRow("garbled") << Bytes(8, 0xee) << false << "the capture helper's stream is garbled";
-    Bytes secondLink;
-    CaptureStream::Write(CaptureStream::Link{1}, secondLink);
-    QTest::newRow("second link type")
-        << secondLink << false << "the capture helper's stream is garbled";
+    const Bytes link = StreamFeed::Bytes(CaptureStream::Link{228});
+    const Bytes failure = StreamFeed::Bytes(CaptureStream::Failure{"The interface went down"});
+    const Bytes garbled(8, 0xee);
+    QTest::newRow("helper's failure") << link << failure << "The interface went down";
+    QTest::newRow("helper gone") << link << Bytes{} << "the capture helper ended";
+    QTest::newRow("cut within a message")
+        << link << Bytes{2, 0, 0, 0, 32}
+        << "the capture helper's stream broke off within a message";
+    QTest::newRow("garbled") << link << garbled << "the capture helper's stream is garbled";
+    QTest::newRow("second link type") << link << link << "the capture helper's stream is garbled";
+    QTest::newRow("could not open") << failure << Bytes{} << "The interface went down";
+    QTest::newRow("frame first") << StreamFeed::Bytes(CaptureStream::Frame{}) << Bytes{}
+                                 << "the capture helper's stream does not begin with its link type";
+    QTest::newRow("garbled opening")
+        << garbled << Bytes{} << "the capture helper's stream is garbled";
+    QTest::newRow("nothing") << Bytes{} << Bytes{} << "the capture helper ended without saying why";
 }
 
+// Each ends the capture with its reason, once its datagrams are handed over; the worker then
+// waits for a capture bound anew.
 void CaptureEngineTest::streamThatEndsEndsTheCapture() {
+    QFETCH(Bytes, opening);
     QFETCH(Bytes, bytes);
-    QFETCH(bool, thenClosed);
     QFETCH(QString, reason);
 
     StreamFeed feed;
     RecordingSink sink;
-    CaptureEngine engine(sink, feed.Opener());
-    QVERIFY(engine.Bind(Address).bound);
+    const bool opens = opening == StreamFeed::Bytes(CaptureStream::Link{228});
+    CaptureEngine engine(sink, feed.Opener(opening, !opens));
+    const CaptureSource::Binding binding = engine.Bind(Address);
+    if (!binding.bound) {
+        QCOMPARE(QString::fromStdString(binding.error), reason);
+        return;
+    }
     QVERIFY(engine.Begin());
     feed.Send(CaptureStream::Frame{Now(), Datagram});
     feed.SendBytes(bytes);
-    if (thenClosed)
-        feed.Close();
+    feed.Close();
     QVERIFY(sink.WaitFor([&] { return !sink.endReason.empty(); }));
     QCOMPARE(QString::fromStdString(sink.endReason), reason);
     QCOMPARE(sink.datagrams.size(), std::size_t{1});
-    QVERIFY(engine.WorkerRunning());
 
-    // The worker waits for a new capture, and reads it once bound.
     QVERIFY(engine.Bind(Address).bound);
     feed.Send(CaptureStream::Frame{Now(), Datagram});
     QVERIFY(sink.WaitFor([&] { return sink.datagrams.size() == 2; }));
-}
-
-void CaptureEngineTest::openingWithoutLinkTypeOpensNothing_data() {
-    QTest::addColumn<Bytes>("bytes");
-    QTest::addColumn<QString>("error");
-    Bytes failure;
-    CaptureStream::Write(CaptureStream::Failure{"activate: Operation not permitted"}, failure);
-    QTest::newRow("could not open") << failure << "activate: Operation not permitted";
-    Bytes frame;
-    CaptureStream::Write(CaptureStream::Frame{}, frame);
-    QTest::newRow("frame first") << frame
-                                 << "the capture helper's stream does not begin with its link type";
-    QTest::newRow("garbled") << Bytes(8, 0xee) << "the capture helper's stream is garbled";
-    QTest::newRow("nothing") << Bytes{} << "the capture helper ended without saying why";
-}
-
-void CaptureEngineTest::openingWithoutLinkTypeOpensNothing() {
-    QFETCH(Bytes, bytes);
-    QFETCH(QString, error);
-
-    int pair[2];
-    QCOMPARE(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    UniqueFd helperEnd(pair[1]);
-    QCOMPARE(write(helperEnd.Get(), bytes.data(), bytes.size()), ssize_t(bytes.size()));
-    helperEnd.Close();
-    const CaptureChannel::Opened opened = CaptureChannel::Open(UniqueFd(pair[0]));
-    QVERIFY(!opened.channel);
-    QCOMPARE(QString::fromStdString(opened.error), error);
 }
 
 QTEST_APPLESS_MAIN(CaptureEngineTest)

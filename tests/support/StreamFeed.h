@@ -11,16 +11,18 @@
 namespace talvane {
 
 // Captures that a test writes itself, as the capture helper would or otherwise: each capture the
-// engine opens is a stream that begins with the given link type, and the test writes to the
-// newest one.
+// engine opens is a stream that begins with the given bytes (raw IPv4's link type unless told)
+// and, where told, ends after them; the test writes to the newest one.
 class StreamFeed {
 public:
-    static constexpr std::int32_t RawIpv4 = 228;
+    static std::vector<std::uint8_t> Bytes(const CaptureStream::Message& message);
 
-    CaptureEngine::Opener Opener(std::int32_t linkType = RawIpv4);
+    CaptureEngine::Opener
+    Opener(std::vector<std::uint8_t> opening = Bytes(CaptureStream::Link{228}),
+           bool thenEnds = false);
     int Opened() const { return static_cast<int>(ends.size()); }
 
-    void Send(const CaptureStream::Message& message);
+    void Send(const CaptureStream::Message& message) { SendBytes(Bytes(message)); }
     void SendBytes(std::span<const std::uint8_t> bytes);
     // Ends the newest stream, as a helper that went would.
     void Close() { ends.back().Close(); }
