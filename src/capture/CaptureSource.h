@@ -13,10 +13,12 @@ namespace talvane {
 // DatagramSink.
 class CaptureSource {
 public:
-    // The kernel's counts of the current capture since it opened; both wrap at 32 bits.
+    // The kernel's counts of the current capture since it opened: frames it captured and frames
+    // it dropped, its buffer being full. Both wrap at 32 bits.
     struct Statistics {
         std::uint32_t received = 0;
         std::uint32_t dropped = 0;
+        bool operator==(const Statistics&) const = default;
     };
 
     // Whether the capture opened, and why not when it did not.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CaptureSource.h"
 #include "CapturedDatagram.h"
 
 #include <cstddef>
@@ -31,12 +32,8 @@ struct Frame {
     CaptureTime captured{};
     std::span<const std::uint8_t> bytes;
 };
-// The kernel's counts since the capture opened: frames it captured and frames it dropped, its
-// buffer being full. Both wrap at 32 bits.
-struct Statistics {
-    std::uint32_t received = 0;
-    std::uint32_t dropped = 0;
-};
+// The kernel's counts since the capture opened.
+using Statistics = CaptureSource::Statistics;
 // The capture could not open, or failed; nothing follows.
 struct Failure {
     std::string_view reason;

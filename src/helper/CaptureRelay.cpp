@@ -64,7 +64,7 @@ int CaptureRelay::Run(CaptureHandle& capture) {
 
 void CaptureRelay::SendCounts(const CaptureHandle& capture) {
     const std::optional<CaptureStream::Statistics> counts = capture.Stats();
-    if (counts && (counts->received != sent.received || counts->dropped != sent.dropped)) {
+    if (counts && *counts != sent) {
         sent = *counts;
         CaptureStream::Write(sent, pending);
     }

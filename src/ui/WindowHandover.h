@@ -68,10 +68,8 @@ private:
     std::mutex endMutex;
     std::string endReason;
     std::atomic<bool> abandoned{false};
-    // The core the window's thread served on last, and the one the worker is bound to; -1 for
-    // none.
+    // The core the window's thread served on last; -1 for none.
     std::atomic<int> windowCore{-1};
-    int workerCore = -1;
     bool insideServe = false;
     // Written by either side to wake the window; the notifier goes before the descriptor closes.
     UniqueFd wakeCounter;
