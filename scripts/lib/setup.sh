@@ -4,8 +4,9 @@ set -euo pipefail
 
 TALVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-# What building the program needs.
-BUILD_PACKAGES=(g++ cmake ninja-build pkgconf qt6-base-dev libpcap-dev)
+# What building the program needs; clang, bpftool and libbpf build the capture helper's kernel
+# programs into it.
+BUILD_PACKAGES=(g++ cmake ninja-build pkgconf qt6-base-dev libpcap-dev clang bpftool libbpf-dev)
 # What running it on a desktop needs besides: a CJK font for the Chinese texts, setcap.
 RUN_PACKAGES=(fonts-wqy-microhei libcap2-bin)
 # What the tests need besides: a CJK font for offscreen widgets, setcap for a helper that holds

@@ -1,11 +1,14 @@
 // talvane-capture: the one part of Talvane that may capture. The window starts it for one
 // interface and reads its capture from standard output; it gives up every privilege once its
-// capture is open, before it reads a frame or a byte from the window.
+// capture is open and its kernel programs attached, before it reads a frame or a byte from the
+// window.
 
 #include "CaptureHandle.h"
 #include "CaptureRelay.h"
+#include "KernelOwners.h"
 #include "Privileges.h"
 
+#include <net/if.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -27,6 +30,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     CaptureHandle::Opened opened = CaptureHandle::Open(argv[1]);
+    // Without its kernel programs the helper still captures; the window then names programs as
+    // far as it can find them itself.
+    KernelOwners::Loaded kernelOwners;
+    if (opened.handle) {
+        kernelOwners = KernelOwners::Load(if_nametoindex(argv[1]));
+        if (!kernelOwners.owners)
+            std::fprintf(stderr, "talvane-capture: kernel owners: %s\n",
+                         kernelOwners.error.c_str());
+    }
     if (!Privileges::CloseOnExec() || !Privileges::DropAll()) {
         relay.Fail("cannot give up its privileges");
         return 1;

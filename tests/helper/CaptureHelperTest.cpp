@@ -7,7 +7,9 @@
 #include <QtTest>
 #include <fstream>
 #include <grp.h>
+#include <linux/bpf.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,6 +52,31 @@ int PacketSocketsOf(pid_t pid) {
     return int(std::ranges::count_if(Descriptors(pid), [&](const auto& descriptor) {
         return packetSockets.contains(QByteArray::fromStdString(descriptor.second));
     }));
+}
+
+// The kernel programs that the process's links attach.
+std::vector<std::uint32_t> AttachedPrograms(pid_t pid) {
+    std::vector<std::uint32_t> programs;
+    for (const auto& [fd, target] : Descriptors(pid)) {
+        const QByteArray info = ProcFile(pid, ("fdinfo/" + std::to_string(fd)).c_str());
+        const qsizetype at = info.indexOf("prog_id:\t");
+        if (target == "anon_inode:bpf_link" && at >= 0)
+            programs.push_back(info.mid(at + 9).split('\n')[0].toUInt());
+    }
+    return programs;
+}
+
+// The name of the kernel's program with that number; empty once the kernel holds none.
+QString KernelProgramName(std::uint32_t id) {
+    bpf_attr byId{};
+    byId.prog_id = id;
+    const FileDescriptor program(int(syscall(SYS_bpf, BPF_PROG_GET_FD_BY_ID, &byId, sizeof(byId))));
+    bpf_prog_info info{};
+    bpf_attr request{};
+    request.info = {std::uint32_t(program.Get()), sizeof(info), std::uint64_t(&info)};
+    if (program.Get() < 0 || syscall(SYS_bpf, BPF_OBJ_GET_INFO_BY_FD, &request, sizeof(request)))
+        return {};
+    return info.name;
 }
 
 std::vector<pid_t> ChildrenOf(pid_t pid) {
@@ -100,6 +127,7 @@ private slots:
     void initTestCase();
     void helperHoldsNothingOnceItCaptures();
     void ordinaryUserCapturesThroughHelperWithRawAccessAlone();
+    void kernelProgramsGoWithTheHelper();
 
 private:
     int Send(int count) const {
@@ -124,8 +152,9 @@ void CaptureHelperTest::initTestCase() {
         std::make_unique<UdpPortHolder>(network->NamespaceA(), network->Links()[0].addressA, 50000);
 }
 
-// Started by a window run as root, the helper keeps not even its bounding set; the window holds
-// no packet socket, and what it starts inherits nothing the window opened.
+// Started by a window run as root, the helper keeps not even its bounding set; besides its kernel
+// programs' links, maps and their poll it holds its stream, standard input and error and the
+// capture; the window holds no packet socket, and what it starts inherits nothing it opened.
 void CaptureHelperTest::helperHoldsNothingOnceItCaptures() {
     const QString inheritedBefore = InheritedByAChild();
     WindowEnvironment environment({network->Links()[0].addressA});
@@ -139,7 +168,10 @@ void CaptureHelperTest::helperHoldsNothingOnceItCaptures() {
     QVERIFY(HoldsNoCapability(helpers[0], true));
     QVERIFY(ProcFile(helpers[0], "status").contains("NoNewPrivs:\t1"));
     QCOMPARE(ProcFile(helpers[0], "environ"), QByteArray());
-    const std::map<int, std::string> open = Descriptors(helpers[0]);
+    std::map<int, std::string> open = Descriptors(helpers[0]);
+    QCOMPARE(AttachedPrograms(helpers[0]).size(), std::size_t{7});
+    std::erase_if(
+        open, [](const auto& descriptor) { return descriptor.second.starts_with("anon_inode:"); });
     QCOMPARE(open.size(), std::size_t{4});
     QCOMPARE(open.at(0), "/dev/null");
     QVERIFY(open.at(1).starts_with("socket:"));
@@ -149,7 +181,7 @@ void CaptureHelperTest::helperHoldsNothingOnceItCaptures() {
 }
 
 // Another user's window, without any capability, captures through a copy of the helper that holds
-// CAP_NET_RAW alone.
+// CAP_NET_RAW alone: it may not load its kernel programs, and captures all the same.
 void CaptureHelperTest::ordinaryUserCapturesThroughHelperWithRawAccessAlone() {
     QTemporaryDir folder;
     const fs::path helper = fs::path(folder.path().toStdString()) / "talvane-capture";
@@ -184,10 +216,34 @@ void CaptureHelperTest::ordinaryUserCapturesThroughHelperWithRawAccessAlone() {
     const std::vector<pid_t> helpers = ChildrenOf(user);
     QCOMPARE(helpers.size(), std::size_t{1});
     QVERIFY(HoldsNoCapability(helpers[0], false));
+    QVERIFY(AttachedPrograms(helpers[0]).empty());
     QCOMPARE(Send(3), 3);
     int status = 0;
     QCOMPARE(waitpid(user, &status, 0), user);
     QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+// The kernel programs stay attached once the helper has given up its capabilities, and go with it
+// however it ends.
+void CaptureHelperTest::kernelProgramsGoWithTheHelper() {
+    QProcess helper;
+    helper.start(TALVANE_CAPTURE_HELPER, {"lo"});
+    QVERIFY(helper.waitForReadyRead(WaitMs));
+    const pid_t pid = pid_t(helper.processId());
+    const std::vector<std::uint32_t> programs = AttachedPrograms(pid);
+    QStringList names;
+    for (const std::uint32_t id : programs)
+        names << KernelProgramName(id);
+    names.sort();
+    QCOMPARE(names,
+             QStringList({"talvane_accept", "talvane_bound4", "talvane_bound6", "talvane_egress",
+                          "talvane_ingress", "talvane_made", "talvane_release"}));
+    kill(pid, SIGKILL);
+    QVERIFY(helper.waitForFinished(WaitMs));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::ranges::all_of(programs,
+                            [](std::uint32_t id) { return KernelProgramName(id).isEmpty(); }),
+        2000);
 }
 
 QTEST_MAIN(CaptureHelperTest)
