@@ -66,8 +66,9 @@ int talvane_made(struct bpf_sock* socket) {
     return 1;
 }
 
-// Ports and releases wake nobody: nothing about them has to be read from the system while it
-// lasts, and the helper reads them in order before the datagrams that follow them.
+// Ports, accepted connections and releases wake nobody: nothing about them has to be read from
+// the system while it lasts, and the helper reads them in order before the datagrams that follow
+// them, whose capture wakes it.
 static __always_inline int Bound(struct bpf_sock* socket) {
     struct talvane_socket_event* record =
         SocketRecord(TALVANE_SOCKET_BOUND, bpf_get_socket_cookie(socket));
