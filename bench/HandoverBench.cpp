@@ -22,7 +22,7 @@ namespace {
 struct CountingWindow : DatagramSink {
     long arrived = 0;
     long counted = 0;
-    void Arrived(std::span<const std::uint8_t>, CaptureTime) override { ++arrived; }
+    void Arrived(const CapturedDatagram&) override { ++arrived; }
     void Counted() override { ++counted; }
     void CaptureEnded(const std::string&) override {}
 };

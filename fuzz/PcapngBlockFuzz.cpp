@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Pcapng::WritePacketBlock(*block, written);
     const std::optional<Pcapng::PacketBlock> again = Pcapng::ReadPacketBlock(written);
     if (!again || again->captured != block->captured || again->direction != block->direction ||
-        again->comment != block->comment || !std::ranges::equal(again->datagram, block->datagram))
+        again->comment != block->comment || again->pid != block->pid ||
+        !std::ranges::equal(again->datagram, block->datagram))
         std::abort();
     return 0;
 }

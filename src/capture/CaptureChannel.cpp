@@ -21,8 +21,8 @@ using Clock = std::chrono::steady_clock;
 
 // Opening a capture asks the kernel for its buffer: a few milliseconds, far less than this.
 constexpr auto OpeningWait = std::chrono::seconds(10);
-// A kind, a length and the largest body: a message this long always fits behind what is unread.
-constexpr std::size_t MaximumMessage = 16 + CaptureStream::MaximumFrame;
+// A message this long always fits behind what is unread.
+constexpr std::size_t MaximumMessage = CaptureStream::MaximumMessage;
 // Many messages a read: a burst's frames come in a few system calls.
 constexpr std::size_t BufferBytes = 4 * MaximumMessage;
 
@@ -44,6 +44,7 @@ CaptureChannel::Opened CaptureChannel::Open(UniqueFd stream,
     std::unique_ptr<CaptureChannel> channel(
         new CaptureChannel(std::move(stream), std::move(helper)));
     const Clock::time_point deadline = Clock::now() + OpeningWait;
+    bool linked = false;
     for (;;) {
         const CaptureStream::Parsed parsed = CaptureStream::Read(
             std::span(channel->buffer).subspan(channel->begin, channel->end - channel->begin));
@@ -51,13 +52,21 @@ CaptureChannel::Opened CaptureChannel::Open(UniqueFd stream,
             return {nullptr, Garbled};
         if (parsed.status == CaptureStream::Parsed::Status::Complete) {
             channel->begin += parsed.length;
-            if (const auto* link = std::get_if<CaptureStream::Link>(&parsed.message)) {
+            if (const auto* link = std::get_if<CaptureStream::Link>(&parsed.message);
+                link && !linked) {
                 channel->linkType = link->type;
+                linked = true;
+                continue;
+            }
+            if (const auto* owners = std::get_if<CaptureStream::Owners>(&parsed.message);
+                owners && linked) {
+                channel->ownersUnavailable = owners->unavailable;
                 return {std::move(channel), {}};
             }
             if (const auto* failure = std::get_if<CaptureStream::Failure>(&parsed.message))
                 return {nullptr, std::string(failure->reason)};
-            return {nullptr, "the capture helper's stream does not begin with its link type"};
+            return {nullptr, "the capture helper's stream does not begin with its link type and "
+                             "owners"};
         }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         switch (channel->FillBuffer(static_cast<int>(std::max<long>(left.count(), 0)))) {
@@ -92,7 +101,8 @@ CaptureChannel::ReadResult CaptureChannel::Read(CapturedDatagram& datagram, bool
                 if (bytes.empty())
                     return ReadResult::Nothing;
                 // A segmentation offload frame may carry more than one datagram can hold.
-                datagram = {bytes.first(std::min(bytes.size(), MaximumDatagram)), frame->captured};
+                datagram = {bytes.first(std::min(bytes.size(), MaximumDatagram)), frame->captured,
+                            frame->owners};
                 return ReadResult::Datagram;
             }
             if (const auto* counts = std::get_if<CaptureStream::Statistics>(&parsed.message)) {

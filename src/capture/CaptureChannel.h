@@ -39,9 +39,9 @@ public:
         std::string error;
     };
 
-    // Reads the stream's opening, its link type, waiting as long as opening a capture may take;
-    // when the stream says why the capture could not open, or says nothing sensible, the capture
-    // is not opened and the helper is ended.
+    // Reads the stream's opening, its link type and whether the kernel names owners, waiting as
+    // long as opening a capture may take; when the stream says why the capture could not open, or
+    // says nothing sensible, the capture is not opened and the helper is ended.
     static Opened Open(UniqueFd stream, std::unique_ptr<HelperProcess> helper = {});
 
     // Closes the stream, which ends the helper, and waits for it.
@@ -58,6 +58,8 @@ public:
 
     // The helper's latest counts.
     CaptureSource::Statistics Statistics() const;
+    // Why the kernel does not name the datagrams' owners; empty when it does.
+    const std::string& OwnersUnavailable() const { return ownersUnavailable; }
     // Why the stream ended, once Read said so.
     const std::string& EndReason() const { return endReason; }
 
@@ -74,6 +76,7 @@ private:
     std::unique_ptr<HelperProcess> helper;
     UniqueFd stream;
     std::int32_t linkType = 0;
+    std::string ownersUnavailable;
     // Bytes read and not yet taken: [begin, end) of buffer.
     std::vector<std::uint8_t> buffer;
     std::size_t begin = 0;

@@ -45,13 +45,14 @@ CaptureSource::Binding CaptureEngine::Bind(const Ipv4Address& address) {
     DetachCapture();
     CaptureChannel::Opened opened = openCapture(address);
     if (!opened.channel)
-        return {false, std::move(opened.error)};
+        return {false, std::move(opened.error), {}};
+    std::string ownersUnavailable = opened.channel->OwnersUnavailable();
     {
         std::lock_guard lock(mutex);
         capture = std::move(opened.channel);
     }
     captureChanged.notify_all();
-    return {true, {}};
+    return {true, {}, std::move(ownersUnavailable)};
 }
 
 void CaptureEngine::Unbind() {

@@ -21,10 +21,12 @@ public:
         bool operator==(const Statistics&) const = default;
     };
 
-    // Whether the capture opened, and why not when it did not.
+    // Whether the capture opened, and why not when it did not; and when it opened without the
+    // kernel naming the datagrams' owners, why.
     struct Binding {
         bool bound = false;
         std::string error;
+        std::string ownersUnavailable;
     };
 
     virtual ~CaptureSource() = default;

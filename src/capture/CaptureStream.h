@@ -14,7 +14,8 @@ namespace talvane {
 
 // What the capture helper tells the window, one message after another on a byte stream: first
 // the capture's link type (or why it could not open), then its frames and, from time to time,
-// the kernel's counts; a failure, if one comes, is the last message. Each message is its kind and
+// the kernel's counts; a failure, if one comes, is the last message. Right after the link type it
+// says whether the kernel names each frame's owners. Each message is its kind and
 // its body's length (32 bits each, little-endian), then the body.
 namespace CaptureStream {
 
@@ -23,14 +24,24 @@ namespace CaptureStream {
 inline constexpr std::size_t MaximumFrame = MaximumDatagram + 64;
 // A failure's reason is one line for the user, not a document.
 inline constexpr std::size_t MaximumFailure = 1024;
+// A program's name is a file name.
+inline constexpr std::size_t MaximumName = 255;
+// The longest message: a frame of the largest size with two named owners of the longest names,
+// behind its kind, length and time stamp.
+inline constexpr std::size_t MaximumMessage = 8 + 8 + 2 * (10 + MaximumName) + MaximumFrame;
 
 // The libpcap link-layer type of the frames that follow.
 struct Link {
     std::int32_t type = 0;
 };
+// Whether the kernel names the owners of the frames that follow; when it cannot, why not.
+struct Owners {
+    std::string_view unavailable;
+};
 struct Frame {
     CaptureTime captured{};
     std::span<const std::uint8_t> bytes;
+    DatagramOwners owners{};
 };
 // The kernel's counts since the capture opened.
 using Statistics = CaptureSource::Statistics;
@@ -38,9 +49,9 @@ using Statistics = CaptureSource::Statistics;
 struct Failure {
     std::string_view reason;
 };
-using Message = std::variant<Link, Frame, Statistics, Failure>;
+using Message = std::variant<Link, Owners, Frame, Statistics, Failure>;
 
-// Appends the message to bytes; a frame or reason longer than the stream carries is cut.
+// Appends the message to bytes; a frame, name or reason longer than the stream carries is cut.
 void Write(const Message& message, std::vector<std::uint8_t>& bytes);
 
 struct Parsed {

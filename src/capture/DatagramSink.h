@@ -13,8 +13,8 @@ namespace talvane {
 class DatagramSink {
 public:
     virtual ~DatagramSink() = default;
-    // An IPv4 datagram, IP header first, and the time the capture saw it.
-    virtual void Arrived(std::span<const std::uint8_t> datagram, CaptureTime captured) = 0;
+    // An IPv4 datagram, IP header first, the time the capture saw it and who carried it.
+    virtual void Arrived(const CapturedDatagram& datagram) = 0;
     // The datagram handed over last is to be counted.
     virtual void Counted() = 0;
     // The capture ended by itself (it failed, or its stream broke off or was garbled); nothing

@@ -9,8 +9,8 @@ using Status = OwnerAnswer::Status;
 // Answers kept at most; past this the old ones are dropped together.
 constexpr std::size_t AnswerLimit = 4096;
 
-OwnerAnswer Named(const std::string& name) {
-    return {Status::Named, name};
+OwnerAnswer Named(const std::string& name, ProcessIdentity process = {}) {
+    return {Status::Named, name, process};
 }
 
 } // namespace
@@ -25,11 +25,12 @@ OwnerAnswer PortOwnerLookup::Owner(const SocketQuery& query) {
     if (const auto given = answers.find(ends);
         given != answers.end() && now - given->second.found < AnswerReuse) {
         Answer& answer = given->second;
+        const ProcessIdentity process{answer.holder.pid, answer.uid};
         if (now - answer.checked < HolderRecheck)
-            return Named(answer.name);
+            return Named(answer.name, process);
         if (SocketHolders::StillHolds(answer.holder, answer.inode)) {
             answer.checked = now;
-            return Named(answer.name);
+            return Named(answer.name, process);
         }
     }
     std::optional<SocketDiag::Socket> socket = kernel.Find(query);
@@ -38,8 +39,8 @@ OwnerAnswer PortOwnerLookup::Owner(const SocketQuery& query) {
         if (named.holder) {
             if (answers.size() >= AnswerLimit)
                 answers.clear();
-            answers.insert_or_assign(
-                ends, Answer{named.answer.name, *named.holder, socket->inode, now, now});
+            answers.insert_or_assign(ends, Answer{named.answer.name, *named.holder, socket->inode,
+                                                  socket->uid, now, now});
         }
         return named.answer;
     }
@@ -54,7 +55,7 @@ OwnerAnswer PortOwnerLookup::Owner(const SocketQuery& query) {
             listening && listening->inode != 0)
             return NameHolder(listener, *listening, now).answer;
     }
-    return {socket ? Status::NoProcess : Status::NoSocket, {}};
+    return {socket ? Status::NoProcess : Status::NoSocket, {}, {}};
 }
 
 PortOwnerLookup::HolderAnswer PortOwnerLookup::NameHolder(const SocketQuery& query,
@@ -66,7 +67,7 @@ PortOwnerLookup::HolderAnswer PortOwnerLookup::NameHolder(const SocketQuery& que
         if (std::optional<std::string> name = ProcessName(search.holder.pid);
             name && SocketHolders::StillHolds(search.holder, socket.inode)) {
             recent.Remember(query.transport, query.localPort, socket.inode, *name, now);
-            return {Named(*name), search.holder};
+            return {Named(*name, {search.holder.pid, socket.uid}), search.holder};
         }
     }
     // The holder let go of the socket a moment ago.
@@ -74,7 +75,7 @@ PortOwnerLookup::HolderAnswer PortOwnerLookup::NameHolder(const SocketQuery& que
             recent.Recall(query.transport, query.localPort, socket.inode, now))
         return {Named(*last), std::nullopt};
     const bool notPermitted = search.result == SocketHolders::Search::Result::NotPermitted;
-    return {{notPermitted ? Status::NotPermitted : Status::NoProcess, {}}, std::nullopt};
+    return {{notPermitted ? Status::NotPermitted : Status::NoProcess, {}, {}}, std::nullopt};
 }
 
 std::size_t PortOwnerLookup::EndsHash::operator()(const Ends& ends) const {

@@ -48,6 +48,7 @@ private:
         std::string name;
         SocketHolders::Holder holder;
         std::uint64_t inode = 0;
+        std::uint32_t uid = 0;
         RecentOwners::Clock::time_point found;
         // When the holder was last seen holding the socket.
         RecentOwners::Clock::time_point checked;

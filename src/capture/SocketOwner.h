@@ -3,6 +3,7 @@
 #include "Ipv4Address.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace talvane {
@@ -20,6 +21,13 @@ struct SocketQuery {
     std::uint16_t remotePort = 0;
 };
 
+// Which process a record names, where it is known: its id, 0 when unknown, and its user.
+struct ProcessIdentity {
+    std::int32_t pid = 0;
+    std::optional<std::uint32_t> uid;
+    bool operator==(const ProcessIdentity&) const = default;
+};
+
 struct OwnerAnswer {
     enum class Status {
         Named,        // name is the program that holds the socket, or held it moments ago
@@ -29,6 +37,8 @@ struct OwnerAnswer {
     };
     Status status = Status::NoSocket;
     std::string name;
+    // Known when the holder was seen holding the socket, not when the port's memory named it.
+    ProcessIdentity process;
 };
 
 // Names the process behind a local socket; the record store asks it once per datagram.

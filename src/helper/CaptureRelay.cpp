@@ -1,5 +1,8 @@
 #include "CaptureRelay.h"
 
+#include "capture/LinkFraming.h"
+#include "capture/SocketHolders.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -24,22 +27,33 @@ constexpr auto CountsPace = std::chrono::milliseconds(200);
 
 } // namespace
 
-int CaptureRelay::Run(CaptureHandle& capture) {
+CaptureRelay::CaptureRelay(int stream)
+    // A socket's program is named as the kernel tells of the socket, while it most likely still
+    // runs.
+    : stream(stream), ledger([](std::int32_t pid) { return SocketHolders::ProcessName(pid); }) {}
+
+int CaptureRelay::Run(CaptureHandle& capture, KernelOwners* owners,
+                      std::string_view ownersUnavailable) {
     CaptureStream::Write(CaptureStream::Link{capture.LinkType()}, pending);
+    CaptureStream::Write(CaptureStream::Owners{owners ? std::string_view() : ownersUnavailable},
+                         pending);
     CaptureStream::Write(sent, pending);
-    const auto take = [this](const CaptureStream::Frame& frame) {
-        CaptureStream::Write(frame, pending);
+    SocketLedger::Clock::time_point now;
+    const auto take = [&](const CaptureStream::Frame& frame) {
+        SendFrame(frame, capture.LinkType(), owners, now);
     };
     // Frames came since the counts were last asked for, which is due then.
     bool countsStale = false;
     Clock::time_point countsDue = Clock::now();
     while (Send()) {
-        pollfd ready[] = {{capture.Descriptor(), POLLIN, 0}, {stream, POLLIN, 0}};
+        pollfd ready[] = {{capture.Descriptor(), POLLIN, 0},
+                          {stream, POLLIN, 0},
+                          {owners ? owners->Descriptor() : -1, POLLIN, 0}};
         const auto untilCounts =
             std::chrono::ceil<std::chrono::milliseconds>(countsDue - Clock::now());
         const int timeoutMs =
             countsStale ? static_cast<int>(std::max<long>(untilCounts.count(), 0)) : -1;
-        if (poll(ready, 2, timeoutMs) < 0) {
+        if (poll(ready, 3, timeoutMs) < 0) {
             if (errno == EINTR)
                 continue;
             Fail(std::string("poll: ") + std::strerror(errno));
@@ -47,6 +61,10 @@ int CaptureRelay::Run(CaptureHandle& capture) {
         }
         if (ready[1].revents != 0)
             return 0;
+        // What the kernel told before these frames were captured names their senders.
+        if (owners)
+            ReadOwners(*owners);
+        now = SocketLedger::Clock::now();
         const int taken = capture.TakeWaiting(take);
         if (taken < 0) {
             Fail(capture.Error());
@@ -68,6 +86,28 @@ void CaptureRelay::SendCounts(const CaptureHandle& capture) {
         sent = *counts;
         CaptureStream::Write(sent, pending);
     }
+}
+
+void CaptureRelay::ReadOwners(KernelOwners& owners) {
+    const SocketLedger::Clock::time_point now = SocketLedger::Clock::now();
+    owners.Drain([this, now](std::span<const std::uint8_t> record) { ledger.Take(record, now); });
+}
+
+void CaptureRelay::SendFrame(CaptureStream::Frame frame, int linkType, KernelOwners* owners,
+                             SocketLedger::Clock::time_point now) {
+    const std::span<const std::uint8_t> datagram = LinkFraming::Ipv4Datagram(linkType, frame.bytes);
+    if (owners && !datagram.empty()) {
+        frame.owners = ledger.OwnersOf(datagram, now);
+        // The kernel tells of an arriving datagram just after the capture sees it: a datagram
+        // that no socket carried may yet be told of.
+        constexpr DatagramOwners NoSocket{{KernelOwner::Source::Nobody, 0, 0, {}},
+                                          {KernelOwner::Source::Nobody, 0, 0, {}}};
+        if (frame.owners == NoSocket) {
+            ReadOwners(*owners);
+            frame.owners = ledger.OwnersOf(datagram, now);
+        }
+    }
+    CaptureStream::Write(frame, pending);
 }
 
 void CaptureRelay::Fail(std::string_view reason) {

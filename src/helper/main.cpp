@@ -49,5 +49,5 @@ int main(int argc, char** argv) {
         relay.Fail(opened.error);
         return 1;
     }
-    return relay.Run(*opened.handle);
+    return relay.Run(*opened.handle, kernelOwners.owners.get(), kernelOwners.error);
 }

@@ -3,6 +3,9 @@
 #include "capture/LittleEndian.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
 
 namespace talvane {
 
@@ -25,6 +28,21 @@ constexpr std::uint16_t CommentOption = 1;
 constexpr std::uint16_t InterfaceNameOption = 2;
 constexpr std::uint16_t FlagsOption = 2;
 constexpr std::size_t OptionValueLimit = 0xFFFF;
+constexpr const char* PidPrefix = "pid ";
+
+// Reads a process id's comment into pid; false, leaving pid alone, for any other comment.
+bool PidOf(std::string_view comment, std::int32_t& pid) {
+    if (!comment.starts_with(PidPrefix))
+        return false;
+    comment.remove_prefix(std::strlen(PidPrefix));
+    std::int32_t read = 0;
+    const auto [end, error] =
+        std::from_chars(comment.data(), comment.data() + comment.size(), read);
+    if (error != std::errc() || end != comment.data() + comment.size() || read <= 0)
+        return false;
+    pid = read;
+    return true;
+}
 constexpr std::uint32_t DirectionBits = 3;
 
 std::size_t Padded(std::size_t length) {
@@ -104,6 +122,11 @@ void WritePacketBlock(const PacketBlock& block, std::vector<std::uint8_t>& bytes
     PutPadded(bytes, datagram);
     if (!block.comment.empty())
         PutOption(bytes, CommentOption, BytesOf(block.comment));
+    if (block.pid > 0) {
+        char pidText[16];
+        const int length = std::snprintf(pidText, sizeof pidText, "%s%d", PidPrefix, block.pid);
+        PutOption(bytes, CommentOption, BytesOf({pidText, std::size_t(length)}));
+    }
     const auto flags = static_cast<std::uint32_t>(block.direction);
     const std::uint8_t flagBytes[] = {static_cast<std::uint8_t>(flags), 0, 0, 0};
     PutOption(bytes, FlagsOption, flagBytes);
@@ -140,7 +163,10 @@ std::optional<PacketBlock> ReadPacketBlock(std::span<const std::uint8_t> bytes) 
         if (Padded(length) > optionsEnd - offset)
             return std::nullopt;
         if (code == CommentOption) {
-            block.comment = {reinterpret_cast<const char*>(bytes.data() + offset), length};
+            const std::string_view comment(reinterpret_cast<const char*>(bytes.data() + offset),
+                                           length);
+            if (block.comment.empty() || !PidOf(comment, block.pid))
+                block.comment = comment;
         } else if (code == FlagsOption) {
             // Both direction bits set is no direction at all.
             if (length != 4 || (Get32(bytes, offset) & DirectionBits) == DirectionBits)

@@ -12,8 +12,8 @@ namespace talvane {
 
 // The pcapng blocks the program writes: a section header, one interface that carries IPv4
 // datagrams without a link header, and an enhanced packet block per datagram with its capture
-// time, its direction and a comment naming its process. Always little-endian, times in
-// microseconds, the format's default resolution.
+// time, its direction, a comment naming its process and one with the process's id. Always
+// little-endian, times in microseconds, the format's default resolution.
 namespace Pcapng {
 
 inline constexpr std::uint16_t LinkTypeIpv4 = 228;
@@ -27,6 +27,8 @@ struct PacketBlock {
     // Empty for none.
     std::string_view comment;
     std::span<const std::uint8_t> datagram;
+    // The process's id, in a second comment "pid <N>"; 0 for none.
+    std::int32_t pid = 0;
 };
 
 // What a file holds before its packet blocks: the section header and the interface, which bears
@@ -34,8 +36,8 @@ struct PacketBlock {
 std::vector<std::uint8_t> FileHeader(std::string_view interfaceName);
 
 // Replaces bytes with the packet block of interface 0: the datagram (cut to the largest IPv4
-// datagram), the direction in its flags, and the comment (cut to what an option holds) unless it is
-// empty.
+// datagram), the direction in its flags, the comment (cut to what an option holds) unless it is
+// empty, and the process id's comment behind it.
 void WritePacketBlock(const PacketBlock& block, std::vector<std::uint8_t>& bytes);
 
 // The packet block of interface 0 that fills bytes exactly, its comment and datagram viewing into

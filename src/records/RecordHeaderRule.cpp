@@ -39,7 +39,7 @@ std::optional<Transport> TransportOf(IpProtocol protocol) {
 } // namespace
 
 RecordHeader MakeRecordHeader(const AcceptedPacket& packet, const Ipv4Address& localAddress,
-                              OwnerSource& owners) {
+                              OwnerSource& owners, ProcessIdentity* process) {
     const PacketClass& accepted = packet.packetClass;
     RecordHeader header;
     header.sourceIp = accepted.source.Dotted();
@@ -62,10 +62,23 @@ RecordHeader MakeRecordHeader(const AcceptedPacket& packet, const Ipv4Address& l
                                                  accepted.destination, ports.destination}
                                    : SocketQuery{*transport, localAddress, ports.destination,
                                                  accepted.source, ports.source};
-    OwnerAnswer owner = owners.Owner(query);
+    const KernelOwner& carrier = sent ? packet.owners.sender : packet.owners.receiver;
+    OwnerAnswer owner;
+    switch (carrier.source) {
+    case KernelOwner::Source::Named:
+        owner = {OwnerAnswer::Status::Named, std::string(carrier.name), {carrier.pid, carrier.uid}};
+        break;
+    case KernelOwner::Source::Nobody:
+        return header;
+    case KernelOwner::Source::LookUp:
+        owner = owners.Owner(query);
+        break;
+    }
     if (owner.status == OwnerAnswer::Status::Named && !owner.name.empty()) {
         header.processName = std::move(owner.name);
         header.direction = sent ? "send" : "receive";
+        if (process)
+            *process = owner.process;
     }
     return header;
 }

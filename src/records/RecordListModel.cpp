@@ -1,6 +1,7 @@
 #include "RecordListModel.h"
 
 #include "RecordStore.h"
+#include "capture/UserNames.h"
 
 #include <QColor>
 
@@ -15,6 +16,15 @@ constexpr const char* ColumnTitles[RecordListModel::ColumnCount] = {
 const QColor SentRow(184, 218, 241);
 const QColor OtherRow(242, 216, 158);
 
+QVariant ProcessTip(const ProcessIdentity& process) {
+    if (process.pid == 0)
+        return {};
+    QString tip = QString::fromUtf8("进程号 %1").arg(process.pid);
+    if (process.uid)
+        tip += QString::fromUtf8("，用户 %1").arg(QString::fromStdString(UserName(*process.uid)));
+    return tip;
+}
+
 } // namespace
 
 RecordListModel::RecordListModel(std::function<std::string()> localAddressText, QObject* parent)
@@ -22,6 +32,7 @@ RecordListModel::RecordListModel(std::function<std::string()> localAddressText, 
     // Room for a full list at once: growing it would move every row to memory the system must
     // first map in, page by page, again at each step.
     rows.reserve(RecordStore::Capacity);
+    processes.reserve(RecordStore::Capacity);
 }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
@@ -43,6 +54,9 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     case Qt::BackgroundRole:
         return row[SourceIp] == localAddressText() ? SentRow : OtherRow;
+    case Qt::ToolTipRole:
+        return index.column() == Process ? ProcessTip(processes[std::size_t(index.row())])
+                                         : QVariant();
     default:
         return {};
     }
@@ -61,8 +75,9 @@ QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, i
     }
 }
 
-void RecordListModel::Append(Row row) {
+void RecordListModel::Append(Row row, ProcessIdentity process) {
     rows.push_back(std::move(row));
+    processes.push_back(process);
 }
 
 bool RecordListModel::Publish() {
@@ -78,6 +93,7 @@ bool RecordListModel::Publish() {
 void RecordListModel::Clear() {
     beginResetModel();
     rows.clear();
+    processes.clear();
     publishedRows = 0;
     endResetModel();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/SocketOwner.h"
+
 #include <QAbstractTableModel>
 #include <array>
 #include <functional>
@@ -39,8 +41,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // Keeps the row until the next Publish.
-    void Append(Row row);
+    // Keeps the row until the next Publish; the process named in its last column is told in that
+    // cell's tool tip.
+    void Append(Row row, ProcessIdentity process = {});
     // Shows every appended row; true when there were any.
     bool Publish();
     void Clear();
@@ -54,6 +57,7 @@ public:
 private:
     std::function<std::string()> localAddressText;
     std::vector<Row> rows;
+    std::vector<ProcessIdentity> processes;
     int publishedRows = 0;
 };
 

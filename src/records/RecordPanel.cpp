@@ -70,11 +70,14 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
 }
 
 void RecordPanel::Store(const AcceptedPacket& packet) {
-    const RecordHeader header = MakeRecordHeader(packet, localAddress, ownerLookup);
+    ProcessIdentity process;
+    const RecordHeader header = MakeRecordHeader(packet, localAddress, ownerLookup, &process);
     model.Append({std::to_string(store.Count()), header.sourceIp, header.sourcePort,
                   header.protocolName, header.destinationIp, header.destinationPort,
-                  TimeOfDay(header.timeText), header.processName});
-    if (store.Store(header, packet.payload, packet.datagram, packet.captured).failureBegan)
+                  TimeOfDay(header.timeText), header.processName},
+                 process);
+    if (store.Store(header, packet.payload, packet.datagram, packet.captured, process.pid)
+            .failureBegan)
         emit RecordWritesFailed();
 
     newest.payload.assign(packet.payload.begin(), packet.payload.end());

@@ -30,8 +30,8 @@ RecordStore::RecordStore(std::filesystem::path directoryIn)
 
 RecordStore::Stored RecordStore::Store(const RecordHeader& header,
                                        std::span<const std::uint8_t> payload,
-                                       std::span<const std::uint8_t> datagram,
-                                       CaptureTime captured) {
+                                       std::span<const std::uint8_t> datagram, CaptureTime captured,
+                                       std::int32_t pid) {
     const int index = count++;
     totalBytes += static_cast<std::uint32_t>(payload.size());
     if (directory.empty())
@@ -39,7 +39,7 @@ RecordStore::Stored RecordStore::Store(const RecordHeader& header,
     comment.clear();
     if (!header.processName.empty())
         comment.append(header.processName).append(" ").append(header.direction);
-    datagrams.Queue({captured, DirectionOf(header), comment, datagram});
+    datagrams.Queue({captured, DirectionOf(header), comment, datagram, pid});
     waiting.push_back({index, RecordFile::Encode(header), {payload.begin(), payload.end()}});
     waitingBytes += waiting.back().header.size() + payload.size() + datagram.size();
     return {index, waitingBytes >= QueueLimit && Flush()};

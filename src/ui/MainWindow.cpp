@@ -2,6 +2,7 @@
 
 #include "AcceleratorFilter.h"
 #include "StatusBar.h"
+#include "StatusTexts.h"
 #include "WindowHandover.h"
 #include "capture/CaptureEngine.h"
 #include "capture/HostAddressList.h"
@@ -322,8 +323,14 @@ void MainWindow::BindCaptureSocket() {
         return;
     }
     selectedAddress = hostAddressList[static_cast<std::size_t>(index)];
-    if (!capture->Bind(selectedAddress).bound)
+    const CaptureSource::Binding binding = capture->Bind(selectedAddress);
+    if (!binding.bound)
         environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
+    // Said where it can be looked up, not in a box at every start: monitoring goes on without.
+    statusBar->setToolTip(
+        binding.ownersUnavailable.empty()
+            ? QString()
+            : QString::fromStdString(StatusTexts::OwnersUnavailableTip(binding.ownersUnavailable)));
     setWindowTitle(TitleFor(&selectedAddress));
 }
 
@@ -560,18 +567,20 @@ std::optional<std::uint32_t> MainWindow::KernelDropped() const {
     return statistics ? std::optional(statistics->dropped) : std::nullopt;
 }
 
-void MainWindow::Arrived(std::span<const std::uint8_t> datagram, CaptureTime captured) {
-    HandleDatagram(datagram, captured);
-    emit DatagramArrived(datagram, captured);
+void MainWindow::Arrived(const CapturedDatagram& datagram) {
+    HandleDatagram(datagram.bytes, datagram.captured, datagram.owners);
+    emit DatagramArrived(datagram.bytes, datagram.captured);
 }
 
-void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureTime captured) {
+void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureTime captured,
+                                const DatagramOwners& owners) {
     // Before classification, so a full list is emptied even for a datagram then rejected.
     if (recordPanel->Full())
         ClearRecords();
     lastPacket = ClassifyPacket(datagram, selectedAddress, activeFilter);
     if (lastPacket.Verdict() == Classification::Accepted)
-        recordPanel->Store({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram});
+        recordPanel->Store(
+            {lastPacket, lastPacket.PayloadOf(datagram), captured, datagram, owners});
 }
 
 void MainWindow::ReportRecordWriteFailure() {

@@ -101,7 +101,8 @@ public:
 
     // The packet path of one datagram handed over by the worker: the record limit,
     // classification and the record store.
-    void HandleDatagram(std::span<const std::uint8_t> datagram, CaptureTime captured);
+    void HandleDatagram(std::span<const std::uint8_t> datagram, CaptureTime captured,
+                        const DatagramOwners& owners = {});
 
     void BeginMonitor();
     void PauseMonitor();
@@ -181,7 +182,7 @@ private:
     // Once per spell of failed record writes, such as a full disk: monitoring goes on.
     void ReportRecordWriteFailure();
 
-    void Arrived(std::span<const std::uint8_t> datagram, CaptureTime captured) override;
+    void Arrived(const CapturedDatagram& datagram) override;
     void Counted() override;
     // Monitoring ends with a message: the capture is gone.
     void CaptureEnded(const std::string& reason) override;

@@ -149,7 +149,7 @@ bool WindowHandover::HandleDatagrams() {
     if (ticket == answered.load(std::memory_order_relaxed) || abandoned.load())
         return false;
     for (const CapturedDatagram& datagram : handed) {
-        window.Arrived(datagram.bytes, datagram.captured);
+        window.Arrived(datagram);
         window.Counted();
     }
     answered.store(ticket);

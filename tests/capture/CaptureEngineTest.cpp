@@ -34,6 +34,7 @@ struct RecordingSink : Handover {
         for (const CapturedDatagram& datagram : handed) {
             datagrams.push_back({datagram.bytes.begin(), datagram.bytes.end()});
             times.push_back(datagram.captured);
+            senders.emplace_back(datagram.owners.sender.name);
         }
         changed.notify_all();
     }
@@ -52,6 +53,7 @@ struct RecordingSink : Handover {
     std::condition_variable changed;
     std::vector<Bytes> datagrams;
     std::vector<CaptureTime> times;
+    std::vector<std::string> senders;
     std::string endReason;
 };
 
@@ -87,14 +89,15 @@ void CaptureEngineTest::framesBecomeDatagrams() {
 
     StreamFeed feed;
     RecordingSink sink;
-    CaptureEngine engine(sink, feed.Opener(StreamFeed::Bytes(CaptureStream::Link{linkType})));
-    QVERIFY(engine.Bind(Address).bound);
+    CaptureEngine engine(sink, feed.Opener(StreamFeed::Opening(linkType, "no cgroup2")));
+    QCOMPARE(engine.Bind(Address).ownersUnavailable, "no cgroup2");
     QVERIFY(engine.Begin());
     const CaptureTime captured = Now();
     feed.Send(CaptureStream::Frame{captured, frame});
     feed.Send(CaptureStream::Statistics{7, 2});
     feed.Send(CaptureStream::Frame{captured + 1us,
-                                   linkType == 1 ? Joined(EthernetIpv4, Datagram) : Datagram});
+                                   linkType == 1 ? Joined(EthernetIpv4, Datagram) : Datagram,
+                                   {{KernelOwner::Source::Named, 7, 0, "dig"}, {}}});
 
     QVERIFY(
         sink.WaitFor([&] { return !sink.times.empty() && sink.times.back() == captured + 1us; }));
@@ -102,6 +105,7 @@ void CaptureEngineTest::framesBecomeDatagrams() {
         datagram.empty() ? std::vector<Bytes>{Datagram} : std::vector<Bytes>{datagram, Datagram};
     QCOMPARE(sink.datagrams, expected);
     QCOMPARE(sink.times.front(), datagram.empty() ? captured + 1us : captured);
+    QCOMPARE(sink.senders.back(), "dig");
     QCOMPARE(engine.CurrentStatistics()->received, 7u);
     QCOMPARE(engine.CurrentStatistics()->dropped, 2u);
 }
@@ -130,7 +134,7 @@ void CaptureEngineTest::streamThatEndsEndsTheCapture_data() {
     QTest::addColumn<Bytes>("opening");
     QTest::addColumn<Bytes>("bytes"); // after a datagram; none when the opening fails
     QTest::addColumn<QString>("reason");
-    const Bytes link = StreamFeed::Bytes(CaptureStream::Link{228});
+    const Bytes link = StreamFeed::Opening();
     const Bytes failure = StreamFeed::Bytes(CaptureStream::Failure{"The interface went down"});
     const Bytes garbled(8, 0xee);
     QTest::newRow("helper's failure") << link << failure << "The interface went down";
@@ -141,8 +145,11 @@ void CaptureEngineTest::streamThatEndsEndsTheCapture_data() {
     QTest::newRow("garbled") << link << garbled << "the capture helper's stream is garbled";
     QTest::newRow("second link type") << link << link << "the capture helper's stream is garbled";
     QTest::newRow("could not open") << failure << Bytes{} << "The interface went down";
-    QTest::newRow("frame first") << StreamFeed::Bytes(CaptureStream::Frame{}) << Bytes{}
-                                 << "the capture helper's stream does not begin with its link type";
+    QTest::newRow("frame first")
+        << StreamFeed::Bytes(CaptureStream::Frame{}) << Bytes{}
+        << "the capture helper's stream does not begin with its link type and owners";
+    QTest::newRow("link type alone") << StreamFeed::Bytes(CaptureStream::Link{228}) << Bytes{}
+                                     << "the capture helper ended without saying why";
     QTest::newRow("garbled opening")
         << garbled << Bytes{} << "the capture helper's stream is garbled";
     QTest::newRow("nothing") << Bytes{} << Bytes{} << "the capture helper ended without saying why";
@@ -157,7 +164,7 @@ void CaptureEngineTest::streamThatEndsEndsTheCapture() {
 
     StreamFeed feed;
     RecordingSink sink;
-    const bool opens = opening == StreamFeed::Bytes(CaptureStream::Link{228});
+    const bool opens = opening == StreamFeed::Opening();
     CaptureEngine engine(sink, feed.Opener(opening, !opens));
     const CaptureSource::Binding binding = engine.Bind(Address);
     if (!binding.bound) {

@@ -33,7 +33,7 @@ QString Text(const OwnerAnswer& answer) {
 }
 
 QString Named(const std::string& name) {
-    return Text({Status::Named, name});
+    return Text({Status::Named, name, {}});
 }
 
 struct Socket {
@@ -196,7 +196,7 @@ void PortOwnerLookupTest::unownedPortIsNobodys() {
         port = probe.port;
     }
     PortOwnerLookup lookup;
-    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_DGRAM, port))), Text({Status::NoSocket, ""}));
+    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_DGRAM, port))), Text({Status::NoSocket, "", {}}));
 }
 
 // A TCP and a UDP socket of different processes share the port number: each datagram is its own
@@ -227,7 +227,7 @@ void PortOwnerLookupTest::closedSocketKeepsItsOwnerForAMoment() {
     }
     QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_DGRAM, port))), Named(OwnName()));
     // Only what was seen is remembered.
-    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_STREAM, port))), Text({Status::NoSocket, ""}));
+    QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_STREAM, port))), Text({Status::NoSocket, "", {}}));
 }
 
 // The cached descriptor of a socket now holds a different socket, and the socket itself lives on
@@ -297,7 +297,7 @@ void PortOwnerLookupTest::lookupLeavesNoDescriptorOpen() {
             QVERIFY(Open(socket, AF_INET, type));
             QCOMPARE(Text(lookup.Owner(QueryOf(type, socket.port))), Named(OwnName()));
         }
-        QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_DGRAM, 9))), Text({Status::NoSocket, ""}));
+        QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_DGRAM, 9))), Text({Status::NoSocket, "", {}}));
     }
     QCOMPARE(OpenDescriptors(), before);
 }

@@ -46,23 +46,26 @@ void PcapngFormatTest::packetBlockWrittenAndReadOnTheSameBytes_data() {
     QTest::addColumn<qint64>("time");
     QTest::addColumn<int>("direction");
     QTest::addColumn<QByteArray>("comment");
+    QTest::addColumn<int>("pid");
     QTest::addColumn<QByteArray>("datagram");
     QTest::addColumn<QByteArray>("block");
 
     QTest::newRow("received by a process")
         << qint64(1700000000123456) << int(Pcapng::Direction::Inbound) << QByteArray("curl receive")
-        << QByteArray::fromHex("45000005ab") << ReceivedBlock;
-    QTest::newRow("sent by a process, comment padded")
-        << qint64(1) << int(Pcapng::Direction::Outbound) << QByteArray("nc send")
+        << 0 << QByteArray::fromHex("45000005ab") << ReceivedBlock;
+    QTest::newRow("sent by a process with its id, comments padded")
+        << qint64(1) << int(Pcapng::Direction::Outbound) << QByteArray("nc send") << 4242
         << QByteArray::fromHex("45000004")
-        << QByteArray::fromHex("06000000 3c000000 00000000 00000000 01000000 04000000 04000000"
+        << QByteArray::fromHex("06000000 48000000 00000000 00000000 01000000 04000000 04000000"
                                "45000004"
                                "0100 0700 6e632073656e6400"
+                               "0100 0800 7069642034323432"
                                "0200 0400 02000000"
                                "0000 0000"
-                               "3c000000");
+                               "48000000");
     QTest::newRow("no owner, no datagram")
-        << qint64(0x123456789a) << int(Pcapng::Direction::Unknown) << QByteArray() << QByteArray()
+        << qint64(0x123456789a) << int(Pcapng::Direction::Unknown) << QByteArray() << 0
+        << QByteArray()
         << QByteArray::fromHex("06000000 2c000000 00000000 12000000 9a785634 00000000 00000000"
                                "0200 0400 00000000"
                                "0000 0000"
@@ -73,13 +76,14 @@ void PcapngFormatTest::packetBlockWrittenAndReadOnTheSameBytes() {
     QFETCH(qint64, time);
     QFETCH(int, direction);
     QFETCH(QByteArray, comment);
+    QFETCH(int, pid);
     QFETCH(QByteArray, datagram);
     QFETCH(QByteArray, block);
 
     std::vector<std::uint8_t> written{0xEE};
+    const std::string commentText = comment.toStdString();
     Pcapng::WritePacketBlock(
-        {Micros(time), Pcapng::Direction(direction), comment.toStdString(), Span(datagram)},
-        written);
+        {Micros(time), Pcapng::Direction(direction), commentText, Span(datagram), pid}, written);
     QCOMPARE(Bytes(written).toHex(' '), block.toHex(' '));
 
     const std::optional<Pcapng::PacketBlock> read = Pcapng::ReadPacketBlock(Span(block));
@@ -87,6 +91,7 @@ void PcapngFormatTest::packetBlockWrittenAndReadOnTheSameBytes() {
     QCOMPARE(read->captured, Micros(time));
     QCOMPARE(int(read->direction), direction);
     QCOMPARE(QByteArray::fromStdString(std::string(read->comment)), comment);
+    QCOMPARE(read->pid, pid);
     QCOMPARE(Bytes(read->datagram), datagram);
 }
 

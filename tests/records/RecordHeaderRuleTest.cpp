@@ -50,6 +50,8 @@ class RecordHeaderRuleTest : public QObject {
 private slots:
     void ownerAndDirectionFollowTheLocalEnd_data();
     void ownerAndDirectionFollowTheLocalEnd();
+    void kernelOwnerComesFirst_data();
+    void kernelOwnerComesFirst();
     void timeIsTheCaptureTime();
 };
 
@@ -109,8 +111,9 @@ void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd() {
     QFETCH(QString, query);
     QFETCH(QString, processName);
     QFETCH(QString, direction);
-    RecordingOwners owners(
-        {OwnerAnswer::Status(status), status == int(OwnerAnswer::Status::Named) ? "browser" : ""});
+    RecordingOwners owners({OwnerAnswer::Status(status),
+                            status == int(OwnerAnswer::Status::Named) ? "browser" : "",
+                            {}});
     const std::vector<std::uint8_t> payload{1, 2, 3};
 
     const RecordHeader header =
@@ -126,6 +129,43 @@ void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd() {
         QString::fromStdString(header.protocolName), QString::fromStdString(header.destinationIp),
         QString::fromStdString(header.destinationPort)};
     QCOMPARE(texts, fields);
+}
+
+void RecordHeaderRuleTest::kernelOwnerComesFirst_data() {
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<int>("source"); // of the owner on the datagram's way, the other is named
+    QTest::addColumn<QString>("processName");
+    QTest::addColumn<int>("pid");
+    QTest::newRow("sent, named") << true << int(KernelOwner::Source::Named) << "curl" << 41;
+    QTest::newRow("received, named") << false << int(KernelOwner::Source::Named) << "curl" << 41;
+    QTest::newRow("nobody's socket") << false << int(KernelOwner::Source::Nobody) << "" << 0;
+    QTest::newRow("looked up") << true << int(KernelOwner::Source::LookUp) << "browser" << 9;
+}
+
+// The owner the kernel gives for the datagram's direction wins over the look-up, and a datagram
+// no socket carried names nobody, whoever holds the port now.
+void RecordHeaderRuleTest::kernelOwnerComesFirst() {
+    QFETCH(bool, sent);
+    QFETCH(int, source);
+    QFETCH(QString, processName);
+    QFETCH(int, pid);
+    RecordingOwners owners({OwnerAnswer::Status::Named, "browser", {9, 1000}});
+    const KernelOwner onItsWay{KernelOwner::Source(source), 41, 1001, "curl"};
+    const KernelOwner other{KernelOwner::Source::Named, 77, 0, "server"};
+    AcceptedPacket packet{
+        Accepted(sent ? QStringList{"192.168.0.25", "5000", "UDP", "10.1.2.3", "53"}
+                      : QStringList{"10.1.2.3", "53", "UDP", "192.168.0.25", "5000"},
+                 17),
+        {},
+        {}};
+    packet.owners = sent ? DatagramOwners{onItsWay, other} : DatagramOwners{other, onItsWay};
+    ProcessIdentity process;
+
+    const RecordHeader header = MakeRecordHeader(packet, Local, owners, &process);
+
+    QCOMPARE(QString::fromStdString(header.processName), processName);
+    QCOMPARE(process.pid, pid);
+    QCOMPARE(owners.queries.size(), source == int(KernelOwner::Source::LookUp) ? 1u : 0u);
 }
 
 void RecordHeaderRuleTest::timeIsTheCaptureTime() {

@@ -11,6 +11,13 @@ std::vector<std::uint8_t> StreamFeed::Bytes(const CaptureStream::Message& messag
     return bytes;
 }
 
+std::vector<std::uint8_t> StreamFeed::Opening(std::int32_t linkType,
+                                              std::string_view ownersUnavailable) {
+    std::vector<std::uint8_t> bytes = Bytes(CaptureStream::Link{linkType});
+    CaptureStream::Write(CaptureStream::Owners{ownersUnavailable}, bytes);
+    return bytes;
+}
+
 CaptureEngine::Opener StreamFeed::Opener(std::vector<std::uint8_t> opening, bool thenEnds) {
     return [this, opening, thenEnds](const Ipv4Address&) {
         int pair[2];

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace talvane {
@@ -16,10 +17,12 @@ namespace talvane {
 class StreamFeed {
 public:
     static std::vector<std::uint8_t> Bytes(const CaptureStream::Message& message);
+    // A helper's opening: its link type, then whether the kernel names owners.
+    static std::vector<std::uint8_t> Opening(std::int32_t linkType = 228,
+                                             std::string_view ownersUnavailable = {});
 
-    CaptureEngine::Opener
-    Opener(std::vector<std::uint8_t> opening = Bytes(CaptureStream::Link{228}),
-           bool thenEnds = false);
+    CaptureEngine::Opener Opener(std::vector<std::uint8_t> opening = Opening(),
+                                 bool thenEnds = false);
     int Opened() const { return static_cast<int>(ends.size()); }
 
     void Send(const CaptureStream::Message& message) { SendBytes(Bytes(message)); }

@@ -327,8 +327,9 @@ void MainWindowTest::beatTicksWhileTheStartMessageIsRead() {
 void MainWindowTest::garbledCaptureStreamEndsMonitoringWithAMessage() {
     StreamFeed feed;
     WindowEnvironment environment(TestAddresses);
-    environment.openCapture = feed.Opener();
+    environment.openCapture = feed.Opener(StreamFeed::Opening(228, "no cgroup2"));
     MainWindow window(environment.Make());
+    QVERIFY(window.Status()->toolTip().endsWith(": no cgroup2"));
     window.BeginMonitor();
     const std::vector<std::uint8_t> datagram = {0x45, 0, 0,   20, 0,   0, 0,   0, 64, 17,
                                                 0,    0, 198, 51, 100, 9, 192, 0, 2,  1};
