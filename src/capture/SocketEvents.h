@@ -23,7 +23,7 @@ enum talvane_packet_direction {
     TALVANE_RECEIVED = 1,
 };
 
-// TALVANE_SOCKET_MADE, _BOUND, _ACCEPTED and _RELEASED. pid, uid and comm are set when made; port
+// TALVANE_SOCKET_MADE, _BOUND, _ACCEPTED and _RELEASED. pid, uid and name are set when made; port
 // (host order) and protocol (IPPROTO_TCP or IPPROTO_UDP) when bound or accepted.
 struct talvane_socket_event {
     __u32 kind;
@@ -33,7 +33,9 @@ struct talvane_socket_event {
     __u8 protocol;
     __u8 unused;
     __u64 cookie;
-    char comm[16];
+    // The file name of the process's executable, else its command name, cut to 63 bytes and
+    // ended by a zero byte; empty where the kernel keeps them from the programs.
+    char name[64];
 };
 
 // TALVANE_PACKET: a datagram that passed a socket on the captured interface, as its IP header and
@@ -50,7 +52,9 @@ struct talvane_packet_event {
     __u32 source;
     __u32 destination;
     __u16 id;
-    __u16 unused;
+    // The socket is a raw one, as those the kernel sends its own resets and ICMP errors from.
+    __u8 raw_socket;
+    __u8 unused;
     __u32 length;
     // The first 16 bytes behind the IP header: ports, then for TCP the sequence and
     // acknowledgement numbers and the header's length. Zero where the datagram is shorter, and in

@@ -10,6 +10,7 @@ namespace talvane {
 namespace {
 
 constexpr std::uint8_t TcpProtocol = 6;
+constexpr std::uint16_t DontFragment = 0x4000;
 constexpr std::uint16_t MoreFragments = 0x2000;
 constexpr std::uint16_t OffsetMask = 0x1fff;
 // Expired passages and owners are looked for this often, not at every datagram.
@@ -71,11 +72,11 @@ void SocketLedger::TakeSocket(std::span<const std::uint8_t> record, Clock::time_
         return;
     switch (event->kind) {
     case TALVANE_SOCKET_MADE: {
-        Owner owner{static_cast<std::int32_t>(event->pid), event->uid, {}};
-        if (std::optional<std::string> name = nameOf(owner.pid))
-            owner.name = std::move(*name);
-        else
-            owner.name.assign(event->comm, strnlen(event->comm, sizeof event->comm));
+        Owner owner{static_cast<std::int32_t>(event->pid),
+                    event->uid,
+                    {event->name, strnlen(event->name, sizeof event->name)}};
+        if (owner.name.empty())
+            owner.name = nameOf(owner.pid).value_or(std::string());
         if (!owner.name.empty())
             owners.insert_or_assign(event->cookie, std::move(owner));
         break;
@@ -109,7 +110,12 @@ void SocketLedger::TakePassage(std::span<const std::uint8_t> record, Clock::time
     const bool tcp = event->protocol == TcpProtocol;
     Flow flow{event->source, event->destination, tcp ? Raw32(transport + 8) : event->id,
               event->protocol};
-    Passage passage{event->direction, event->cookie, Raw32(transport), 0, event->length, now};
+    std::uint8_t fragment[2];
+    std::memcpy(fragment, &event->fragment, sizeof fragment);
+    Passage passage{event->direction,       event->cookie,
+                    event->raw_socket != 0, (Wire16(fragment) & DontFragment) != 0,
+                    Raw32(transport),       0,
+                    event->length,          now};
     if (tcp) {
         passage.start = Wire32(transport + 4);
         passage.end = passage.start + TcpPayload(event->length, transport[12]);
@@ -124,21 +130,23 @@ DatagramOwners SocketLedger::OwnersOf(std::span<const std::uint8_t> datagram,
     if (datagram.size() < 20 || headerLength < 20 || datagram.size() < headerLength)
         return {};
     const std::uint8_t* ip = datagram.data();
-    const std::uint32_t totalLength =
-        std::min<std::uint32_t>(Wire16(ip + 2), static_cast<std::uint32_t>(datagram.size()));
-    const std::uint32_t transportLength =
-        totalLength > headerLength ? totalLength - std::uint32_t(headerLength) : 0;
+    const std::uint32_t totalLength = Wire16(ip + 2);
+    constexpr KernelOwner Nobody{KernelOwner::Source::Nobody, 0, 0, {}};
+    // No socket takes a datagram whose length disagrees with what was captured of it.
+    if (totalLength < headerLength || totalLength > datagram.size())
+        return {Nobody, Nobody};
+    const std::uint32_t transportLength = totalLength - std::uint32_t(headerLength);
     const std::uint16_t fragment = Wire16(ip + 6);
     const std::uint32_t offset = static_cast<std::uint32_t>(fragment & OffsetMask) * 8;
     const bool whole = offset == 0 && (fragment & MoreFragments) == 0;
     const std::uint8_t protocol = ip[9];
     const std::uint8_t* transport = ip + headerLength;
     const bool tcp = protocol == TcpProtocol;
-    // A TCP header too short to hold its data offset matches nothing.
     // An arriving datagram in pieces passes its socket once the last piece is in, which may be
     // captured long after the first: where no passage names a piece, the window looks it up.
-    const KernelOwner unmatched{whole ? KernelOwner::Source::Nobody : KernelOwner::Source::LookUp,
-                                0, 0, {}};
+    const KernelOwner unmatched{
+        whole ? KernelOwner::Source::Nobody : KernelOwner::Source::LookUp, 0, 0, {}};
+    // A TCP header too short to hold its data offset matches nothing.
     if (tcp && (offset != 0 || transportLength < 13))
         return {unmatched, unmatched};
     const std::optional<std::uint32_t> ports =
@@ -163,13 +171,16 @@ DatagramOwners SocketLedger::OwnersOf(std::span<const std::uint8_t> datagram,
         const auto passage = std::ranges::find_if(queue, [&](const Passage& p) {
             if (p.direction != direction || (ports && p.ports != *ports))
                 return false;
+            // The piece lies within the passage's datagram, and is all of it where it must be.
+            const std::uint32_t span = p.end - p.start;
             if (tcp)
-                return position - p.start < std::max<std::uint32_t>(p.end - p.start, 1);
-            return position < p.end && (!whole || p.end == end);
+                return position - p.start < std::max<std::uint32_t>(span, 1) &&
+                       end - p.start <= span;
+            return end <= p.end && ((!whole && !p.whole) || p.end == end);
         });
         if (passage == queue.end())
             continue;
-        (direction == TALVANE_SENT ? found.sender : found.receiver) = OwnerOf(passage->cookie);
+        (direction == TALVANE_SENT ? found.sender : found.receiver) = OwnerOf(*passage);
         // The piece that reaches the passage's end is its last.
         if (end - passage->start >= passage->end - passage->start)
             queue.erase(passage);
@@ -179,8 +190,12 @@ DatagramOwners SocketLedger::OwnersOf(std::span<const std::uint8_t> datagram,
     return found;
 }
 
-KernelOwner SocketLedger::OwnerOf(std::uint64_t cookie) const {
-    const auto owner = owners.find(cookie);
+KernelOwner SocketLedger::OwnerOf(const Passage& passage) const {
+    const auto owner = owners.find(passage.cookie);
+    // A raw socket no process made: the kernel's own, for its resets and ICMP errors. The window
+    // could not name an older raw socket's process either.
+    if (owner == owners.end() && passage.rawSocket)
+        return {KernelOwner::Source::Nobody, 0, 0, {}};
     if (owner == owners.end())
         return {};
     return {KernelOwner::Source::Named, owner->second.pid, owner->second.uid, owner->second.name};

@@ -23,8 +23,8 @@ namespace talvane {
 class SocketLedger {
 public:
     using Clock = std::chrono::steady_clock;
-    // The executable's file name of process pid, or its command name; nullopt when neither can be
-    // read, as when it has ended.
+    // The executable's file name of process pid, or its command name, for a socket whose record
+    // names no process; nullopt when neither can be read, as when it has ended.
     using ProcessNamer = std::function<std::optional<std::string>(std::int32_t pid)>;
 
     // A passage no captured datagram matched within this time never will: its datagram was
@@ -41,8 +41,8 @@ public:
     void Take(std::span<const std::uint8_t> record, Clock::time_point now);
 
     // Who carried the datagram (IP header first) each way: a passage's socket owner, LookUp for a
-    // socket made before the programs were loaded, Nobody where no socket carried it. The names
-    // view into the ledger until the next Take.
+    // socket made before the programs were loaded, Nobody where no socket carried it or the
+    // kernel made it itself. The names view into the ledger until the next Take.
     DatagramOwners OwnersOf(std::span<const std::uint8_t> datagram, Clock::time_point now);
 
 private:
@@ -68,6 +68,9 @@ private:
     struct Passage {
         std::uint8_t direction = 0;
         std::uint64_t cookie = 0;
+        bool rawSocket = false;
+        // Its IP header forbids fragments: only a whole datagram is it.
+        bool whole = false;
         std::uint32_t ports = 0;
         std::uint32_t start = 0;
         std::uint32_t end = 0;
@@ -76,7 +79,7 @@ private:
 
     void TakeSocket(std::span<const std::uint8_t> record, Clock::time_point now);
     void TakePassage(std::span<const std::uint8_t> record, Clock::time_point now);
-    KernelOwner OwnerOf(std::uint64_t cookie) const;
+    KernelOwner OwnerOf(const Passage& passage) const;
     void Forget(Clock::time_point now);
 
     ProcessNamer nameOf;

@@ -116,7 +116,7 @@ KernelOwners::Loaded KernelOwners::Load(unsigned interfaceIndex) {
     if (namespaceCookie != 0 &&
         libbpf_probe_bpf_helper(BPF_PROG_TYPE_CGROUP_SKB, BPF_FUNC_get_netns_cookie, nullptr) == 1)
         settings.namespace_cookie = namespaceCookie;
-    settings.reads_comm = MayReadNames();
+    settings.reads_names = MayReadNames();
     if (const int error = socket_owners__load(owners->programs); error != 0)
         return {nullptr, Failed("loading", -error)};
 

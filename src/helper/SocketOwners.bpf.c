@@ -8,6 +8,7 @@
 #include <linux/in.h>
 #include <linux/ip.h>
 
+#include <bpf/bpf_core_read.h>
 #include <bpf/bpf_endian.h>
 #include <bpf/bpf_helpers.h>
 
@@ -27,7 +28,28 @@ struct {
 // name.
 const volatile __u32 interface_index = 0;
 const volatile __u64 namespace_cookie = 0;
-const volatile __u8 reads_comm = 0;
+const volatile __u8 reads_names = 0;
+
+// The few kernel structures on the way from a task to its executable's name; the loader finds
+// their members in the running kernel's type information, wherever its build put them.
+struct qstr {
+    const unsigned char* name;
+} __attribute__((preserve_access_index));
+struct dentry {
+    struct qstr d_name;
+} __attribute__((preserve_access_index));
+struct path {
+    struct dentry* dentry;
+} __attribute__((preserve_access_index));
+struct file {
+    struct path f_path;
+} __attribute__((preserve_access_index));
+struct mm_struct {
+    struct file* exe_file;
+} __attribute__((preserve_access_index));
+struct task_struct {
+    struct mm_struct* mm;
+} __attribute__((preserve_access_index));
 
 // Records that found the ring buffer full; the helper reads it through the mapped .bss.
 __u64 lost_records = 0;
@@ -51,7 +73,17 @@ static __always_inline struct talvane_socket_event* SocketRecord(__u32 kind, __u
     return record;
 }
 
-// The helper is woken at once: it reads what it needs of the process while the process lives.
+// The executable's file name, as /proc/<pid>/exe names it, else the command name: read here, in
+// the process, it is there however soon the process ends and whoever's it is.
+static __always_inline void ReadName(char* name, __u32 size) {
+    struct task_struct* task = (struct task_struct*)bpf_get_current_task();
+    const unsigned char* file = BPF_CORE_READ(task, mm, exe_file, f_path.dentry, d_name.name);
+    if (!file || bpf_probe_read_kernel_str(name, size, file) <= 1)
+        bpf_get_current_comm(name, size);
+}
+
+// The helper is woken at once: where the kernel keeps names from the programs, it reads what it
+// needs of the process while the process lives.
 SEC("cgroup/sock_create")
 int talvane_made(struct bpf_sock* socket) {
     struct talvane_socket_event* record =
@@ -60,8 +92,8 @@ int talvane_made(struct bpf_sock* socket) {
         return 1;
     record->pid = bpf_get_current_pid_tgid() >> 32;
     record->uid = (__u32)bpf_get_current_uid_gid();
-    if (reads_comm)
-        bpf_get_current_comm(record->comm, sizeof(record->comm));
+    if (reads_names)
+        ReadName(record->name, sizeof(record->name));
     bpf_ringbuf_submit(record, BPF_RB_FORCE_WAKEUP);
     return 1;
 }
@@ -114,6 +146,8 @@ int talvane_release(struct bpf_sock* socket) {
 }
 
 enum { TransportBytes = sizeof(((struct talvane_packet_event*)0)->transport) };
+// SOCK_RAW, which no header for the kernel's programs defines.
+enum { RawSocket = 3 };
 // The IP header's fragment offset, beside its flags.
 enum { FragmentOffset = 0x1fff };
 
@@ -140,6 +174,10 @@ static __always_inline int Packet(struct __sk_buff* packet, __u8 direction) {
     record->protocol = header.protocol;
     record->fragment = header.frag_off;
     record->cookie = bpf_get_socket_cookie(packet);
+    struct bpf_sock* socket = packet->sk;
+    if (socket)
+        socket = bpf_sk_fullsock(socket);
+    record->raw_socket = socket && socket->type == RawSocket;
     record->source = header.saddr;
     record->destination = header.daddr;
     record->id = header.id;

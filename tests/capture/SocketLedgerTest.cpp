@@ -38,12 +38,13 @@ Bytes Ipv4(std::uint8_t protocol, unsigned id, unsigned fragment, const Bytes& t
     return datagram;
 }
 
+// Sent with DF set, as most are, unless id is given: then fragments may be made of it.
 Bytes Udp(std::size_t payload, unsigned id = 0) {
     Bytes udp(8 + payload, 0xaa);
     Put16(udp, 0, 5000);
     Put16(udp, 2, 53);
     Put16(udp, 4, unsigned(udp.size()));
-    return Ipv4(17, id, 0x4000, udp);
+    return Ipv4(17, id, id == 0 ? 0x4000 : 0, udp);
 }
 
 Bytes Tcp(std::uint32_t sequence, std::size_t payload, unsigned port = 8080) {
@@ -68,9 +69,9 @@ template <typename Event> Bytes RecordOf(const Event& event) {
     return record;
 }
 
-Bytes Made(std::uint64_t cookie, const char* comm, std::uint32_t pid = 100) {
+Bytes Made(std::uint64_t cookie, const char* name, std::uint32_t pid = 100) {
     talvane_socket_event event{TALVANE_SOCKET_MADE, pid, 1000, 0, 0, 0, cookie, {}};
-    std::strncpy(event.comm, comm, sizeof event.comm);
+    std::strncpy(event.name, name, sizeof event.name - 1);
     return RecordOf(event);
 }
 
@@ -79,8 +80,10 @@ Bytes SocketEvent(std::uint32_t kind, std::uint64_t cookie, std::uint16_t port =
 }
 
 // What the kernel programs tell of a datagram passing a socket.
-Bytes Passage(std::uint8_t direction, std::uint64_t cookie, const Bytes& datagram) {
+Bytes Passage(std::uint8_t direction, std::uint64_t cookie, const Bytes& datagram,
+              bool rawSocket = false) {
     talvane_packet_event event{};
+    event.raw_socket = rawSocket;
     event.kind = TALVANE_PACKET;
     event.direction = direction;
     event.protocol = datagram[9];
@@ -114,7 +117,7 @@ struct Script {
 };
 
 SocketLedger Ledger() {
-    // Every process has ended by the time it is named, but pid 7, whose executable is read.
+    // Every process has ended by the time the helper names it, but pid 7.
     return SocketLedger([](std::int32_t pid) {
         return pid == 7 ? std::optional<std::string>("python3.11") : std::nullopt;
     });
@@ -143,9 +146,11 @@ void SocketLedgerTest::namesTheSocketThatSentEachDatagram_data() {
     QTest::newRow("socket gone before its datagram is read")
         << Script{{Made(1, "dig"), Passage(TALVANE_SENT, 1, query), SocketEvent(4, 1)}, {query}}
         << QStringList{"dig"};
-    QTest::newRow("executable's name before the command's")
-        << Script{{Made(1, "python3", 7), Passage(TALVANE_SENT, 1, query)}, {query}}
-        << QStringList{"python3.11"};
+    QTest::newRow("named by the helper where the kernel does not")
+        << Script{{Made(1, "", 7), Passage(TALVANE_SENT, 1, query), Made(2, ""),
+                   Passage(TALVANE_SENT, 2, Udp(31))},
+                  {query, Udp(31)}}
+        << QStringList{"python3.11", "?"};
     QTest::newRow("port taken by two programs in turn")
         << Script{{Made(1, "first"), Passage(TALVANE_SENT, 1, query), Made(2, "second"),
                    Passage(TALVANE_SENT, 2, query)},
@@ -157,6 +162,13 @@ void SocketLedgerTest::namesTheSocketThatSentEachDatagram_data() {
     QTest::newRow("socket older than the programs")
         << Script{{Passage(TALVANE_SENT, 9, query)}, {query}} << QStringList{"?"};
     QTest::newRow("no socket carried it") << Script{{}, {query}} << QStringList{""};
+    QTest::newRow("the kernel's own reset")
+        << Script{{Passage(TALVANE_SENT, 9, bulk, true)}, {bulk}} << QStringList{""};
+    Bytes longerThanCaptured = query;
+    longerThanCaptured[3] += 8;
+    QTest::newRow("longer than captured")
+        << Script{{Made(1, "dig"), Passage(TALVANE_SENT, 1, query)}, {longerThanCaptured, query}}
+        << QStringList{"", "dig"};
     QTest::newRow("another datagram of the flow")
         << Script{{Made(1, "dig"), Passage(TALVANE_SENT, 1, query)}, {Udp(31)}} << QStringList{""};
     QTest::newRow("segmented on its way out, then a copy of its start")
