@@ -181,7 +181,7 @@ void CaptureHelperTest::helperHoldsNothingOnceItCaptures() {
 }
 
 // Another user's window, without any capability, captures through a copy of the helper that holds
-// CAP_NET_RAW alone: it may not load its kernel programs, and captures all the same.
+// CAP_NET_RAW alone: it may not load its kernel programs, says so, and captures all the same.
 void CaptureHelperTest::ordinaryUserCapturesThroughHelperWithRawAccessAlone() {
     QTemporaryDir folder;
     const fs::path helper = fs::path(folder.path().toStdString()) / "talvane-capture";
@@ -202,7 +202,8 @@ void CaptureHelperTest::ordinaryUserCapturesThroughHelperWithRawAccessAlone() {
             _exit(10);
         CountingSink sink;
         CaptureEngine engine(sink, CaptureEngine::HelperCaptures(helper));
-        if (!engine.Bind(network->Links()[0].addressA).bound || !engine.Begin())
+        const CaptureSource::Binding binding = engine.Bind(network->Links()[0].addressA);
+        if (!binding.bound || binding.ownersUnavailable.empty() || !engine.Begin())
             _exit(11);
         (void)!write(ready[1], "r", 1);
         for (int waited = 0; sink.arrived < 3 && waited < WaitMs; waited += 10)

@@ -12,6 +12,7 @@
 #include "ui/MainWindow.h"
 #include "ui/StatusBar.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -273,6 +274,7 @@ private slots:
     void saveAllExportsEveryRecordAsReadBack();
     void clearKeepsTheCountersAndStartsAgainAtIndexZero();
     void shortLivedClientsAreNamedOnEveryRecord();
+    void portTakenInTurnNamesEachSender();
     void hostileDatagramsLeaveTheWellFormedOnesRecordedExactly();
 
 private:
@@ -391,13 +393,13 @@ void RecordsEndToEndTest::receivedUdpDatagramsAreRecordsOfTheReceivingProcess() 
 void RecordsEndToEndTest::tcpSegmentsBothWaysAreRecordsOfTheListeningProcess() {
     const QByteArray message("records of a tcp connection");
     std::string error;
-    // Made on this thread, so in namespace A and held by this process until the records are
-    // checked: the owner is looked up only when the window handles them.
+    const auto window = OpenWindow();
+    window->RunCommand(CommandId::BeginMonitor);
+    // Made on this thread, so in namespace A, once the capture runs: the accepted connection is
+    // the listener's program's as the kernel tells it.
     const FileDescriptor listener(BoundTcpSocket(Link().addressA, MonitoredTcpPort, error));
     QVERIFY2(listener.Get() >= 0, error.c_str());
     QVERIFY(listen(listener.Get(), 1) == 0);
-    const auto window = OpenWindow();
-    window->RunCommand(CommandId::BeginMonitor);
 
     std::future<std::string> peer =
         std::async(std::launch::async, ConnectSendAndClose, network->NamespaceB(), Link().addressB,
@@ -553,7 +555,7 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     rounds.client = Link().addressA;
     rounds.server = Link().addressB;
     rounds.rounds = 10;
-    rounds.serverDelay = std::chrono::milliseconds(100);
+    rounds.serverDelay = std::chrono::milliseconds(0);
     std::future<std::vector<Exchange>> running = StartClientRounds(rounds);
     // A test wait that naps between turns would let the sockets close before the window looks.
     QVERIFY(RunLoopUntil(
@@ -578,6 +580,45 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
     const QString mismatch = ListMismatch(*window);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+// This program sends from a port, then another program of another user takes the same port and
+// sends too: each datagram names its own sender, though both are gone before the window looks.
+void RecordsEndToEndTest::portTakenInTurnNamesEachSender() {
+    constexpr int Count = 20;
+    constexpr std::uint16_t Port = 47000;
+    const auto window = OpenWindow();
+    window->RunCommand(CommandId::BeginMonitor);
+    {
+        const FileDescriptor own(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        const sockaddr_in local = SocketAddress(Link().addressA, Port);
+        const sockaddr_in peer = SocketAddress(Link().addressB, PeerUdpPort);
+        QVERIFY(bind(own.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0);
+        for (int sent = 0; sent < Count; ++sent)
+            QCOMPARE(sendto(own.Get(), "own", 3, 0, reinterpret_cast<const sockaddr*>(&peer),
+                            sizeof peer),
+                     3);
+    }
+    QProcess other;
+    other.start(TALVANE_SEND_FROM_PORT,
+                {"65534", QString::fromStdString(Link().addressA.Dotted()), QString::number(Port),
+                 QString::fromStdString(Link().addressB.Dotted()), QString::number(PeerUdpPort),
+                 QString::number(Count)});
+    QVERIFY(other.waitForFinished(GenerousWaitMs));
+    QVERIFY2(other.exitCode() == 0, other.readAllStandardError().constData());
+
+    const Ends ends{Link().addressA, std::to_string(Port), "UDP", Link().addressB,
+                    std::to_string(PeerUdpPort)};
+    QTRY_COMPARE_WITH_TIMEOUT(CountOf(*window, ends), 2 * Count, GenerousWaitMs);
+    QStringList senders;
+    for (const Stored& stored : RecordsOf(*window, ends))
+        senders << QString::fromStdString(stored.record.header.processName + " " +
+                                          stored.record.header.direction);
+    QStringList expected;
+    for (const QString& name : {QString::fromStdString(ProgramName()), QString("send_from_port")})
+        for (int sent = 0; sent < Count; ++sent)
+            expected << name + " send";
+    QCOMPARE(senders, expected);
 }
 
 // Each datagram that breaks a rule is followed by a well-formed one, which must be recorded as
