@@ -58,6 +58,7 @@ std::size_t SocketLedger::FlowHash::operator()(const Flow& flow) const {
 }
 
 void SocketLedger::Take(std::span<const std::uint8_t> record, Clock::time_point now) {
+    Forget(now);
     if (record.size() < sizeof(std::uint32_t))
         return;
     if (Raw32(record.data()) == TALVANE_PACKET)

@@ -24,12 +24,15 @@ using Clock = std::chrono::steady_clock;
 // /proc/net/dev each time), so they are asked for this often while frames come, and once more
 // after the last.
 constexpr auto CountsPace = std::chrono::milliseconds(200);
+// The kernel programs tell of every socket of the system without waking the helper: while no
+// frame comes, their records are read this often, so that the ring never fills with them.
+constexpr int OwnersPaceMs = 1000;
 
 } // namespace
 
 CaptureRelay::CaptureRelay(int stream)
-    // A socket's program is named as the kernel tells of the socket, while it most likely still
-    // runs.
+    // Where the kernel programs may not read a program's name, it is read as soon as they tell
+    // of its socket, while the program most likely still runs.
     : stream(stream), ledger([](std::int32_t pid) { return SocketHolders::ProcessName(pid); }) {}
 
 int CaptureRelay::Run(CaptureHandle& capture, KernelOwners* owners,
@@ -51,8 +54,9 @@ int CaptureRelay::Run(CaptureHandle& capture, KernelOwners* owners,
                           {owners ? owners->Descriptor() : -1, POLLIN, 0}};
         const auto untilCounts =
             std::chrono::ceil<std::chrono::milliseconds>(countsDue - Clock::now());
-        const int timeoutMs =
-            countsStale ? static_cast<int>(std::max<long>(untilCounts.count(), 0)) : -1;
+        int timeoutMs = countsStale ? static_cast<int>(std::max<long>(untilCounts.count(), 0)) : -1;
+        if (owners)
+            timeoutMs = timeoutMs < 0 ? OwnersPaceMs : std::min(timeoutMs, OwnersPaceMs);
         if (poll(ready, 3, timeoutMs) < 0) {
             if (errno == EINTR)
                 continue;

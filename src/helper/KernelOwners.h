@@ -32,8 +32,9 @@ public:
     KernelOwners(const KernelOwners&) = delete;
     KernelOwners& operator=(const KernelOwners&) = delete;
 
-    // Readable once a socket was made and while records wait after that; the other records wake
-    // nobody, as the capture of their datagrams wakes the helper.
+    // Readable once a socket was made whose program's name the kernel kept from the programs, and
+    // while records wait after that; the other records wake nobody, as the capture of their
+    // datagrams wakes the helper.
     int Descriptor() const;
 
     // Hands every waiting record to take, as raw bytes in the order the kernel wrote them, each

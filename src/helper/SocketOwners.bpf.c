@@ -82,7 +82,7 @@ static __always_inline void ReadName(char* name, __u32 size) {
         bpf_get_current_comm(name, size);
 }
 
-// The helper is woken at once: where the kernel keeps names from the programs, it reads what it
+// Only where the kernel keeps names from the programs is the helper woken at once, to read what it
 // needs of the process while the process lives.
 SEC("cgroup/sock_create")
 int talvane_made(struct bpf_sock* socket) {
@@ -94,7 +94,7 @@ int talvane_made(struct bpf_sock* socket) {
     record->uid = (__u32)bpf_get_current_uid_gid();
     if (reads_names)
         ReadName(record->name, sizeof(record->name));
-    bpf_ringbuf_submit(record, BPF_RB_FORCE_WAKEUP);
+    bpf_ringbuf_submit(record, reads_names ? BPF_RB_NO_WAKEUP : BPF_RB_FORCE_WAKEUP);
     return 1;
 }
 
