@@ -177,7 +177,7 @@ DatagramOwners SocketLedger::OwnersOf(std::span<const std::uint8_t> datagram,
             if (tcp)
                 return position - p.start < std::max<std::uint32_t>(span, 1) &&
                        end - p.start <= span;
-            return end <= p.end && ((!whole && !p.whole) || p.end == end);
+            return end <= p.end && ((!whole && !p.dontFragment) || p.end == end);
         });
         if (passage == queue.end())
             continue;

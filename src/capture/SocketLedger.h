@@ -70,7 +70,7 @@ private:
         std::uint64_t cookie = 0;
         bool rawSocket = false;
         // Its IP header forbids fragments: only a whole datagram is it.
-        bool whole = false;
+        bool dontFragment = false;
         std::uint32_t ports = 0;
         std::uint32_t start = 0;
         std::uint32_t end = 0;
