@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <thread>
 
@@ -56,8 +57,14 @@ std::string AnswerTo(const std::string& query) {
     return "answer to " + query;
 }
 
-// Answers every UDP query and every TCP line after the delay, until told to stop.
-void Serve(const ClientRounds& rounds, std::atomic<bool>& stop, std::promise<void>& ready) {
+std::uint16_t PeerPort(const sockaddr_in& peer) {
+    return ntohs(peer.sin_port);
+}
+
+// Answers every UDP query and every TCP line after the delay until told to stop, then reads what
+// is still waiting; what it saw.
+std::vector<Exchange> Serve(const ClientRounds& rounds, const RoundServers::Answer& answerTo,
+                            const std::atomic<bool>& stop, std::promise<void>& ready) {
     std::unique_ptr<FileDescriptor> udp;
     std::unique_ptr<FileDescriptor> tcp;
     try {
@@ -76,13 +83,18 @@ void Serve(const ClientRounds& rounds, std::atomic<bool>& stop, std::promise<voi
             Fail("server bind");
     } catch (...) {
         ready.set_exception(std::current_exception());
-        return;
+        return {};
     }
     ready.set_value();
-    while (!stop.load()) {
+    std::vector<Exchange> seen;
+    for (;;) {
+        const bool stopping = stop.load();
         pollfd waiting[] = {{udp->Get(), POLLIN, 0}, {tcp->Get(), POLLIN, 0}};
-        if (poll(waiting, 2, ServerPollMs) <= 0)
+        if (poll(waiting, 2, stopping ? 0 : ServerPollMs) <= 0) {
+            if (stopping)
+                break;
             continue;
+        }
         if (waiting[0].revents & POLLIN) {
             sockaddr_in from{};
             socklen_t length = sizeof from;
@@ -92,12 +104,18 @@ void Serve(const ClientRounds& rounds, std::atomic<bool>& stop, std::promise<voi
             if (count <= 0)
                 continue;
             std::this_thread::sleep_for(rounds.serverDelay);
-            const std::string answer = AnswerTo(std::string(buffer, std::size_t(count)));
-            sendto(udp->Get(), answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
-                   length);
+            const std::string query(buffer, std::size_t(count));
+            const std::string answer = answerTo(query);
+            if (!answer.empty())
+                sendto(udp->Get(), answer.data(), answer.size(), 0,
+                       reinterpret_cast<sockaddr*>(&from), length);
+            seen.push_back({Transport::Udp, PeerPort(from), rounds.udpPort, query, answer});
         }
         if (waiting[1].revents & POLLIN) {
-            const FileDescriptor connection(accept4(tcp->Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const FileDescriptor connection(
+                accept4(tcp->Get(), reinterpret_cast<sockaddr*>(&from), &length, SOCK_CLOEXEC));
             if (connection.Get() < 0)
                 continue;
             setsockopt(connection.Get(), SOL_SOCKET, SO_RCVTIMEO, &SocketWait, sizeof SocketWait);
@@ -106,10 +124,13 @@ void Serve(const ClientRounds& rounds, std::atomic<bool>& stop, std::promise<voi
             if (count <= 0)
                 continue;
             std::this_thread::sleep_for(rounds.serverDelay);
-            const std::string answer = AnswerTo(std::string(buffer, std::size_t(count)));
+            const std::string query(buffer, std::size_t(count));
+            const std::string answer = answerTo(query);
             send(connection.Get(), answer.data(), answer.size(), MSG_NOSIGNAL);
+            seen.push_back({Transport::Tcp, PeerPort(from), rounds.tcpPort, query, answer});
         }
     }
+    return seen;
 }
 
 Exchange UdpRound(const ClientRounds& rounds, int round) {
@@ -139,26 +160,34 @@ Exchange TcpRound(const ClientRounds& rounds, int round) {
 
 } // namespace
 
+RoundServers::RoundServers(const ClientRounds& rounds, Answer answer) {
+    if (!answer)
+        answer = AnswerTo;
+    std::future<void> listening = ready.get_future();
+    serving = std::async(std::launch::async,
+                         [this, rounds, answer] { return Serve(rounds, answer, stop, ready); });
+    listening.get();
+}
+
+RoundServers::~RoundServers() {
+    stop.store(true);
+    if (serving.valid())
+        serving.wait();
+}
+
+std::vector<Exchange> RoundServers::Stop() {
+    stop.store(true);
+    return serving.get();
+}
+
 std::future<std::vector<Exchange>> StartClientRounds(const ClientRounds& rounds) {
     return std::async(std::launch::async, [rounds] {
-        std::atomic<bool> stop{false};
-        std::promise<void> ready;
-        std::future<void> serving =
-            std::async(std::launch::async, [&] { Serve(rounds, stop, ready); });
+        const RoundServers servers(rounds);
         std::vector<Exchange> exchanges;
-        try {
-            ready.get_future().get();
-            for (int round = 0; round < rounds.rounds; ++round) {
-                exchanges.push_back(UdpRound(rounds, round));
-                exchanges.push_back(TcpRound(rounds, round));
-            }
-        } catch (...) {
-            stop.store(true);
-            serving.wait();
-            throw;
+        for (int round = 0; round < rounds.rounds; ++round) {
+            exchanges.push_back(UdpRound(rounds, round));
+            exchanges.push_back(TcpRound(rounds, round));
         }
-        stop.store(true);
-        serving.get();
         return exchanges;
     });
 }
@@ -199,7 +228,8 @@ NamingVerdict JudgeNaming(const ClientRounds& rounds, const std::vector<Exchange
         const std::pair<std::string, std::string> expected[] = {
             {RecordKey(protocol, client, server, exchange.query), "send"},
             {RecordKey(protocol, server, client, exchange.answer), "receive"}};
-        for (const auto& [key, direction] : expected) {
+        for (const auto& [key, direction] :
+             std::span(expected).first(exchange.answer.empty() ? 1 : 2)) {
             const auto found = byEndsAndPayload.find(key);
             if (found == byEndsAndPayload.end())
                 verdict.faults.push_back(std::string(MissingFault) + key);

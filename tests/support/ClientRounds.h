@@ -5,8 +5,10 @@
 #include "records/RecordFile.h"
 #include "records/RecordStore.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -37,12 +39,35 @@ struct Exchange {
     std::string answer;
 };
 
+// The rounds' servers alone, for clients that are other programs. Each UDP datagram and the first
+// read of each TCP connection is answered, after the rounds' delay, with what `answer` makes of it
+// ("answer to " and the query when none is given; nothing when it makes ""), and kept as the
+// server saw it.
+class RoundServers {
+public:
+    using Answer = std::function<std::string(const std::string& query)>;
+    // Returns once the servers listen; throws what kept them from it.
+    explicit RoundServers(const ClientRounds& rounds, Answer answer = {});
+    ~RoundServers();
+    RoundServers(const RoundServers&) = delete;
+    RoundServers& operator=(const RoundServers&) = delete;
+
+    // Stops the servers after they have read what is waiting; every exchange they saw, in turn.
+    std::vector<Exchange> Stop();
+
+private:
+    std::atomic<bool> stop{false};
+    std::promise<void> ready;
+    std::future<std::vector<Exchange>> serving;
+};
+
 // Runs the rounds on threads of their own; the clients' thread is born in the calling thread's
 // namespace. The result holds every exchange, or throws what went wrong. Every wait is bounded.
 std::future<std::vector<Exchange>> StartClientRounds(const ClientRounds& rounds);
 
 // How the records of the exchanges' queries and answers name their owner: each must be there
-// once, named `program`, "send" for a query and "receive" for an answer.
+// once, named `program`, "send" for a query and "receive" for an answer (none for an exchange
+// without one).
 struct NamingVerdict {
     int right = 0;
     // One line per record that is missing or names anything else.
