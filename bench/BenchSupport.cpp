@@ -20,10 +20,11 @@ MainWindow::Environment BenchEnvironment(const QTemporaryDir& filesDirectory) {
     return environment;
 }
 
-std::optional<BenchNetwork> EnterBenchNetwork(std::optional<std::uint16_t> heldPort) {
+std::optional<BenchNetwork> EnterBenchNetwork(std::optional<std::uint16_t> heldPort,
+                                              int linkCount) {
     BenchNetwork bench;
     try {
-        bench.network = std::make_unique<TestNetwork>(1);
+        bench.network = std::make_unique<TestNetwork>(linkCount);
         TestNetwork::EnterNamespace(bench.network->NamespaceA());
         if (heldPort)
             bench.portHolder = std::make_unique<UdpPortHolder>(
@@ -36,11 +37,11 @@ std::optional<BenchNetwork> EnterBenchNetwork(std::optional<std::uint16_t> heldP
 }
 
 UdpStream BenchStream(const TestNetwork& network, int count, int rate,
-                      std::chrono::milliseconds timeLimit) {
-    const TestNetwork::Link& link = network.Links().front();
+                      std::chrono::milliseconds timeLimit, int link) {
+    const TestNetwork::Link& pair = network.Links()[std::size_t(link)];
     UdpStream stream;
-    stream.source = link.addressB;
-    stream.destination = link.addressA;
+    stream.source = pair.addressB;
+    stream.destination = pair.addressA;
     stream.sourcePort = PeerPort;
     stream.destinationPort = MonitoredPort;
     stream.count = count;
