@@ -1,13 +1,13 @@
 // Measures what the capture helper's kernel programs cost traffic the window does not monitor:
 // attached to the root of the cgroup2 hierarchy, they run for every datagram the machine sends or
-// receives. The same UDP stream crosses links the window does not monitor, in turns without any
-// window and with the window monitoring another link, at fixed rates; prints the CPU time of the
-// stream's sender and receiver (threads of this benchmark), the run time the kernel counts for its
-// programs, and the whole machine's user, system and softirq time from /proc/stat, per datagram.
-// /proc/stat's times are sampled at the clock tick, which an idle core skips: they miss most of a
-// paced stream's short bursts, and softirq work done for a thread counts as the thread's unless
-// the kernel accounts interrupt time apart.
-// `unmonitored_cost_bench 3` takes three turns of without and with.
+// receives. The same UDP stream crosses links the window does not monitor, at fixed rates, in turns
+// beside nothing, beside the capture helper alone and beside the window with its helper, both
+// capturing another link. Prints the CPU time of the stream's sender and receiver (threads of this
+// benchmark), the run time the kernel counts for its programs, and the machine's user, system and
+// softirq time from /proc/stat, each a datagram, and the medians of three turns
+// (`unmonitored_cost_bench 5` takes five). /proc/stat's times are samples at the clock tick, which
+// an idle core skips and a paced stream's bursts meet every time or never, and softirq work done
+// for a thread counts as the thread's unless the kernel accounts interrupt time apart.
 
 #include "WindowProcess.h"
 
@@ -15,6 +15,7 @@
 #include <linux/bpf.h>
 #include <net/if.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -46,8 +47,8 @@ using namespace std::chrono_literals;
 constexpr int Rates[] = {20000, 100000};
 constexpr auto RunLength = 10s;
 constexpr auto IdleLength = 5s;
-// Turns of without and with, so that a drift of the machine shows as one.
-constexpr int DefaultTurns = 2;
+// Turns of the three, so that a drift of the machine shows as one.
+constexpr int DefaultTurns = 3;
 constexpr timeval ReceiveWait{0, 100000};
 
 // The fields of /proc/stat's first line in clock ticks: user, nice, system, idle, iowait, irq,
@@ -187,13 +188,21 @@ struct Traffic {
     std::unique_ptr<Receiver> receiver;
 };
 
-// The figures of one stream, summed by phase for the summary.
+// The figures of one stream's runs, a datagram, by phase for the summary.
 struct Figures {
-    double process = 0;
-    double programs = 0;
-    double softirq = 0;
-    int runs = 0;
+    std::vector<double> process;
+    std::vector<double> programs;
+    std::vector<double> softirq;
 };
+
+// The median, which one run disturbed by the machine's other work does not move far.
+double Median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::ranges::sort(values);
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
 
 std::string Listed(const std::map<__u32, ProgramRuns>& programs) {
     std::string list;
@@ -202,39 +211,79 @@ std::string Listed(const std::map<__u32, ProgramRuns>& programs) {
     return list.empty() ? "none" : list;
 }
 
+// The capture helper on its own, started as the window starts it: its capture goes to a socket
+// whose other end this keeps and empties, as the window would (it ends when that end closes).
+class LoneHelper {
+public:
+    explicit LoneHelper(const std::string& interface) {
+        int ends[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+            return;
+        const char* program = TALVANE_CAPTURE_HELPER;
+        pid = fork();
+        if (pid == 0) {
+            dup2(ends[1], STDOUT_FILENO);
+            execl(program, program, interface.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ends[1]);
+        reader = std::jthread([stream = ends[0]] {
+            char buffer[65536];
+            while (read(stream, buffer, sizeof buffer) > 0) {
+            }
+            close(stream);
+        });
+    }
+    ~LoneHelper() { StopProgram(pid); }
+    LoneHelper(const LoneHelper&) = delete;
+    LoneHelper& operator=(const LoneHelper&) = delete;
+
+private:
+    pid_t pid = -1;
+    std::jthread reader;
+};
+
+// What runs beside the traffic: nothing, the capture helper alone (started as the window starts
+// it, its kernel programs attached, nothing captured), or the window with its helper.
+enum class Beside { Nothing, Helper, Window };
+constexpr const char* BesideNames[] = {"nothing", "helper", "window"};
+
 class Bench {
 public:
-    Bench(std::vector<Traffic>& traffic, BenchDisplay& display, RuntimeDirectory& runtime)
-        : traffic(traffic), display(display), runtime(runtime) {}
+    Bench(std::vector<Traffic>& traffic, const std::string& monitored, BenchDisplay& display,
+          RuntimeDirectory& runtime)
+        : traffic(traffic), monitored(monitored), display(display), runtime(runtime) {}
 
-    void Phase(bool withWindow) {
-        const char* phase = withWindow ? "with" : "without";
+    void Phase(Beside beside) {
+        const std::size_t others = Attached().size();
         std::unique_ptr<WindowProcess> window;
-        if (withWindow) {
+        std::unique_ptr<LoneHelper> helper;
+        if (beside == Beside::Window) {
             window = std::make_unique<WindowProcess>(display.Name(), runtime.path);
             if (!window->Ask())
                 std::printf("the window did not answer\n");
+        } else if (beside == Beside::Helper) {
+            helper = std::make_unique<LoneHelper>(monitored);
         }
         // The helper attaches its programs once its capture is open; they go with it.
-        const std::size_t others = withWindow ? Attached().size() : 0;
         const auto settled = Clock::now() + 10s;
-        while (Clock::now() < settled && withWindow && Attached().size() == others)
+        while (Clock::now() < settled && beside != Beside::Nothing && Attached().size() == others)
             std::this_thread::sleep_for(100ms);
         const long handedBefore = window ? window->Settled().handed : 0;
         const Spent idleStart;
         std::this_thread::sleep_for(IdleLength);
         const Cost idle = Between(idleStart, Spent());
         const std::map<__u32, ProgramRuns> attached = Attached();
-        std::printf("%s the window: kernel programs at the cgroup2 root for datagrams in and "
-                    "out: %s%s; no traffic: machine %5.2f %% of a core\n",
-                    phase, Listed(attached).c_str(),
-                    !withWindow && !attached.empty()
+        std::printf("beside the traffic %s: kernel programs at the cgroup2 root for datagrams in "
+                    "and out: %s%s; no traffic: machine %5.2f %% of a core\n",
+                    BesideNames[int(beside)], Listed(attached).c_str(),
+                    beside == Beside::Nothing && !attached.empty()
                         ? " (another capture helper's: not free of kernel programs)"
                         : "",
                     100 * idle.Busy() / idle.seconds);
         for (Traffic& stream : traffic) {
             for (const int rate : Rates)
-                Run(stream, rate, withWindow);
+                Run(stream, rate, beside);
         }
         if (window)
             std::printf("  the window handed over %ld of these datagrams\n",
@@ -242,23 +291,26 @@ public:
     }
 
     void Summary(int turns) {
-        std::printf("means of %d turns, without the window -> with it, a datagram:\n", turns);
+        std::printf("medians of %d turns, a datagram, beside nothing / the helper alone / the "
+                    "window:\n",
+                    turns);
         for (const Traffic& stream : traffic) {
             for (const int rate : Rates) {
-                const Figures& without = summary[{stream.what, rate, false}];
-                const Figures& with = summary[{stream.what, rate, true}];
-                const auto change = [&](double Figures::*field) {
-                    const double before = without.*field / std::max(without.runs, 1);
-                    const double after = with.*field / std::max(with.runs, 1);
-                    char text[64];
-                    std::snprintf(text, sizeof text, "%5.2f -> %5.2f us (%+5.2f)", before, after,
-                                  after - before);
-                    return std::string(text);
+                const auto medians = [&](std::vector<double> Figures::*field) {
+                    std::string text;
+                    for (const Beside beside : {Beside::Nothing, Beside::Helper, Beside::Window}) {
+                        const Figures& figures = summary[{stream.what, rate, beside}];
+                        char median[16];
+                        std::snprintf(median, sizeof median, "%5.2f", Median(figures.*field));
+                        text += (text.empty() ? "" : " / ") + std::string(median);
+                    }
+                    return text + " us";
                 };
                 std::printf("  %-40s %6d/s: sender and receiver %s; kernel programs %s; "
                             "softirq %s\n",
-                            stream.what.c_str(), rate, change(&Figures::process).c_str(),
-                            change(&Figures::programs).c_str(), change(&Figures::softirq).c_str());
+                            stream.what.c_str(), rate, medians(&Figures::process).c_str(),
+                            medians(&Figures::programs).c_str(),
+                            medians(&Figures::softirq).c_str());
             }
         }
     }
@@ -266,7 +318,7 @@ public:
 private:
     std::map<__u32, ProgramRuns> Attached() { return AttachedPrograms().value_or(none); }
 
-    void Run(Traffic& stream, int rate, bool withWindow) {
+    void Run(Traffic& stream, int rate, Beside beside) {
         const long receivedBefore = stream.receiver->Received();
         const std::map<__u32, ProgramRuns> programsBefore = Attached();
         const Spent start;
@@ -290,23 +342,23 @@ private:
                     "us a datagram; kernel programs %4.2f runs, "
                     "%4.2f us a datagram; machine user %5.1f %%, system %5.1f %%, softirq "
                     "%5.1f %% of a core, softirq %4.2f us a datagram\n",
-                    withWindow ? "with" : "without", stream.what.c_str(), rate, sent,
+                    BesideNames[int(beside)], stream.what.c_str(), rate, sent,
                     stream.receiver->Received() - receivedBefore, cost.process * perDatagram,
                     programRuns / std::max(sent, 1), programSeconds * perDatagram,
                     100 * cost.machineUser / cost.seconds, 100 * cost.machineSystem / cost.seconds,
                     100 * cost.softirq / cost.seconds, cost.softirq * perDatagram);
-        Figures& figures = summary[{stream.what, rate, withWindow}];
-        figures.process += cost.process * perDatagram;
-        figures.programs += programSeconds * perDatagram;
-        figures.softirq += cost.softirq * perDatagram;
-        ++figures.runs;
+        Figures& figures = summary[{stream.what, rate, beside}];
+        figures.process.push_back(cost.process * perDatagram);
+        figures.programs.push_back(programSeconds * perDatagram);
+        figures.softirq.push_back(cost.softirq * perDatagram);
     }
 
     const std::map<__u32, ProgramRuns> none;
     std::vector<Traffic>& traffic;
+    const std::string& monitored;
     BenchDisplay& display;
     RuntimeDirectory& runtime;
-    std::map<std::tuple<std::string, int, bool>, Figures> summary;
+    std::map<std::tuple<std::string, int, Beside>, Figures> summary;
 };
 
 // The index of an interface inside a namespace.
@@ -379,10 +431,10 @@ int main(int argc, char** argv) {
     const FileDescriptor counting(static_cast<int>(Bpf(BPF_ENABLE_STATS, statistics)));
     if (counting.Get() < 0)
         std::printf("the kernel does not count its programs' run time: their figures are 0\n");
-    Bench measuring(traffic, display, runtime);
+    Bench measuring(traffic, monitored.Links().front().interfaceA, display, runtime);
     for (int turn = 0; turn < turns; ++turn) {
-        measuring.Phase(false);
-        measuring.Phase(true);
+        for (const Beside beside : {Beside::Nothing, Beside::Helper, Beside::Window})
+            measuring.Phase(beside);
     }
     measuring.Summary(turns);
     return 0;
