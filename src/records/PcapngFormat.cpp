@@ -165,7 +165,8 @@ std::optional<PacketBlock> ReadPacketBlock(std::span<const std::uint8_t> bytes) 
         if (code == CommentOption) {
             const std::string_view comment(reinterpret_cast<const char*>(bytes.data() + offset),
                                            length);
-            if (block.comment.empty() || !PidOf(comment, block.pid))
+            // The process id's comment is told by its form wherever it stands.
+            if (!PidOf(comment, block.pid))
                 block.comment = comment;
         } else if (code == FlagsOption) {
             // Both direction bits set is no direction at all.
