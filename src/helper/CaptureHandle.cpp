@@ -24,7 +24,8 @@ CaptureHandle::Opened NotOpened(std::string error) {
 }
 
 void TakeFrame(u_char* user, const pcap_pkthdr* header, const u_char* bytes) {
-    const auto& take = *reinterpret_cast<const std::function<void(const CaptureStream::Frame&)>*>(user);
+    const auto& take =
+        *reinterpret_cast<const std::function<void(const CaptureStream::Frame&)>*>(user);
     take({CaptureTime{std::chrono::seconds{header->ts.tv_sec} +
                       std::chrono::microseconds{header->ts.tv_usec}},
           {bytes, header->caplen}});
@@ -68,9 +69,9 @@ int CaptureHandle::Descriptor() const {
 
 int CaptureHandle::TakeWaiting(const std::function<void(const CaptureStream::Frame&)>& take) {
     // -1: every frame of the blocks the kernel has handed over.
-    const int taken = pcap_dispatch(pcap.get(), -1, TakeFrame,
-                                    reinterpret_cast<u_char*>(const_cast<void*>(
-                                        static_cast<const void*>(&take))));
+    const int taken = pcap_dispatch(
+        pcap.get(), -1, TakeFrame,
+        reinterpret_cast<u_char*>(const_cast<void*>(static_cast<const void*>(&take))));
     return taken < 0 ? -1 : taken;
 }
 
