@@ -1,5 +1,7 @@
 #include "ClassifyPacket.h"
 
+#include "BigEndian.h"
+
 #include <array>
 #include <cstring>
 #include <string>
@@ -13,10 +15,6 @@ constexpr std::size_t MinimumIpHeader = 20;
 constexpr std::size_t UdpHeader = 8;
 constexpr std::size_t MinimumTcpHeader = 20;
 constexpr std::uint16_t FragmentOffsetMask = 0x1FFF;
-
-std::uint16_t BigEndian16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
-}
 
 Ipv4Address AddressAt(std::span<const std::uint8_t> datagram, std::size_t offset) {
     Ipv4Address address;
@@ -36,12 +34,12 @@ struct IpHeader {
 // Nullopt unless the total-length field is the datagram's length and the header fits in it.
 std::optional<IpHeader> ReadIpHeader(std::span<const std::uint8_t> datagram) {
     const std::size_t length = datagram.size();
-    if (length < 4 || BigEndian16(datagram, 2) != length)
+    if (length < 4 || BigEndian::Get16(datagram, 2) != length)
         return std::nullopt;
     const std::size_t headerLength = std::size_t(datagram[0] & 0x0F) * 4;
     if (headerLength < MinimumIpHeader || headerLength > length)
         return std::nullopt;
-    const bool laterFragment = (BigEndian16(datagram, 6) & FragmentOffsetMask) != 0;
+    const bool laterFragment = (BigEndian::Get16(datagram, 6) & FragmentOffsetMask) != 0;
     return IpHeader{headerLength, datagram[9], AddressAt(datagram, 12), AddressAt(datagram, 16),
                     laterFragment};
 }
@@ -159,8 +157,9 @@ std::optional<TransportHeader> ReadTransportHeader(std::span<const std::uint8_t>
     if (headerLength < (tcp ? MinimumTcpHeader : UdpHeader) ||
         ip.length + headerLength > datagram.size())
         return std::nullopt;
-    return TransportHeader{{BigEndian16(datagram, ip.length), BigEndian16(datagram, ip.length + 2)},
-                           ip.length + headerLength};
+    return TransportHeader{
+        {BigEndian::Get16(datagram, ip.length), BigEndian::Get16(datagram, ip.length + 2)},
+        ip.length + headerLength};
 }
 
 enum class LocalEnd { Source, Destination, Neither };

@@ -1,5 +1,8 @@
 #include "LinkFraming.h"
 
+#include "BigEndian.h"
+#include "LittleEndian.h"
+
 namespace talvane {
 
 namespace LinkFraming {
@@ -12,10 +15,6 @@ constexpr std::size_t EthernetHeader = 14;
 constexpr std::size_t VlanTag = 4;
 constexpr std::size_t MinimumIpv4Header = 20;
 constexpr std::uint32_t AfInet = 2;
-
-std::uint16_t BigEndian16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
-}
 
 bool StartsAsIpv4(std::span<const std::uint8_t> datagram) {
     return !datagram.empty() && (datagram[0] >> 4) == 4;
@@ -32,20 +31,20 @@ std::span<const std::uint8_t> FromEthernet(std::span<const std::uint8_t> frame) 
         return {};
     std::size_t typeOffset = 12;
     std::size_t tags = 0;
-    std::uint16_t type = BigEndian16(frame, typeOffset);
+    std::uint16_t type = BigEndian::Get16(frame, typeOffset);
     while (type == EtherTypeVlan || type == EtherTypeQinQ) {
         typeOffset += VlanTag;
         ++tags;
         if (frame.size() < typeOffset + 2)
             return {};
-        type = BigEndian16(frame, typeOffset);
+        type = BigEndian::Get16(frame, typeOffset);
     }
     if (type != EtherTypeIpv4)
         return {};
     std::span<const std::uint8_t> datagram = AfterHeader(frame, typeOffset + 2);
     const bool minimumFrame = frame.size() <= MinimumEthernetFrame + tags * VlanTag;
     if (minimumFrame && datagram.size() >= 4) {
-        const std::size_t totalLength = BigEndian16(datagram, 2);
+        const std::size_t totalLength = BigEndian::Get16(datagram, 2);
         if (totalLength >= MinimumIpv4Header && totalLength < datagram.size())
             datagram = datagram.first(totalLength);
     }
@@ -55,17 +54,15 @@ std::span<const std::uint8_t> FromEthernet(std::span<const std::uint8_t> frame) 
 std::span<const std::uint8_t> FromLoopback(std::span<const std::uint8_t> frame, bool networkOrder) {
     if (frame.size() < 4)
         return {};
-    const std::uint32_t little =
-        frame[0] | frame[1] << 8 | frame[2] << 16 | std::uint32_t(frame[3]) << 24;
-    const std::uint32_t big =
-        std::uint32_t(frame[0]) << 24 | frame[1] << 16 | frame[2] << 8 | frame[3];
+    const std::uint32_t little = LittleEndian::Get32(frame, 0);
+    const std::uint32_t big = BigEndian::Get32(frame, 0);
     const bool inet = networkOrder ? big == AfInet : (little == AfInet || big == AfInet);
     return inet ? AfterHeader(frame, 4) : std::span<const std::uint8_t>{};
 }
 
 std::span<const std::uint8_t> FromCooked(std::span<const std::uint8_t> frame, std::size_t header,
                                          std::size_t protocolOffset) {
-    if (frame.size() < header || BigEndian16(frame, protocolOffset) != EtherTypeIpv4)
+    if (frame.size() < header || BigEndian::Get16(frame, protocolOffset) != EtherTypeIpv4)
         return {};
     return AfterHeader(frame, header);
 }

@@ -1,5 +1,6 @@
 #include "SocketLedger.h"
 
+#include "BigEndian.h"
 #include "SocketEvents.h"
 
 #include <algorithm>
@@ -20,15 +21,6 @@ std::uint32_t Raw32(const std::uint8_t* bytes) {
     std::uint32_t value;
     std::memcpy(&value, bytes, sizeof value);
     return value;
-}
-
-std::uint32_t Wire32(const std::uint8_t* bytes) {
-    return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
-           std::uint32_t{bytes[2]} << 8 | bytes[3];
-}
-
-std::uint16_t Wire16(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
 std::uint32_t Key(std::uint8_t protocol, std::uint16_t port) {
@@ -114,11 +106,11 @@ void SocketLedger::TakePassage(std::span<const std::uint8_t> record, Clock::time
     std::uint8_t fragment[2];
     std::memcpy(fragment, &event->fragment, sizeof fragment);
     Passage passage{event->direction,       event->cookie,
-                    event->raw_socket != 0, (Wire16(fragment) & DontFragment) != 0,
+                    event->raw_socket != 0, (BigEndian::Get16(fragment, 0) & DontFragment) != 0,
                     Raw32(transport),       0,
                     event->length,          now};
     if (tcp) {
-        passage.start = Wire32(transport + 4);
+        passage.start = BigEndian::Get32(event->transport, 4);
         passage.end = passage.start + TcpPayload(event->length, transport[12]);
     }
     passages[flow].push_back(passage);
@@ -131,13 +123,13 @@ DatagramOwners SocketLedger::OwnersOf(std::span<const std::uint8_t> datagram,
     if (datagram.size() < 20 || headerLength < 20 || datagram.size() < headerLength)
         return {};
     const std::uint8_t* ip = datagram.data();
-    const std::uint32_t totalLength = Wire16(ip + 2);
+    const std::uint32_t totalLength = BigEndian::Get16(datagram, 2);
     constexpr KernelOwner Nobody{KernelOwner::Source::Nobody, 0, 0, {}};
     // No socket takes a datagram whose length disagrees with what was captured of it.
     if (totalLength < headerLength || totalLength > datagram.size())
         return {Nobody, Nobody};
     const std::uint32_t transportLength = totalLength - std::uint32_t(headerLength);
-    const std::uint16_t fragment = Wire16(ip + 6);
+    const std::uint16_t fragment = BigEndian::Get16(datagram, 6);
     const std::uint32_t offset = static_cast<std::uint32_t>(fragment & OffsetMask) * 8;
     const bool whole = offset == 0 && (fragment & MoreFragments) == 0;
     const std::uint8_t protocol = ip[9];
@@ -159,7 +151,7 @@ DatagramOwners SocketLedger::OwnersOf(std::span<const std::uint8_t> datagram,
     std::uint32_t position = offset;
     std::uint32_t end = offset + transportLength;
     if (tcp) {
-        position = Wire32(transport + 4);
+        position = BigEndian::Get32(datagram, headerLength + 4);
         end = position + TcpPayload(transportLength, transport[12]);
     }
 

@@ -1,12 +1,13 @@
 #include "KernelOwners.h"
 
+#include "Privileges.h"
+#include "capture/UniqueFd.h"
 #include "helper/SocketOwners.skel.h"
 
 #include <bpf/libbpf.h>
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,24 +65,17 @@ std::optional<std::string> CgroupRoot() {
 // The cookie of this process's network namespace: interface numbers repeat across namespaces.
 std::uint64_t NamespaceCookie() {
     std::uint64_t cookie = 0;
-    const int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const UniqueFd probe(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     socklen_t size = sizeof(cookie);
-    if (probe >= 0 && getsockopt(probe, SOL_SOCKET, SO_NETNS_COOKIE, &cookie, &size) != 0)
-        cookie = 0;
-    if (probe >= 0)
-        close(probe);
+    if (!probe || getsockopt(probe.Get(), SOL_SOCKET, SO_NETNS_COOKIE, &cookie, &size) != 0)
+        return 0;
     return cookie;
 }
 
 // The kernel lets programs read a process's name for a loader that may watch processes' work,
 // which libbpf's probe of helpers does not tell from a helper the kernel lacks.
 bool MayReadNames() {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct sets[_LINUX_CAPABILITY_U32S_3] = {};
-    const auto holds = [&](int capability) {
-        return (sets[CAP_TO_INDEX(capability)].effective & CAP_TO_MASK(capability)) != 0;
-    };
-    return syscall(SYS_capget, &header, sets) == 0 && (holds(CAP_PERFMON) || holds(CAP_SYS_ADMIN));
+    return Privileges::Holds(CAP_PERFMON) || Privileges::Holds(CAP_SYS_ADMIN);
 }
 
 std::string Failed(const std::string& step, int error) {
@@ -95,13 +89,9 @@ KernelOwners::Loaded KernelOwners::Load(unsigned interfaceIndex) {
     const std::optional<std::string> root = CgroupRoot();
     if (!root)
         return {nullptr, "no cgroup2 mount"};
-    const int group = open(root->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (group < 0)
+    const UniqueFd group(open(root->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!group)
         return {nullptr, Failed(*root, errno)};
-    struct CloseGroup {
-        int fd;
-        ~CloseGroup() { close(fd); }
-    } closeGroup{group};
 
     std::unique_ptr<KernelOwners> owners(new KernelOwners);
     owners->programs = socket_owners__open();
@@ -123,7 +113,7 @@ KernelOwners::Loaded KernelOwners::Load(unsigned interfaceIndex) {
     const bpf_object_skeleton& skeleton = *owners->programs->skeleton;
     for (int index = 0; index < skeleton.prog_cnt; ++index) {
         const bpf_prog_skeleton& program = skeleton.progs[index];
-        *program.link = bpf_program__attach_cgroup(*program.prog, group);
+        *program.link = bpf_program__attach_cgroup(*program.prog, group.Get());
         if (*program.link == nullptr)
             return {nullptr, Failed(std::string("attaching ") + program.name, errno)};
     }
@@ -153,10 +143,6 @@ int KernelOwners::Take(void* owners, void* record, std::size_t size) {
     const KernelOwners& self = *static_cast<const KernelOwners*>(owners);
     self.taker(self.takerContext, {static_cast<const std::uint8_t*>(record), size});
     return 0;
-}
-
-std::uint64_t KernelOwners::LostRecords() const {
-    return __atomic_load_n(&programs->bss->lost_records, __ATOMIC_RELAXED);
 }
 
 } // namespace talvane

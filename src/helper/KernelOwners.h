@@ -47,9 +47,6 @@ public:
             &take);
     }
 
-    // Records the kernel had no room for since loading.
-    std::uint64_t LostRecords() const;
-
 private:
     using Taker = void (*)(void* context, std::span<const std::uint8_t> record);
 

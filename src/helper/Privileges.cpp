@@ -52,6 +52,12 @@ bool CloseOnExec() {
     return close_range(0, UINT_MAX, CLOSE_RANGE_CLOEXEC) == 0 || MarkEachListed();
 }
 
+bool Holds(int capability) {
+    __user_cap_data_struct sets[_LINUX_CAPABILITY_U32S_3] = {};
+    return CapabilitySets(sets, false) &&
+           (sets[CAP_TO_INDEX(capability)].effective & CAP_TO_MASK(capability)) != 0;
+}
+
 bool DropAll() {
     // The bounding set first: dropping from it takes CAP_SETPCAP, which goes with the rest.
     for (int capability = 0; prctl(PR_CAPBSET_READ, capability, 0, 0, 0) >= 0; ++capability)

@@ -12,6 +12,8 @@ bool ForbidNewPrivileges();
 bool DieWithParent();
 // Every open descriptor is closed should this process ever run another program.
 bool CloseOnExec();
+// The capability is in this process's effective set.
+bool Holds(int capability);
 // Empties the effective, permitted, inheritable and ambient capability sets, and the bounding set
 // where this process may (it needs a capability of its own for that); true when the process then
 // holds no capability.

@@ -51,16 +51,11 @@ struct task_struct {
     struct mm_struct* mm;
 } __attribute__((preserve_access_index));
 
-// Records that found the ring buffer full; the helper reads it through the mapped .bss.
-__u64 lost_records = 0;
-
 // A record of that kind, zeroed but for its kind: ring buffer memory holds earlier records.
 static __always_inline void* Reserve(__u64 size, __u32 kind) {
     __u32* record = bpf_ringbuf_reserve(&talvane_records, size, 0);
-    if (!record) {
-        __sync_fetch_and_add(&lost_records, 1);
+    if (!record)
         return 0;
-    }
     __builtin_memset(record, 0, size);
     *record = kind;
     return record;
