@@ -30,25 +30,30 @@ std::span<const std::uint8_t> FromEthernet(std::span<const std::uint8_t> frame) 
     if (frame.size() < EthernetHeader)
         return {};
     std::size_t typeOffset = 12;
-    std::size_t tags = 0;
     std::uint16_t type = BigEndian::Get16(frame, typeOffset);
     while (type == EtherTypeVlan || type == EtherTypeQinQ) {
         typeOffset += VlanTag;
-        ++tags;
         if (frame.size() < typeOffset + 2)
             return {};
         type = BigEndian::Get16(frame, typeOffset);
     }
     if (type != EtherTypeIpv4)
         return {};
-    std::span<const std::uint8_t> datagram = AfterHeader(frame, typeOffset + 2);
-    const bool minimumFrame = frame.size() <= MinimumEthernetFrame + tags * VlanTag;
-    if (minimumFrame && datagram.size() >= 4) {
-        const std::size_t totalLength = BigEndian::Get16(datagram, 2);
-        if (totalLength >= MinimumIpv4Header && totalLength < datagram.size())
-            datagram = datagram.first(totalLength);
-    }
-    return datagram;
+    return AfterHeader(frame, typeOffset + 2);
+}
+
+// Bytes past the total length are the link's, not the datagram's: an Ethernet frame's padding,
+// its check sequence where the driver keeps it, a trailer. A total length that does not fit
+// between the header and the frame's end leaves the bytes whole, for classification to judge.
+std::span<const std::uint8_t> WithoutTrailer(std::span<const std::uint8_t> datagram) {
+    if (datagram.size() < MinimumIpv4Header)
+        return datagram;
+    const std::size_t headerLength = std::size_t(datagram[0] & 0x0F) * 4;
+    const std::size_t totalLength = BigEndian::Get16(datagram, 2);
+    if (headerLength < MinimumIpv4Header || headerLength > totalLength ||
+        totalLength > datagram.size())
+        return datagram;
+    return datagram.first(totalLength);
 }
 
 std::span<const std::uint8_t> FromLoopback(std::span<const std::uint8_t> frame, bool networkOrder) {
@@ -95,7 +100,7 @@ std::span<const std::uint8_t> Ipv4Datagram(int linkType, std::span<const std::ui
     default:
         return {};
     }
-    return StartsAsIpv4(datagram) ? datagram : std::span<const std::uint8_t>{};
+    return StartsAsIpv4(datagram) ? WithoutTrailer(datagram) : std::span<const std::uint8_t>{};
 }
 
 } // namespace LinkFraming

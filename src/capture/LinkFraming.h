@@ -22,12 +22,9 @@ enum LinkType : int {
     LinuxCooked2 = 276 // DLT_LINUX_SLL2
 };
 
-// Ethernet frames shorter than this (without the frame check sequence) are padded on the wire.
-inline constexpr std::size_t MinimumEthernetFrame = 60;
-
-// The datagram the frame carries, or an empty span when it carries no IPv4 datagram. On
-// Ethernet a minimum-size frame whose IPv4 total length is below what it carries holds padding,
-// and the datagram is cut to that total length.
+// The datagram the frame carries, or an empty span when it carries no IPv4 datagram. Where the
+// header's length is at most the IPv4 total length and that at most what the frame carries, the
+// datagram is cut to its total length: what follows is padding or a trailer.
 std::span<const std::uint8_t> Ipv4Datagram(int linkType, std::span<const std::uint8_t> frame);
 
 } // namespace LinkFraming

@@ -75,9 +75,20 @@ void LinkFramingTest::extractsTheDatagram_data() {
         << int(Ethernet) << Concat({EthernetHeader({0x0800}), datagram, Padding(16)}) << datagram;
     QTest::newRow("ethernet, minimum frame filled by the datagram")
         << int(Ethernet) << Concat({EthernetHeader({0x0800}), full}) << full;
-    QTest::newRow("ethernet, trailing bytes of a larger frame are kept")
-        << int(Ethernet) << Concat({EthernetHeader({0x0800}), datagram, Padding(17)})
-        << Concat({datagram, Padding(17)});
+    QTest::newRow("ethernet, check sequence behind a larger frame")
+        << int(Ethernet) << Concat({EthernetHeader({0x0800}), full, Padding(4)}) << full;
+    QTest::newRow("802.1Q tag, trailer")
+        << int(Ethernet) << Concat({EthernetHeader({0x8100, 0x0800}), full, Padding(17)}) << full;
+    QTest::newRow("raw ip, trailer") << int(RawIp) << Concat({datagram, Padding(5)}) << datagram;
+    Bytes longerThanCaptured = datagram;
+    longerThanCaptured[3] = 31;
+    QTest::newRow("total length past the capture: whole")
+        << int(RawIp) << longerThanCaptured << longerThanCaptured;
+    Bytes belowItsHeader = Concat({datagram, Padding(4)});
+    belowItsHeader[0] = 0x46;
+    belowItsHeader[3] = 23;
+    QTest::newRow("total length within the header: whole")
+        << int(RawIp) << belowItsHeader << belowItsHeader;
     QTest::newRow("802.1Q tag, padded")
         << int(Ethernet) << Concat({EthernetHeader({0x8100, 0x0800}), datagram, Padding(16)})
         << datagram;
