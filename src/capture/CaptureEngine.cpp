@@ -50,6 +50,7 @@ CaptureSource::Binding CaptureEngine::Bind(const Ipv4Address& address) {
     {
         std::lock_guard lock(mutex);
         capture = std::move(opened.channel);
+        captureAddress = address;
     }
     captureChanged.notify_all();
     return {true, {}, std::move(ownersUnavailable)};
@@ -201,6 +202,7 @@ bool CaptureEngine::Gather(const std::shared_ptr<CaptureChannel>& reading,
         }
         if (!spans.Admit(datagram.captured))
             continue;
+        datagram.captureAddress = captureAddress;
         datagrams.push_back(datagram);
         if (oneMoreDue)
             return true;

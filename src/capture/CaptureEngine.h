@@ -71,6 +71,8 @@ private:
     mutable std::mutex mutex;
     std::condition_variable captureChanged;
     std::shared_ptr<CaptureChannel> capture;
+    // The address capture was opened for, which every datagram read from it carries.
+    Ipv4Address captureAddress;
     // The capture ended by itself; it is kept for its counts until the next bind.
     bool captureEnded = false;
     // Decides, on the worker thread, which datagrams it hands over.

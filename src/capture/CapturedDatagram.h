@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Ipv4Address.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +47,9 @@ struct CapturedDatagram {
     std::span<const std::uint8_t> bytes;
     CaptureTime captured{};
     DatagramOwners owners{};
+    // The address of the capture that took it, its local end: the selected address may have
+    // changed while the datagram waited to be handled.
+    Ipv4Address captureAddress{};
 };
 
 } // namespace talvane
