@@ -1,6 +1,7 @@
 #include "RecordHeaderRule.h"
 
 #include "RecordTexts.h"
+#include "ShownName.h"
 
 #include <optional>
 #include <string>
@@ -75,7 +76,8 @@ RecordHeader MakeRecordHeader(const AcceptedPacket& packet, const Ipv4Address& l
         break;
     }
     if (owner.status == OwnerAnswer::Status::Named && !owner.name.empty()) {
-        header.processName = std::move(owner.name);
+        // Once, here, so that the list, the labels, the record file and both exports agree.
+        header.processName = ShownName(owner.name, RecordFile::ProcessNameLimit);
         header.direction = sent ? "send" : "receive";
         if (process)
             *process = owner.process;

@@ -26,6 +26,7 @@ struct AcceptedPacket {
 // TCP or UDP datagram with the local address at one end, the process that owns the local socket
 // with "send" when the local address is the source, "receive" when it is the destination. The
 // kernel's word on who carried the datagram is taken first; where it has none, owners is asked.
+// The name is kept in its shown form (ShownName), cut to what a record file holds.
 // process, where given, receives which process the header names.
 RecordHeader MakeRecordHeader(const AcceptedPacket& packet, const Ipv4Address& localAddress,
                               OwnerSource& owners, ProcessIdentity* process = nullptr);

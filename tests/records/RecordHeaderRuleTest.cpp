@@ -1,4 +1,5 @@
 #include "records/RecordHeaderRule.h"
+#include "records/RecordExport.h"
 
 #include <QtTest>
 
@@ -53,6 +54,9 @@ private slots:
     void kernelOwnerComesFirst_data();
     void kernelOwnerComesFirst();
     void timeIsTheCaptureTime();
+    void namesAreShownAsWhatTheyAre_data();
+    void namesAreShownAsWhatTheyAre();
+    void nameForgesNoExportLine();
 };
 
 void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd_data() {
@@ -177,6 +181,64 @@ void RecordHeaderRuleTest::timeIsTheCaptureTime() {
     const RecordHeader header = MakeRecordHeader(
         {Accepted({"10.1.2.3", "", "ICMP", "192.168.0.25", ""}, 1), {}, captured}, Local, owners);
     QCOMPARE(QString::fromStdString(header.timeText), QString("20090315 14:07:09"));
+}
+
+void RecordHeaderRuleTest::namesAreShownAsWhatTheyAre_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("shown");
+    const QByteArray replacement = "\xEF\xBF\xBD";
+    QTest::newRow("plain") << QByteArray("curl") << QByteArray("curl");
+    QTest::newRow("UTF-8 stays") << QByteArray("数据包-é") << QByteArray("数据包-é");
+    QTest::newRow("CR LF, tab, NUL, DEL")
+        << QByteArray("a\r\n\tb\0c\x7f", 8) << QByteArray("a\\x0d\\x0a\\x09b\\x00c\\x7f");
+    QTest::newRow("C1 next line") << QByteArray("a\xC2\x85") << QByteArray("a\\x85");
+    QTest::newRow("bidirectional controls")
+        << QByteArray("\xE2\x80\xAEgpj.exe\xE2\x81\xA6\xE2\x80\x8F\xD8\x9C")
+        << QByteArray("\\u202egpj.exe\\u2066\\u200f\\u061c");
+    QTest::newRow("line separator") << QByteArray("a\xE2\x80\xA8" "b") << QByteArray("a\\u2028b");
+    QTest::newRow("a backslash cannot pass for an escape")
+        << QByteArray("a\\x0a") << QByteArray("a\\\\x0a");
+    QTest::newRow("stray bytes") << QByteArray("a\x80\xFF" "b")
+                                 << QByteArray("a" + replacement + replacement + "b");
+    QTest::newRow("character cut short")
+        << QByteArray("a\xE6\x95") << QByteArray("a" + replacement);
+    QTest::newRow("overlong, surrogate, past U+10FFFF")
+        << QByteArray("\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80") << replacement.repeated(9);
+    QTest::newRow("an escape is not cut") << QByteArray(62, 'a') + "\n" << QByteArray(62, 'a');
+    QTest::newRow("a character is not cut") << QByteArray(61, 'a') + "数" << QByteArray(61, 'a');
+}
+
+// Whether the kernel named the owner or the look-up found it, the record keeps its shown form.
+void RecordHeaderRuleTest::namesAreShownAsWhatTheyAre() {
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, shown);
+    const std::string raw(name.constData(), std::size_t(name.size()));
+    RecordingOwners owners({OwnerAnswer::Status::Named, raw, {9, 1000}});
+    AcceptedPacket packet{Accepted({"192.168.0.25", "5000", "UDP", "10.1.2.3", "53"}, 17), {}, {}};
+
+    const RecordHeader lookedUp = MakeRecordHeader(packet, Local, owners);
+    packet.owners.sender = {KernelOwner::Source::Named, 41, 1001, raw};
+    const RecordHeader named = MakeRecordHeader(packet, Local, owners);
+
+    QCOMPARE(QByteArray::fromStdString(lookedUp.processName), shown);
+    QCOMPARE(QByteArray::fromStdString(named.processName), shown);
+}
+
+// A program named to write a line of its own writes none into the text export.
+void RecordHeaderRuleTest::nameForgesNoExportLine() {
+    RecordingOwners owners({OwnerAnswer::Status::Named,
+                            "x\r\nsource ip=6.6.6.6,source port=1,protocol=UDP,",
+                            {9, 1000}});
+    const RecordHeader header = MakeRecordHeader(
+        {Accepted({"10.1.2.3", "53", "UDP", "192.168.0.25", "5000"}, 17), {}, {}}, Local, owners);
+    // As the store writes it and the export reads it back.
+    const std::string file = RecordFile::Encode(header) + "A";
+    const Record record =
+        RecordFile::Decode({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()});
+
+    const QString text = QString::fromStdString(RecordExportText(record));
+    QCOMPARE(text.split(QRegularExpression("[\\r\\n\\x{2028}\\x{2029}]")).size(), 1);
+    QVERIFY(text.startsWith("source ip=10.1.2.3,"));
 }
 
 QTEST_APPLESS_MAIN(RecordHeaderRuleTest)
