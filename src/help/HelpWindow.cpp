@@ -10,7 +10,8 @@ const QString FallbackTitle = QString::fromUtf8("Talvane 帮助");
 
 } // namespace
 
-HelpWindow::HelpWindow() {
+HelpWindow::HelpWindow(QWidget* owner) : QTextBrowser(owner) {
+    setWindowFlag(Qt::Window);
     setOpenExternalLinks(true);
     resize(720, 560);
 }

@@ -28,6 +28,8 @@ namespace {
 // Ten refreshes a second: a burst of datagrams shows as it goes, and drawing under X, a few
 // milliseconds each time, stays a small share of a core.
 constexpr int RefreshIntervalMs = 100;
+// What a row adds to its text's line height, above and below together.
+constexpr int RowPadding = 4;
 
 const QString ExportFilter = QString::fromUtf8("文本文件(*.txt);;任何文件(*.*)");
 const QString PcapngFilter = QString::fromUtf8("pcapng 文件(*.pcapng)");
@@ -56,6 +58,13 @@ RecordPanel::RecordPanel(Widgets widgetsIn, const std::filesystem::path& recordD
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->verticalHeader()->hide();
+    // A row is a line of the list's font and a little air, as a report list draws it; the style's
+    // own default is more than twice that.
+    QHeaderView* rows = list->verticalHeader();
+    const int rowHeight = list->fontMetrics().height() + RowPadding;
+    rows->setMinimumSectionSize(rowHeight);
+    rows->setDefaultSectionSize(rowHeight);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
     list->horizontalHeader()->setSectionsMovable(true);
     list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     for (int column = 0; column < RecordListModel::ColumnCount; ++column)

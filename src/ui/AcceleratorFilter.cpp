@@ -46,17 +46,21 @@ bool AcceleratorFilter::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QWidget*>(watched)->window() != window)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    bool ranCombination = false;
     if (const std::optional<Accelerator::Modifiers> modifiers = ModifiersOf(*key)) {
         for (const Accelerator& accelerator : AcceleratorTable) {
             if (accelerator.key == key->key() && accelerator.modifiers == *modifiers) {
                 runCommand(accelerator.commandId);
+                ranCombination = *modifiers != Accelerator::Modifiers::None;
                 break;
             }
         }
     }
     // Marked only now: a command that runs a dialog sees other keys in the meantime.
     takenPress = event;
-    return false;
+    // A combination the window ran is its alone: the list would take Ctrl+A as select-all and
+    // Ctrl+C as a copy of its cell.
+    return ranCombination;
 }
 
 } // namespace talvane

@@ -7,8 +7,9 @@ class QWidget;
 
 namespace talvane {
 
-// Runs the accelerator table for keys typed anywhere in one window, and still lets every key go
-// on to the focused widget, so a plain letter both runs its command and reaches an edit field.
+// Runs the accelerator table for keys typed anywhere in one window. A plain key goes on to the
+// focused widget, so a letter both runs its command and reaches an edit field; a combination
+// with Ctrl that ran a command goes no further.
 class AcceleratorFilter : public QObject {
     Q_OBJECT
 

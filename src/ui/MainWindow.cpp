@@ -139,7 +139,8 @@ MainWindow::MainWindow(Environment environmentIn)
                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       environment(std::move(environmentIn)),
       recordDirectory(environment.runtimeDirectory, getpid()),
-      handover(new WindowHandover(*this, this)), capture(environment.makeCapture(*handover)) {
+      handover(new WindowHandover(*this, this)), capture(environment.makeCapture(*handover)),
+      interfaceLibrary(this) {
     setWindowTitle(QString::fromUtf8(MainWindowTemplate.caption));
     setFont(DialogBuilder::DialogFont(MainWindowTemplate.fontPointSize));
     auto* layout = new QVBoxLayout(this);
@@ -641,7 +642,7 @@ void MainWindow::CopyDump() {
 
 void MainWindow::ShowHelp() {
     if (!helpWindow)
-        helpWindow = std::make_unique<HelpWindow>();
+        helpWindow = std::make_unique<HelpWindow>(this);
     helpWindow->ShowFile(environment.dataDirectory / "help.html");
 }
 

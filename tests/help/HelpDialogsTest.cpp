@@ -15,7 +15,9 @@
 #include "ui/MainWindow.h"
 
 #include <QLabel>
+#include <QScrollBar>
 #include <QToolBar>
+#include <QWindow>
 
 #include <QtTest>
 #include <functional>
@@ -45,22 +47,24 @@ struct WindowUnderTest : WindowEnvironment {
 };
 
 // The dialogs run their own loop: this answers the next one from there with its OK button, after
-// doing whatever the test wants done in it.
+// doing whatever the test wants done in it; a modal asking window is not the dialog.
 class ModalAnswer {
 public:
-    explicit ModalAnswer(std::function<void(QDialog*)> act = {})
-        : next([this, act = std::move(act)](QDialog& dialog) {
-              seenClass = QString::fromLatin1(dialog.metaObject()->className())
-                              .remove(QStringLiteral("talvane::"));
-              if (act)
-                  act(&dialog);
-              QWidget* ok = nullptr;
-              if (auto* about = qobject_cast<AboutDialog*>(&dialog))
-                  ok = about->Control(AboutControlId::Ok);
-              else if (auto* library = qobject_cast<InterfaceLibraryDialog*>(&dialog))
-                  ok = library->Control(InterfaceLibraryControlId::Ok);
-              QTest::mouseClick(ok, Qt::LeftButton);
-          }) {}
+    explicit ModalAnswer(std::function<void(QDialog*)> act = {}, const QWidget* asking = nullptr)
+        : next(
+              [this, act = std::move(act)](QDialog& dialog) {
+                  seenClass = QString::fromLatin1(dialog.metaObject()->className())
+                                  .remove(QStringLiteral("talvane::"));
+                  if (act)
+                      act(&dialog);
+                  QWidget* ok = nullptr;
+                  if (auto* about = qobject_cast<AboutDialog*>(&dialog))
+                      ok = about->Control(AboutControlId::Ok);
+                  else if (auto* library = qobject_cast<InterfaceLibraryDialog*>(&dialog))
+                      ok = library->Control(InterfaceLibraryControlId::Ok);
+                  QTest::mouseClick(ok, Qt::LeftButton);
+              },
+              asking) {}
 
     QString seenClass;
     NextModal<QDialog> next;
@@ -125,9 +129,13 @@ void HelpDialogsTest::everyCommandOpensItsWindow() {
     QFETCH(QString, opens);
 
     WindowUnderTest test;
-    QVERIFY(test.ShowActive());
     MainWindow& window = *test.window;
-    ModalAnswer answer;
+    // As the program runs it, blocking every window it does not own.
+    window.setWindowModality(Qt::ApplicationModal);
+    QVERIFY(test.ShowActive());
+    const QWindow* owner = nullptr;
+    ModalAnswer answer(
+        [&owner](QDialog* dialog) { owner = dialog->windowHandle()->transientParent(); }, &window);
     switch (Trigger(trigger)) {
     case Trigger::ToolButton:
         QTest::mouseClick(window.ToolBar()->widgetForAction(window.Action(command)),
@@ -146,12 +154,16 @@ void HelpDialogsTest::everyCommandOpensItsWindow() {
     if (opens == "HelpWindow") {
         QVERIFY(answer.seenClass.isEmpty());
         QVERIFY(window.Help() != nullptr);
-        QVERIFY(window.Help()->isVisible());
-        // Not owned by the main window: it stays open beside it.
-        QCOMPARE(window.Help()->parent(), nullptr);
+        HelpWindow& help = *window.Help();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        QCOMPARE(help.windowHandle()->transientParent(), window.windowHandle());
+        // Not blocked by the modal main window: keys reach it and scroll it.
+        QTest::keyClick(help.windowHandle(), Qt::Key_End);
+        QVERIFY(help.verticalScrollBar()->value() > 0);
         return;
     }
     QCOMPARE(answer.seenClass, opens);
+    QCOMPARE(owner, window.windowHandle());
     QVERIFY(window.isVisible());
     if (opens == "AboutDialog")
         QVERIFY(answer.seen.isNull());

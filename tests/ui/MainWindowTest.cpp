@@ -15,6 +15,7 @@
 #include "ui/StatusBar.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +44,11 @@ namespace {
 const std::vector<Ipv4Address> TestAddresses = {{{192, 0, 2, 1}}, {{198, 51, 100, 7}}};
 
 const QString CreateSocketFail = "create socket fail ";
+
+std::vector<std::uint8_t> UdpFrom(const Ipv4Address& source, std::size_t payloadSize) {
+    const std::vector<std::uint8_t> payload(payloadSize, 0x5A);
+    return TestPackets::UdpDatagram(source, TestAddresses[0], 4000, 53, payload);
+}
 
 CaptureTime Now() {
     return std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
@@ -163,6 +169,8 @@ private slots:
     void everyClearCommandEmptiesTheList();
     void pcapngExportsRunFromMenuAndKeys_data();
     void pcapngExportsRunFromMenuAndKeys();
+    void windowCombinationsDoNotReachTheList_data();
+    void windowCombinationsDoNotReachTheList();
     void growingMovesAndStretchesByTheRules_data();
     void growingMovesAndStretchesByTheRules();
     void draggingEndsWhereOneStepDoesAndGoesBackExactly_data();
@@ -467,6 +475,13 @@ void MainWindowTest::controlsAtStart() {
                    ControlId::WideDump, ControlId::SaveAll})
         QVERIFY2(area.contains(window.Control(id)->geometry()), qPrintable(QString::number(id)));
     QVERIFY(window.Control(ControlId::SaveSelected)->x() < window.Control(ControlId::SaveAll)->x());
+    // Rows a line of text high: the list shows as many as its height holds.
+    window.HandleDatagram(UdpFrom({{10, 0, 0, 1}}, 1), Now());
+    window.RecordsPanel().Refresh();
+    const auto* rows = window.Control<QTableView>(ControlId::RecordList);
+    const int lineHeight = rows->fontMetrics().height();
+    QVERIFY2(rows->rowHeight(0) >= lineHeight && rows->rowHeight(0) <= lineHeight + 6,
+             qPrintable(QStringLiteral("%1 for %2").arg(rows->rowHeight(0)).arg(lineHeight)));
 }
 
 void MainWindowTest::elapsedTimeAdvancesOnlyWhileMonitoring() {
@@ -586,11 +601,6 @@ void MainWindowTest::filterDialogOkAppliesTheSettings() {
 }
 
 namespace {
-
-std::vector<std::uint8_t> UdpFrom(const Ipv4Address& source, std::size_t payloadSize) {
-    const std::vector<std::uint8_t> payload(payloadSize, 0x5A);
-    return TestPackets::UdpDatagram(source, TestAddresses[0], 4000, 53, payload);
-}
 
 // IPv6-in-IPv4 is never shown, whatever the filter.
 std::vector<std::uint8_t> Rejected() {
@@ -810,6 +820,34 @@ void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
     const std::uint8_t firstHost = all ? 1 : 2;
     QCOMPARE(file.packets.size(), std::size_t(all ? 3 : 1));
     QVERIFY(file.packets.front().bytes == UdpFrom({{10, 0, 0, firstHost}}, firstHost));
+}
+
+void MainWindowTest::windowCombinationsDoNotReachTheList_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Ctrl+A, save all") << int(Qt::Key_A);
+    QTest::newRow("Ctrl+C, copy the dump") << int(Qt::Key_C);
+}
+
+// The window runs them; the list takes neither as select-all nor as a copy of its cell.
+void MainWindowTest::windowCombinationsDoNotReachTheList() {
+    QFETCH(int, key);
+    WindowUnderTest test;
+    QVERIFY(test.ShowActive());
+    MainWindow& window = *test.window;
+    for (std::uint8_t host = 1; host <= 3; ++host)
+        window.HandleDatagram(UdpFrom({{10, 0, 0, host}}, host), Now());
+    window.RecordsPanel().Refresh();
+    auto* list = window.Control<QTableView>(ControlId::RecordList);
+    list->selectionModel()->setCurrentIndex(
+        list->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->setFocus();
+    QApplication::clipboard()->setText("kept");
+
+    QTest::keyClick(list, Qt::Key(key), Qt::ControlModifier);
+
+    QCOMPARE(test.fileChoices.size(), qsizetype(key == Qt::Key_A));
+    QCOMPARE(list->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(QApplication::clipboard()->text(), "kept");
 }
 
 namespace {
