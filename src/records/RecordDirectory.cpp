@@ -5,9 +5,10 @@
 
 #include <cerrno>
 #include <charconv>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -19,6 +20,9 @@ namespace {
 constexpr const char* SharedFolderName = "talvane";
 constexpr mode_t PrivateMode = 0700;
 constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// How many copies of the same process id, each in a PID namespace of its own, may keep records
+// side by side.
+constexpr int MaximumCount = 16;
 
 using Outcome = RecordDirectory::Outcome;
 
@@ -68,43 +72,74 @@ std::vector<std::string> EntryNames(int folder) {
     return names;
 }
 
+void RemoveEntries(int folder);
+
 // Removes the folder name inside parent with everything in it. A link inside is removed itself,
 // never what it points to.
 void RemoveFolder(int parent, const std::string& name) {
     const UniqueFd folder(openat(parent, name.c_str(), FolderFlags));
     if (!folder)
         return;
-    for (const std::string& entry : EntryNames(folder.Get())) {
-        if (unlinkat(folder.Get(), entry.c_str(), 0) != 0 && errno == EISDIR)
-            RemoveFolder(folder.Get(), entry);
-    }
+    RemoveEntries(folder.Get());
     unlinkat(parent, name.c_str(), AT_REMOVEDIR);
 }
 
-// A folder named after a process id whose process is gone. A process of another user still
-// runs (EPERM), and a reused id keeps its folder until that process ends too.
-bool LeftByEndedProgram(int shared, const std::string& name) {
-    pid_t pid = 0;
-    const char* end = name.data() + name.size();
-    const auto [stop, error] = std::from_chars(name.data(), end, pid);
-    // Only the names this class gives: no sign, no leading zero.
-    if (error != std::errc() || stop != end || pid <= 0 || std::to_string(pid) != name)
-        return false;
-    if (kill(pid, 0) == 0 || errno != ESRCH)
-        return false;
+void RemoveEntries(int folder) {
+    for (const std::string& entry : EntryNames(folder)) {
+        if (unlinkat(folder, entry.c_str(), 0) != 0 && errno == EISDIR)
+            RemoveFolder(folder, entry);
+    }
+}
+
+// The decimal text of a positive number as to_string writes it: no sign, no leading zero.
+bool IsPositiveNumber(std::string_view text) {
+    unsigned long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end && value > 0 && std::to_string(value) == text;
+}
+
+// The names this class gives: the process id, with a count behind it where another copy holds
+// that name.
+bool IsRecordFolderName(std::string_view name) {
+    const std::size_t dash = name.find('-');
+    return IsPositiveNumber(name.substr(0, dash)) &&
+           (dash == std::string_view::npos || IsPositiveNumber(name.substr(dash + 1)));
+}
+
+// Every running copy holds the lock of its own folder until it ends, whatever PID namespace it
+// runs in: a folder whose lock can be taken was left by a copy that ended, and is removed while
+// the lock is held. Other users' folders and anything but the names given stay.
+void RemoveIfAbandoned(int shared, const std::string& name) {
+    if (!IsRecordFolderName(name))
+        return;
+    const UniqueFd folder(openat(shared, name.c_str(), FolderFlags));
     struct stat status {};
-    return fstatat(shared, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-           S_ISDIR(status.st_mode) && status.st_uid == geteuid();
+    if (!folder || fstat(folder.Get(), &status) != 0 || status.st_uid != geteuid() ||
+        flock(folder.Get(), LOCK_EX | LOCK_NB) != 0)
+        return;
+    RemoveEntries(folder.Get());
+    unlinkat(shared, name.c_str(), AT_REMOVEDIR);
+}
+
+// Whether folder, now locked, is still the one at name: another copy's start may have found it
+// before it was locked and removed it.
+bool StillAt(int shared, const char* name, int folder) {
+    struct stat atName {};
+    struct stat opened {};
+    return fstatat(shared, name, &atName, AT_SYMLINK_NOFOLLOW) == 0 &&
+           fstat(folder, &opened) == 0 && atName.st_dev == opened.st_dev &&
+           atName.st_ino == opened.st_ino;
 }
 
 } // namespace
 
 RecordDirectory::RecordDirectory(const std::filesystem::path& runtimeDirectory, pid_t pid)
-    : runtimeDirectory(runtimeDirectory), pidName(std::to_string(pid)),
+    : runtimeDirectory(runtimeDirectory), pidName(std::to_string(pid)), name(pidName),
       path(runtimeDirectory / SharedFolderName / pidName) {}
 
 RecordDirectory::Preparation RecordDirectory::Prepare() {
-    prepared = false;
+    lock = UniqueFd();
     if (runtimeDirectory.empty())
         return {Outcome::NotGiven, {}};
     const std::filesystem::path sharedPath = path.parent_path();
@@ -117,18 +152,29 @@ RecordDirectory::Preparation RecordDirectory::Prepare() {
     const UniqueFd shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, true, why);
     if (!shared)
         return {why, sharedPath};
-    for (const std::string& name : EntryNames(shared.Get())) {
-        if (name != pidName && LeftByEndedProgram(shared.Get(), name))
-            RemoveFolder(shared.Get(), name);
+    for (const std::string& entry : EntryNames(shared.Get()))
+        RemoveIfAbandoned(shared.Get(), entry);
+    // A copy in another PID namespace may run with the same id and hold its folder: the next
+    // free count then names this one.
+    for (int count = 0; count <= MaximumCount; ++count) {
+        name = count == 0 ? pidName : pidName + "-" + std::to_string(count);
+        path = sharedPath / name;
+        // Record files are later opened by path: once both folders are this user's and private,
+        // no one else can put a link on that path.
+        UniqueFd folder = OpenPrivateFolder(shared.Get(), name.c_str(), true, why);
+        if (!folder)
+            return {why, path};
+        if (flock(folder.Get(), LOCK_EX | LOCK_NB) == 0 &&
+            StillAt(shared.Get(), name.c_str(), folder.Get())) {
+            lock = std::move(folder);
+            return {Outcome::Ready, {}};
+        }
     }
-    // Record files are later opened by path: once both folders are this user's and private, no
-    // one else can put a link on that path.
-    prepared = static_cast<bool>(OpenPrivateFolder(shared.Get(), pidName.c_str(), true, why));
-    return {why, prepared ? std::filesystem::path() : path};
+    return {Outcome::Unwritable, path};
 }
 
 void RecordDirectory::Remove() const {
-    if (!prepared)
+    if (!lock)
         return;
     const UniqueFd runtime(open(runtimeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!runtime)
@@ -136,7 +182,7 @@ void RecordDirectory::Remove() const {
     Outcome why = Outcome::Ready;
     const UniqueFd shared = OpenPrivateFolder(runtime.Get(), SharedFolderName, false, why);
     if (shared)
-        RemoveFolder(shared.Get(), pidName);
+        RemoveFolder(shared.Get(), name);
 }
 
 } // namespace talvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/UniqueFd.h"
+
 #include <filesystem>
 #include <string>
 #include <sys/types.h>
@@ -9,6 +11,8 @@ namespace talvane {
 // The folder talvane/<pid> in the user's runtime directory, which holds one file per record of
 // this running program. The files hold captured payloads and matter only while the program runs,
 // so the folder is private to the user, apart from every other running copy, and gone at exit.
+// The program holds an advisory lock on it for as long as it runs, by which every other copy,
+// whatever PID namespace it runs in, tells it from one left behind.
 class RecordDirectory {
 public:
     RecordDirectory(const std::filesystem::path& runtimeDirectory, pid_t pid);
@@ -35,8 +39,10 @@ public:
     };
 
     // Creates talvane and <pid> with mode 0700 where they are missing, makes existing ones private
-    // again, and removes the folders that programs no longer running left behind. Unless Ready,
-    // no record file may be written, and nothing was followed or changed through a refused one.
+    // again, removes the folders whose lock no running copy holds, and locks its own until the
+    // object goes. Where another copy holds <pid> (same id, other PID namespace), the folder is
+    // <pid>-1, -2 and so on, which Path then gives. Unless Ready, no record file may be written,
+    // and nothing was followed or changed through a refused one.
     Preparation Prepare();
 
     // Removes this program's folder with every file in it; talvane stays for the other copies.
@@ -47,8 +53,11 @@ public:
 private:
     std::filesystem::path runtimeDirectory;
     std::string pidName;
+    // The folder's own name inside talvane.
+    std::string name;
     std::filesystem::path path;
-    bool prepared = false;
+    // The folder, open and locked once prepared.
+    UniqueFd lock;
 };
 
 } // namespace talvane

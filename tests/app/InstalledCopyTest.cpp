@@ -62,6 +62,7 @@ private slots:
     void installsExactlyItsFiles();
     void commandLine_data();
     void commandLine();
+    void startsAndEndsFromTheReadOnlyPrefix_data();
     void startsAndEndsFromTheReadOnlyPrefix();
     void windowReadsTheInstalledDataAndKeepsSettingsPerUser();
 
@@ -170,13 +171,30 @@ void InstalledCopyTest::commandLine() {
     QCOMPARE(QString::fromUtf8(program.readAllStandardError()), standardError);
 }
 
+void InstalledCopyTest::startsAndEndsFromTheReadOnlyPrefix_data() {
+    QTest::addColumn<bool>("displayGoes");
+    QTest::newRow("asked to end") << false;
+    QTest::newRow("its display goes away") << true;
+}
+
 // The installed program itself: it makes its record folder where the user's runtime folder is,
-// writes nothing else at start, and on SIGTERM closes as its close box does.
+// writes nothing else at start, outlives SIGPIPE, and removes its records when it ends, on SIGTERM
+// as its close box does or when its X display goes away.
 void InstalledCopyTest::startsAndEndsFromTheReadOnlyPrefix() {
+    QFETCH(bool, displayGoes);
     const UserFolders user;
+    QProcess display;
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("QT_QPA_PLATFORM", displayGoes ? "xcb" : "offscreen");
+    if (displayGoes) {
+        // The server prints the number of a free display once it takes clients.
+        display.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
+        if (!display.waitForStarted())
+            QSKIP("Losing a display needs Xvfb.");
+        QVERIFY(display.waitForReadyRead(30000));
+        environment.insert("DISPLAY", ":" + QString(display.readAllStandardOutput()).trimmed());
+    }
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(user.Config().string()));
     environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(user.Runtime().string()));
     program.setProcessEnvironment(environment);
@@ -189,10 +207,15 @@ void InstalledCopyTest::startsAndEndsFromTheReadOnlyPrefix() {
     QCOMPARE(fs::status(records).permissions() & fs::perms::all, fs::perms::owner_all);
     QCOMPARE(program.state(), QProcess::Running);
 
-    QCOMPARE(kill(pid_t(program.processId()), SIGTERM), 0);
+    QCOMPARE(kill(pid_t(program.processId()), SIGPIPE), 0);
+    if (displayGoes)
+        display.kill();
+    else
+        QCOMPARE(kill(pid_t(program.processId()), SIGTERM), 0);
     QVERIFY(program.waitForFinished(30000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
+    // Qt ends a program whose display went away with exit code 1.
+    QCOMPARE(program.exitCode(), displayGoes ? 1 : 0);
     QVERIFY(!fs::exists(records));
     QVERIFY(!fs::exists(user.Config() / "talvane"));
 }

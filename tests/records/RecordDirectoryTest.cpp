@@ -1,8 +1,11 @@
 #include "records/RecordDirectory.h"
+#include "capture/UniqueFd.h"
 
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,7 +22,7 @@ private slots:
     void foldersArePrivateWhateverTheUmask();
     void unsafeFoldersAreRefusedAndLeftAlone_data();
     void unsafeFoldersAreRefusedAndLeftAlone();
-    void endedProgramsFoldersGoAtStartOwnFolderAtExit();
+    void foldersNobodyHoldsGoAtStartOwnFolderAtExit();
 };
 
 namespace {
@@ -133,37 +136,58 @@ void RecordDirectoryTest::unsafeFoldersAreRefusedAndLeftAlone() {
     QCOMPARE(Permissions(target), fs::perms::all);
 }
 
-void RecordDirectoryTest::endedProgramsFoldersGoAtStartOwnFolderAtExit() {
+// Each copy holds the lock of its own folder while it runs, whatever PID namespace it runs in: a
+// folder nobody holds goes at start even when a process of its number runs, a held one stays even
+// when no process of its number runs here, and a copy of the same number takes the next name.
+void RecordDirectoryTest::foldersNobodyHoldsGoAtStartOwnFolderAtExit() {
     QTemporaryDir runtime;
     QTemporaryDir elsewhere;
     const fs::path shared = fs::path(runtime.path().toStdString()) / "talvane";
-    ChildProcess running;
     ChildProcess ended;
-    QVERIFY(running.pid > 0 && ended.pid > 0);
-    const QString runningName = QString::number(running.pid);
-    fs::create_directories(shared / std::to_string(ended.pid) / "nested");
+    QVERIFY(ended.pid > 0);
+    const std::string endedName = std::to_string(ended.pid);
     ended.End();
-    fs::create_directories(shared / std::to_string(running.pid) / "nested");
+    const std::string runningName = std::to_string(getpid());
+    for (const std::string& name : {endedName, runningName, std::string("4242")})
+        fs::create_directories(shared / name / "nested");
+    // The lock lasts as long as the descriptor it was taken on.
+    const auto lock = [&shared](const std::string& name) {
+        UniqueFd folder(open((shared / name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return folder && flock(folder.Get(), LOCK_EX | LOCK_NB) == 0 ? std::move(folder)
+                                                                     : UniqueFd();
+    };
+    // Another copy in a PID namespace of its own, and one with this copy's own number.
+    const UniqueFd otherCopy = lock(endedName);
+    const UniqueFd sameNumber = lock("4242");
+    QVERIFY(otherCopy && sameNumber);
     WriteFile(fs::path(elsewhere.path().toStdString()) / "kept");
 
     const auto openDescriptors = [] {
         return std::distance(fs::directory_iterator("/proc/self/fd"), {});
     };
     const std::ptrdiff_t descriptorsBefore = openDescriptors();
-    RecordDirectory records(runtime.path().toStdString(), OwnPid);
-    QVERIFY(records.Prepare().Ready());
-    for (const char* name : {"0", "9998"})
-        WriteFile(records.Path() / name);
-    // Removed itself, never what it leads to.
-    fs::create_directory_symlink(elsewhere.path().toStdString(), records.Path() / "link");
-    const QStringList kept{runningName, runningName + "/nested"};
-    QStringList all = kept + QStringList{"4242", "4242/0", "4242/9998", "4242/link"};
-    all.sort();
-    QCOMPARE(Tree(shared), all);
+    {
+        RecordDirectory records(runtime.path().toStdString(), OwnPid);
+        QVERIFY(records.Prepare().Ready());
+        QCOMPARE(records.Path(), shared / "4242-1");
+        QVERIFY(!lock("4242-1"));
+        for (const char* name : {"0", "9998"})
+            WriteFile(records.Path() / name);
+        // Removed itself, never what it leads to.
+        fs::create_directory_symlink(elsewhere.path().toStdString(), records.Path() / "link");
+        const QStringList held{QString::fromStdString(endedName),
+                               QString::fromStdString(endedName + "/nested"), "4242",
+                               "4242/nested"};
+        QStringList all = held + QStringList{"4242-1", "4242-1/0", "4242-1/9998", "4242-1/link"};
+        all.sort();
+        QCOMPARE(Tree(shared), all);
 
-    records.Remove();
-    QCOMPARE(Tree(shared), kept);
-    QCOMPARE(Tree(elsewhere.path().toStdString()), QStringList({"kept"}));
+        records.Remove();
+        QStringList left = held;
+        left.sort();
+        QCOMPARE(Tree(shared), left);
+        QCOMPARE(Tree(elsewhere.path().toStdString()), QStringList({"kept"}));
+    }
     QCOMPARE(openDescriptors(), descriptorsBefore);
 }
 
