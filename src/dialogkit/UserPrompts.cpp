@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace talvane {
 
@@ -25,6 +27,17 @@ void MessageBox(const QString& text) {
                     AskingWindow());
     // Messages quote paths, names and patterns from outside the program: never markup.
     box.setTextFormat(Qt::PlainText);
+    // The box is only as wide as its text, which may leave its caption no room in the title bar
+    // beside the window manager's icon and buttons: it is made as wide as the caption in bold and
+    // eight squares a line high, four for the icon and three buttons and as many to spare.
+    QFont captionFont = box.font();
+    captionFont.setBold(true);
+    const QFontMetrics caption(captionFont);
+    auto* grid = static_cast<QGridLayout*>(box.layout());
+    grid->addItem(
+        new QSpacerItem(caption.horizontalAdvance(box.windowTitle()) + 8 * caption.height(), 0,
+                        QSizePolicy::Minimum, QSizePolicy::Fixed),
+        grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 
