@@ -85,7 +85,9 @@ void RecordPanel::Store(const AcceptedPacket& packet) {
                   header.protocolName, header.destinationIp, header.destinationPort,
                   TimeOfDay(header.timeText), header.processName},
                  process);
-    if (store.Store(header, packet.payload, packet.datagram, packet.captured, process.pid)
+    if (store
+            .Store(header, DirectionOf(packet.packetClass), packet.payload, packet.datagram,
+                   packet.captured, process.pid)
             .failureBegan)
         emit RecordWritesFailed();
 
@@ -136,6 +138,15 @@ void RecordPanel::CopySelection() const {
     // The edit's own copy, which Ctrl+C in the edit also reaches: both give the same text, with
     // the platform's line ends.
     widgets.dataView->copy();
+}
+
+// Whether the datagram left or reached the monitored address, known whoever its owner is.
+Pcapng::Direction RecordPanel::DirectionOf(const PacketClass& packet) const {
+    if (packet.source == localAddress)
+        return Pcapng::Direction::Outbound;
+    if (packet.destination == localAddress)
+        return Pcapng::Direction::Inbound;
+    return Pcapng::Direction::Unknown;
 }
 
 void RecordPanel::ShowContextMenu(const QPoint& position) {

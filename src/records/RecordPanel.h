@@ -78,6 +78,7 @@ protected:
 private:
     void ShowContextMenu(const QPoint& position);
     int DumpWidth() const;
+    Pcapng::Direction DirectionOf(const PacketClass& packet) const;
     // The first selected row, or the newest when none is selected.
     int ChosenRow() const;
     void ScheduleRefresh();

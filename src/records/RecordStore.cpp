@@ -11,14 +11,6 @@ namespace {
 // Beside the record files, whose names are numbers.
 constexpr const char* DatagramLogName = "datagrams";
 
-Pcapng::Direction DirectionOf(const RecordHeader& header) {
-    if (header.direction == "receive")
-        return Pcapng::Direction::Inbound;
-    if (header.direction == "send")
-        return Pcapng::Direction::Outbound;
-    return Pcapng::Direction::Unknown;
-}
-
 } // namespace
 
 RecordStore::RecordStore(std::filesystem::path directoryIn)
@@ -28,7 +20,7 @@ RecordStore::RecordStore(std::filesystem::path directoryIn)
                  : open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)),
       datagrams(directory.empty() ? std::filesystem::path() : directory / DatagramLogName) {}
 
-RecordStore::Stored RecordStore::Store(const RecordHeader& header,
+RecordStore::Stored RecordStore::Store(const RecordHeader& header, Pcapng::Direction direction,
                                        std::span<const std::uint8_t> payload,
                                        std::span<const std::uint8_t> datagram, CaptureTime captured,
                                        std::int32_t pid) {
@@ -39,7 +31,7 @@ RecordStore::Stored RecordStore::Store(const RecordHeader& header,
     comment.clear();
     if (!header.processName.empty())
         comment.append(header.processName).append(" ").append(header.direction);
-    datagrams.Queue({captured, DirectionOf(header), comment, datagram, pid});
+    datagrams.Queue({captured, direction, comment, datagram, pid});
     waiting.push_back({index, RecordFile::Encode(header), {payload.begin(), payload.end()}});
     waitingBytes += waiting.back().header.size() + payload.size() + datagram.size();
     return {index, waitingBytes >= QueueLimit && Flush()};

@@ -41,12 +41,13 @@ public:
         // Store wrote what waited, and a write failed; see Flush.
         bool failureBegan;
     };
-    // Queues the file of the next index and its logged datagram, with the owner and direction of
-    // the header and the owner's process id (0 when unknown). A record whose file or datagram fails
-    // is counted all the same, and reading back what failed finds nothing.
-    Stored Store(const RecordHeader& header, std::span<const std::uint8_t> payload,
-                 std::span<const std::uint8_t> datagram, CaptureTime captured,
-                 std::int32_t pid = 0);
+    // Queues the file of the next index and its logged datagram, with its direction, the owner
+    // and direction of the header as its comment and the owner's process id (0 when unknown). A
+    // record whose file or datagram fails is counted all the same, and reading back what failed
+    // finds nothing.
+    Stored Store(const RecordHeader& header, Pcapng::Direction direction,
+                 std::span<const std::uint8_t> payload, std::span<const std::uint8_t> datagram,
+                 CaptureTime captured, std::int32_t pid = 0);
     // Writes what waits. True when a record's file or datagram could not be written and the
     // record before it was kept whole (or there was none): a full disk or a lost folder is told
     // once, and again only after a write worked.

@@ -60,7 +60,7 @@ struct StoreUnderTest {
         header.direction = arrival.direction;
         const std::vector<std::uint8_t> datagram = DatagramOf(index, arrival.datagramSize);
         return store
-            .Store(header, std::span(datagram).subspan(20), datagram,
+            .Store(header, arrival.flags, std::span(datagram).subspan(20), datagram,
                    CaptureTime(std::chrono::microseconds(TimeOf(index))))
             .failureBegan;
     }

@@ -215,15 +215,20 @@ void RecordPanelTest::ownerOfTheLocalPortNamesTheRecord_data() {
     QTest::addColumn<bool>("sent");
     QTest::addColumn<bool>("owned");
     QTest::addColumn<QString>("direction");
-    QTest::newRow("sent from an owned port") << true << true << "send";
-    QTest::newRow("received on an owned port") << false << true << "receive";
-    QTest::newRow("sent from a port nobody owns") << true << false << "";
+    QTest::addColumn<Pcapng::Direction>("flags");
+    using enum Pcapng::Direction;
+    QTest::newRow("sent from an owned port") << true << true << "send" << Outbound;
+    QTest::newRow("received on an owned port") << false << true << "receive" << Inbound;
+    QTest::newRow("sent from a port nobody owns") << true << false << "" << Outbound;
+    QTest::newRow("received on a port nobody owns") << false << false << "" << Inbound;
 }
 
+// The export's flags give the direction by the addresses, its comment the owner where known.
 void RecordPanelTest::ownerOfTheLocalPortNamesTheRecord() {
     QFETCH(bool, sent);
     QFETCH(bool, owned);
     QFETCH(QString, direction);
+    QFETCH(Pcapng::Direction, flags);
     PanelUnderTest test;
     std::optional<HeldUdpPort> held(std::in_place);
     QVERIFY(held->port != 0);
@@ -246,6 +251,10 @@ void RecordPanelTest::ownerOfTheLocalPortNamesTheRecord() {
     QCOMPARE(test.currentText->text(), expected);
     QCOMPARE(test.list->model()->index(0, RecordListModel::Process).data().toString(),
              QString::fromStdString(name));
+    const auto block = test.panel->Records().Datagrams().Block(0);
+    QCOMPARE(Pcapng::ReadPacketBlock(*block)->direction, flags);
+    QCOMPARE(Pcapng::ReadPacketBlock(*block)->comment,
+             owned ? name + " " + direction.toStdString() : "");
 }
 
 void RecordPanelTest::burstIsDrawnOnceWithItsLastState() {
