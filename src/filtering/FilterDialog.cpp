@@ -138,12 +138,12 @@ bool FilterDialog::ValidatePatternFields() {
     return false;
 }
 
-bool FilterDialog::SaveFilterFile(const std::filesystem::path& path) {
+FileReplacement::Outcome FilterDialog::SaveFilterFile(const std::filesystem::path& path) {
     const FilterSettings edited = FromControls();
-    if (!FilterFile::Save(path, edited))
-        return false;
-    settings = edited;
-    return true;
+    const FileReplacement::Outcome outcome = FilterFile::Save(path, edited);
+    if (outcome)
+        settings = edited;
+    return outcome;
 }
 
 bool FilterDialog::LoadFilterFile(const std::filesystem::path& path) {
@@ -173,8 +173,12 @@ void FilterDialog::Export() {
         return;
     const QString path = chooseFile({UserPrompts::FileChoice::Mode::Save, ExportFilter,
                                      QStringLiteral("filter"), QStringLiteral("ft")});
-    if (!path.isEmpty())
-        SaveFilterFile(path.toStdString());
+    if (path.isEmpty())
+        return;
+    const std::filesystem::path file = path.toStdString();
+    const std::string failure = ExportFailureText(SaveFilterFile(file), file);
+    if (!failure.empty())
+        showMessage(QString::fromStdString(failure));
 }
 
 void FilterDialog::Import() {

@@ -3,6 +3,7 @@
 #include "FilterSettings.h"
 #include "dialogkit/TemplateDialog.h"
 #include "dialogkit/UserPrompts.h"
+#include "files/FileReplacement.h"
 
 #include <filesystem>
 
@@ -37,7 +38,7 @@ private:
     void OnInitDialog();
     // Shows the validation message of the first invalid field; returns whether all are valid.
     bool ValidatePatternFields();
-    bool SaveFilterFile(const std::filesystem::path& path);
+    FileReplacement::Outcome SaveFilterFile(const std::filesystem::path& path);
     bool LoadFilterFile(const std::filesystem::path& path);
     void ShowInControls(const FilterSettings& shown);
     FilterSettings FromControls() const;

@@ -121,14 +121,9 @@ std::optional<FilterSettings> FilterFile::Decode(std::string_view bytes) {
     return settings;
 }
 
-bool FilterFile::Save(const std::filesystem::path& path, const FilterSettings& settings) {
-    File file =
-        RegularFile(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | OpenFlags, 0666), "wb");
-    if (!file)
-        return false;
-    const std::string bytes = Encode(settings);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    return std::fclose(file.release()) == 0 && written;
+FileReplacement::Outcome FilterFile::Save(const std::filesystem::path& path,
+                                          const FilterSettings& settings) {
+    return FileReplacement::Replace(path, Encode(settings));
 }
 
 FilterFile::ReadResult FilterFile::Load(const std::filesystem::path& path,

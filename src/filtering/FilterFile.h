@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FilterSettings.h"
+#include "files/FileReplacement.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -33,8 +34,10 @@ public:
     // Bytes after the last text are ignored.
     static std::optional<FilterSettings> Decode(std::string_view bytes);
 
-    // Creates or truncates the file; false when it cannot be written or is no regular file.
-    static bool Save(const std::filesystem::path& path, const FilterSettings& settings);
+    // Replaces the file whole, as FileReplacement does: the old settings stay until the new ones
+    // are on disk, and a link or anything but a regular file at path is refused.
+    static FileReplacement::Outcome Save(const std::filesystem::path& path,
+                                         const FilterSettings& settings);
     // Leaves settings untouched unless the whole file was read. A FIFO, a device, a directory or
     // a file larger than MaximumFileSize is damaged, and found so without waiting or reading it.
     static ReadResult Load(const std::filesystem::path& path, FilterSettings& settings);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DatagramLog.h"
+#include "files/FileReplacement.h"
 
 #include <filesystem>
 #include <span>
@@ -10,9 +11,10 @@ namespace talvane {
 
 // Writes the datagrams of the records at indices, in that order, as a pcapng file at path: the
 // header naming the interface (unless its name is empty), then each record's packet block as the
-// log holds it. A record whose datagram is missing is left out. False when the file cannot be
-// created or written.
-bool ExportPcapng(const std::filesystem::path& path, std::string_view interfaceName,
-                  const DatagramLog& datagrams, std::span<const int> indices);
+// log holds it. A record whose datagram is missing is left out. The file is replaced whole, as
+// FileReplacement does, or not at all.
+FileReplacement::Outcome ExportPcapng(const std::filesystem::path& path,
+                                      std::string_view interfaceName, const DatagramLog& datagrams,
+                                      std::span<const int> indices);
 
 } // namespace talvane

@@ -18,7 +18,6 @@
 #include <QTableView>
 #include <QTimerEvent>
 #include <algorithm>
-#include <fstream>
 #include <numeric>
 
 namespace talvane {
@@ -172,8 +171,9 @@ void RecordPanel::SaveSelected() {
     const std::optional<Record> record = store.Read(ChosenRow());
     if (!record)
         return;
-    std::ofstream file(path.toStdString(), std::ios::binary | std::ios::trunc);
-    file << RecordExportText(*record);
+    FileReplacement file(path.toStdString());
+    file.Write(RecordExportText(*record));
+    TellExportFailure(file.Finish(), path);
 }
 
 void RecordPanel::SaveAll() {
@@ -185,15 +185,14 @@ void RecordPanel::SaveAll() {
                                      QStringLiteral("allrecords"), QStringLiteral("txt")});
     if (path.isEmpty())
         return;
-    std::ofstream file(path.toStdString(), std::ios::binary | std::ios::trunc);
-    if (!file)
-        return;
+    FileReplacement file(path.toStdString());
     WriteRecords();
     for (int row = 0; row < rowCount; ++row) {
         if (const std::optional<Record> record = store.Read(row))
-            file << RecordExportText(*record);
-        file << RecordSeparator;
+            file.Write(RecordExportText(*record));
+        file.Write(RecordSeparator);
     }
+    TellExportFailure(file.Finish(), path);
 }
 
 void RecordPanel::ExportAllPcapng() {
@@ -223,8 +222,14 @@ void RecordPanel::ExportRowsAsPcapng(const std::vector<int>& rows) {
     const std::string interfaceName =
         HostAddressList::InterfaceHolding(localAddress).value_or(std::string());
     WriteRecords();
-    // Like the text export, a file that cannot be written is not reported.
-    ExportPcapng(path.toStdString(), interfaceName, store.Datagrams(), rows);
+    TellExportFailure(ExportPcapng(path.toStdString(), interfaceName, store.Datagrams(), rows),
+                      path);
+}
+
+void RecordPanel::TellExportFailure(FileReplacement::Outcome outcome, const QString& path) {
+    const std::string failure = ExportFailureText(outcome, path.toStdString());
+    if (!failure.empty())
+        emit ExportFailed(QString::fromStdString(failure));
 }
 
 void RecordPanel::ScheduleRefresh() {

@@ -6,6 +6,7 @@
 #include "capture/Ipv4Address.h"
 #include "capture/PortOwnerLookup.h"
 #include "dialogkit/UserPrompts.h"
+#include "files/FileReplacement.h"
 
 #include <QBasicTimer>
 #include <QObject>
@@ -71,6 +72,9 @@ signals:
     // A record's file or datagram could not be written while the record before it was kept: the
     // user is told once for a spell of failures, such as a full disk.
     void RecordWritesFailed();
+    // An export could not be written, and the file chosen stays as it was: message tells the user
+    // why.
+    void ExportFailed(const QString& message);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -86,6 +90,7 @@ private:
     void WriteRecords();
     void CancelRefresh();
     void ExportRowsAsPcapng(const std::vector<int>& rows);
+    void TellExportFailure(FileReplacement::Outcome outcome, const QString& path);
 
     Widgets widgets;
     // The list's vertical bar, which the list owns.

@@ -16,6 +16,10 @@ inline constexpr const char* RecordWriteFailed = "记录文件写入失败，磁
 inline constexpr const char* RecordFolderNotAFolder =
     "记录文件夹是符号链接或不是文件夹，已拒绝使用: ";
 inline constexpr const char* RecordFolderOfOtherUser = "记录文件夹属于其他用户，已拒绝使用: ";
+// Each followed by the path chosen for an export of records or filter settings; the file that was
+// there stays as it was.
+inline constexpr const char* ExportNotAFile = "导出目标是符号链接或不是普通文件，已拒绝写入: ";
+inline constexpr const char* ExportWriteFailed = "导出文件写入失败，磁盘已满或文件夹不可写: ";
 // Followed by the reason: the capture helper failed (its interface went away, say), or its
 // stream broke off or was garbled.
 inline constexpr const char* CaptureEnded = "抓包进程已结束，监控已停止: ";

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QtTest>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace talvane;
 
@@ -78,6 +79,7 @@ private slots:
     void importedTextIsValidatedOnlyOnOk();
     void restoreDefaults();
     void damagedFileIsReportedAndChangesNothing();
+    void unwritableLastFileKeepsTheDialogOpen_data();
     void unwritableLastFileKeepsTheDialogOpen();
     void layoutAndColours();
     void controlsComeOnlyAsTheirOwnType();
@@ -219,10 +221,20 @@ void FilterDialogTest::exportWritesWithoutClosing() {
     QVERIFY(test.dialog->isVisible());
     QVERIFY(!fs::exists(test.LastFile()));
 
+    // What cannot be replaced is told, and stays as it was.
+    const fs::path fifo = test.folder.filePath("fifo.ft").toStdString();
+    QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
+    test.chosenFile = QString::fromStdString(fifo.string());
+    test.Click(Id::Export);
+    QCOMPARE(test.messages,
+             QStringList{"导出目标是符号链接或不是普通文件，已拒绝写入: " + test.chosenFile});
+    QVERIFY(fs::is_fifo(fifo));
+    test.messages.clear();
+
     // An invalid field is refused before any file is chosen.
     test.Edit(Id::MonitorLocalPort)->setText("5x");
     test.Click(Id::Export);
-    QCOMPARE(test.fileChoices.size(), 1);
+    QCOMPARE(test.fileChoices.size(), 2);
     QCOMPARE(test.messages, QStringList{"监控本地端口号非法"});
 }
 
@@ -277,16 +289,28 @@ void FilterDialogTest::damagedFileIsReportedAndChangesNothing() {
     QCOMPARE(test.settings, FilterSettings{});
 }
 
+void FilterDialogTest::unwritableLastFileKeepsTheDialogOpen_data() {
+    QTest::addColumn<bool>("link");
+    QTest::newRow("a folder") << false;
+    QTest::newRow("a link to settings elsewhere") << true;
+}
+
+// The settings are never written through a link, nor is the file it leads to emptied.
 void FilterDialogTest::unwritableLastFileKeepsTheDialogOpen() {
+    QFETCH(bool, link);
     DialogUnderTest test;
-    fs::create_directories(test.LastFile());
+    const fs::path elsewhere = test.DataDirectory() / "elsewhere.ft";
+    QVERIFY(FilterFile::Save(elsewhere, BothLanSwitches()));
+    fs::create_directories(link ? test.LastFile().parent_path() : test.LastFile());
+    if (link)
+        fs::create_symlink(elsewhere, test.LastFile());
     test.Open();
     test.Edit(Id::FilterLocalPort)->setText("80");
     test.Click(Id::Ok);
-    QCOMPARE(test.messages.last(), "创建保存文件失败");
+    QCOMPARE(test.messages.value(test.messages.size() - 1), "创建保存文件失败");
     QVERIFY(test.dialog->isVisible());
     QCOMPARE(test.Edit(Id::FilterLocalPort)->text(), "80");
-    QCOMPARE(test.settings, FilterSettings{});
+    QCOMPARE(ReadBytes(elsewhere), FilterFile::Encode(BothLanSwitches()));
 }
 
 void FilterDialogTest::layoutAndColours() {

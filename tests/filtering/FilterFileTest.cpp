@@ -1,4 +1,5 @@
 #include "filtering/FilterFile.h"
+#include "support/TinyDisk.h"
 
 #include <QtTest>
 #include <fstream>
@@ -51,6 +52,7 @@ private slots:
     void savesAndLoadsFiles();
     void filesThatAreNoSettingsFileFailAtOnce_data();
     void filesThatAreNoSettingsFileFailAtOnce();
+    void fullDiskKeepsTheOldSettings();
 };
 
 void FilterFileTest::emptySettingsTake26Bytes() {
@@ -225,6 +227,23 @@ void FilterFileTest::filesThatAreNoSettingsFileFailAtOnce() {
     // Saving over it neither waits nor writes into anything but a regular file.
     if (kind != "an oversized file")
         QVERIFY(!FilterFile::Save(path, Sample()));
+}
+
+// The settings go in whole or not at all: a failed save never leaves the file empty, which would
+// have the next begin monitor unfiltered.
+void FilterFileTest::fullDiskKeepsTheOldSettings() {
+    const TinyDisk disk(64 * 1024);
+    if (!disk.Mounted())
+        QSKIP("A full disk needs root and a mount namespace of the test's own.");
+    const std::filesystem::path path = disk.Path() / "last.ft";
+    QVERIFY(FilterFile::Save(path, Sample()));
+    disk.Fill("filler");
+    FilterSettings large = Sample();
+    large.filterIpText.assign(8192, '1');
+    QVERIFY(!FilterFile::Save(path, large));
+    FilterSettings loaded;
+    QCOMPARE(FilterFile::Load(path, loaded), FilterFile::ReadResult::Loaded);
+    QCOMPARE(loaded, Sample());
 }
 
 QTEST_APPLESS_MAIN(FilterFileTest)

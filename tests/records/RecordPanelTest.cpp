@@ -156,6 +156,8 @@ private slots:
     void pcapngExportTakesTheChosenRowsInListOrder_data();
     void pcapngExportTakesTheChosenRowsInListOrder();
     void exportsWithoutRowsOrWithCancelWriteNothing();
+    void exportsReplaceOnlyARegularFileAndTellWhyNot_data();
+    void exportsReplaceOnlyARegularFileAndTellWhyNot();
     void contextMenuOnlyOverASelectionAndCopyTakesIt();
     void cellsLookAsTheStyleDrawsThem_data();
     void cellsLookAsTheStyleDrawsThem();
@@ -470,6 +472,44 @@ void RecordPanelTest::exportsWithoutRowsOrWithCancelWriteNothing() {
     test.chosenFile = test.directory.filePath("never.txt");
     test.panel->SaveSelected();
     QVERIFY(!fs::exists(test.chosenFile.toStdString()));
+}
+
+void RecordPanelTest::exportsReplaceOnlyARegularFileAndTellWhyNot_data() {
+    QTest::addColumn<int>("command");
+    QTest::addColumn<bool>("overFolder");
+    const char* commands[] = {"save selected", "save all", "pcapng selected", "pcapng all"};
+    for (int command = 0; command < 4; ++command) {
+        QTest::addRow("%s over a file others may read", commands[command]) << command << false;
+        QTest::addRow("%s over a folder", commands[command]) << command << true;
+    }
+}
+
+// The file chosen is replaced whole and private; what cannot be stays, and the user is told why.
+void RecordPanelTest::exportsReplaceOnlyARegularFileAndTellWhyNot() {
+    QFETCH(int, command);
+    QFETCH(bool, overFolder);
+    PanelUnderTest test;
+    test.StoreSent(3);
+    test.panel->Refresh();
+    test.chosenFile = test.directory.filePath("export");
+    const fs::path path = test.chosenFile.toStdString();
+    if (overFolder)
+        fs::create_directory(path);
+    else
+        std::ofstream(path) << "old";
+    QSignalSpy failures(test.panel.get(), &RecordPanel::ExportFailed);
+
+    void (RecordPanel::*commands[])() = {&RecordPanel::SaveSelected, &RecordPanel::SaveAll,
+                                         &RecordPanel::ExportSelectedPcapng,
+                                         &RecordPanel::ExportAllPcapng};
+    (test.panel.get()->*commands[command])();
+    const QString told = "导出目标是符号链接或不是普通文件，已拒绝写入: " + test.chosenFile;
+    QCOMPARE(failures.size() == 1 && failures[0][0] == told, overFolder);
+    if (overFolder)
+        QVERIFY(fs::is_empty(path));
+    else
+        QVERIFY(ReadBytes(path) != "old" &&
+                fs::status(path).permissions() == (fs::perms::owner_read | fs::perms::owner_write));
 }
 
 void RecordPanelTest::contextMenuOnlyOverASelectionAndCopyTakesIt() {
