@@ -228,6 +228,8 @@ void MainWindow::CreateRecordPanel() {
         recordFiles, selectedAddress, environment.chooseFile, this);
     connect(recordPanel, &RecordPanel::RecordWritesFailed, this,
             &MainWindow::ReportRecordWriteFailure);
+    connect(recordPanel, &RecordPanel::ExportFailed, this,
+            [this](const QString& message) { environment.showMessage(message); });
     connect(Control<QPushButton>(ControlId::SaveSelected), &QPushButton::clicked, this,
             [this] { RunCommand(CommandId::SaveSelected); });
     connect(Control<QPushButton>(ControlId::SaveAll), &QPushButton::clicked, this,

@@ -842,10 +842,14 @@ void MainWindowTest::windowCombinationsDoNotReachTheList() {
         list->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     list->setFocus();
     QApplication::clipboard()->setText("kept");
+    // A folder: the export is refused, and the window says so.
+    test.chosenFile = test.settingsDirectory.path();
+    const qsizetype messagesBefore = test.messages.size();
 
     QTest::keyClick(list, Qt::Key(key), Qt::ControlModifier);
 
     QCOMPARE(test.fileChoices.size(), qsizetype(key == Qt::Key_A));
+    QCOMPARE(test.messages.size() - messagesBefore, qsizetype(key == Qt::Key_A));
     QCOMPARE(list->selectionModel()->selectedRows().size(), 1);
     QCOMPARE(QApplication::clipboard()->text(), "kept");
 }
