@@ -19,7 +19,7 @@ OwnerAnswer PortOwnerLookup::Owner(const SocketQuery& query) {
     // No socket is bound to port 0.
     if (query.localPort == 0)
         return {};
-    const RecentOwners::Clock::time_point now = RecentOwners::Clock::now();
+    const Clock::time_point now = clock();
     Ends ends{query.transport, query.localPort, 0, query.remotePort};
     std::memcpy(&ends.remote, query.remote.octets.data(), sizeof ends.remote);
     if (const auto given = answers.find(ends);

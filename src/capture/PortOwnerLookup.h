@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -18,6 +19,11 @@ namespace talvane {
 // reaches its datagram is named by the port's recent owner.
 class PortOwnerLookup : public OwnerSource {
 public:
+    using Clock = RecentOwners::Clock;
+    // The clock the answers age by; a test hands in one it moves itself.
+    explicit PortOwnerLookup(std::function<Clock::time_point()> clock = Clock::now)
+        : clock(std::move(clock)) {}
+
     OwnerAnswer Owner(const SocketQuery& query) override;
 
     // The executable file name of process `pid`; nullopt when it has none that can be read.
@@ -64,6 +70,7 @@ private:
     HolderAnswer NameHolder(const SocketQuery& query, const SocketDiag::Socket& socket,
                             RecentOwners::Clock::time_point now);
 
+    std::function<Clock::time_point()> clock;
     SocketDiag kernel;
     SocketHolders holders;
     RecentOwners recent;

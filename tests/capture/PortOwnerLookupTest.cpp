@@ -10,14 +10,12 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace talvane;
 
 namespace {
 
-using namespace std::chrono_literals;
 
 using Status = OwnerAnswer::Status;
 
@@ -236,7 +234,8 @@ void PortOwnerLookupTest::movedSocketIsNotTrustedFromCache() {
     Child child;
     Socket socket;
     QVERIFY(Open(socket, AF_INET, SOCK_STREAM, 0, true));
-    PortOwnerLookup lookup;
+    PortOwnerLookup::Clock::time_point now = PortOwnerLookup::Clock::now();
+    PortOwnerLookup lookup([&now] { return now; });
     QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_STREAM, socket.port))), Named(OwnName()));
 
     QVERIFY(StartSleep(child));
@@ -247,7 +246,7 @@ void PortOwnerLookupTest::movedSocketIsNotTrustedFromCache() {
 
     // Within a capture block's moment the answer is given again unchecked; past it, the holder is
     // looked at again.
-    std::this_thread::sleep_for(PortOwnerLookup::HolderRecheck + 1ms);
+    now += PortOwnerLookup::HolderRecheck;
     QCOMPARE(Text(lookup.Owner(QueryOf(SOCK_STREAM, socket.port))), Named(SleepName()));
 }
 
