@@ -68,35 +68,13 @@ bool FilteredBroadcast(const Ipv4Address& destination, const ActiveFilter& filte
     return filter.filterBroadcast != 0 && destination.octets[3] == 255;
 }
 
-bool AnyNonEmptyMatches(const PatternList& list, std::string_view value) {
-    for (const std::string& entry : list.Entries()) {
-        if (!entry.empty() && PatternMatches(entry, value))
-            return true;
-    }
-    return false;
-}
-
-bool AnyNonEmptyFails(const PatternList& list, std::string_view value) {
-    for (const std::string& entry : list.Entries()) {
-        if (!entry.empty() && !PatternMatches(entry, value))
-            return true;
-    }
-    return false;
-}
-
 // A filtered pattern matching either end rejects, and so does a monitored pattern matching
 // neither.
 bool AddressesPass(const IpHeader& ip, const ActiveFilter& filter) {
     const std::string source = ip.source.Dotted();
     const std::string destination = ip.destination.Dotted();
-    if (AnyNonEmptyMatches(filter.filterIps, source) ||
-        AnyNonEmptyMatches(filter.filterIps, destination))
-        return false;
-    for (const std::string& entry : filter.monitorIps.Entries()) {
-        if (!entry.empty() && !PatternMatches(entry, source) && !PatternMatches(entry, destination))
-            return false;
-    }
-    return true;
+    return !filter.filterIps.AnyMatches(source) && !filter.filterIps.AnyMatches(destination) &&
+           filter.monitorIps.EveryMatchesEither(source, destination);
 }
 
 using Octets = std::array<std::uint8_t, 4>;
@@ -189,28 +167,32 @@ bool PortsPass(const IpHeader& ip, const std::optional<TransportPorts>& ports,
         (!filter.monitorLocalPorts.IsEmpty() || !filter.monitorRemotePorts.IsEmpty()))
         return false;
 
-    // Patterns compare texts. Without a local end or without ports both texts stay empty, which
-    // no non-empty pattern matches.
-    const std::string source = ports ? std::to_string(ports->source) : std::string();
-    const std::string destination = ports ? std::to_string(ports->destination) : std::string();
-    std::string_view localPort;
-    std::string_view remotePort;
+    // Without a local end or without ports both port texts stay empty, which no non-empty
+    // pattern matches.
+    std::optional<std::uint16_t> localPort;
+    std::optional<std::uint16_t> remotePort;
     switch (LocalEndOf(ip, localAddress)) {
     case LocalEnd::Source:
-        localPort = source;
-        remotePort = destination;
+        localPort = ports ? std::optional(ports->source) : std::nullopt;
+        remotePort = ports ? std::optional(ports->destination) : std::nullopt;
         break;
     case LocalEnd::Destination:
-        localPort = destination;
-        remotePort = source;
+        localPort = ports ? std::optional(ports->destination) : std::nullopt;
+        remotePort = ports ? std::optional(ports->source) : std::nullopt;
         break;
     case LocalEnd::Neither:
         break;
     }
-    return !AnyNonEmptyMatches(filter.filterLocalPorts, localPort) &&
-           !AnyNonEmptyMatches(filter.filterRemotePorts, remotePort) &&
-           !AnyNonEmptyFails(filter.monitorLocalPorts, localPort) &&
-           !AnyNonEmptyFails(filter.monitorRemotePorts, remotePort);
+    const auto anyMatches = [](const PatternList& list, std::optional<std::uint16_t> port) {
+        return port && list.AnyMatchesPort(*port);
+    };
+    const auto everyMatches = [](const PatternList& list, std::optional<std::uint16_t> port) {
+        return port ? list.EveryMatchesPort(*port) : list.EveryMatches({});
+    };
+    return !anyMatches(filter.filterLocalPorts, localPort) &&
+           !anyMatches(filter.filterRemotePorts, remotePort) &&
+           everyMatches(filter.monitorLocalPorts, localPort) &&
+           everyMatches(filter.monitorRemotePorts, remotePort);
 }
 
 PacketClass RejectedBy(Rejection rejection) {
