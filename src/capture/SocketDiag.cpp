@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace talvane {
@@ -68,24 +69,37 @@ std::optional<SocketDiag::Socket> SocketDiag::Find(const SocketQuery& query) {
                sizeof kernel) != static_cast<ssize_t>(sizeof request))
         return std::nullopt;
     // The kernel answers within the send, so the answer is queued already: never wait for it.
-    alignas(nlmsghdr) char reply[8192];
+    std::uint8_t reply[8192];
     for (;;) {
         const ssize_t length = recv(netlink.Get(), reply, sizeof reply, MSG_DONTWAIT);
         if (length <= 0)
             return std::nullopt;
-        int remaining = static_cast<int>(length);
-        for (auto* message = reinterpret_cast<nlmsghdr*>(reply); NLMSG_OK(message, remaining);
-             message = NLMSG_NEXT(message, remaining)) {
-            // An answer to an earlier question that gave up is skipped.
-            if (message->nlmsg_seq != sequence)
-                continue;
-            if (message->nlmsg_type != SOCK_DIAG_BY_FAMILY ||
-                message->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-                return std::nullopt;
-            const auto* found = static_cast<const inet_diag_msg*>(NLMSG_DATA(message));
-            return Socket{found->idiag_inode, found->idiag_uid};
-        }
+        const Reply read = ReadReply({reply, static_cast<std::size_t>(length)}, sequence);
+        if (read.answered)
+            return read.socket;
     }
+}
+
+SocketDiag::Reply SocketDiag::ReadReply(std::span<const std::uint8_t> bytes,
+                                        std::uint32_t sequence) {
+    // Copied out rather than viewed in place: the bytes need not be aligned for the headers.
+    nlmsghdr header;
+    while (bytes.size() >= sizeof header) {
+        std::memcpy(&header, bytes.data(), sizeof header);
+        if (header.nlmsg_len < sizeof header || header.nlmsg_len > bytes.size())
+            break;
+        // An answer to an earlier question that gave up is skipped.
+        if (header.nlmsg_seq == sequence) {
+            if (header.nlmsg_type != SOCK_DIAG_BY_FAMILY ||
+                header.nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+                return {true, std::nullopt};
+            inet_diag_msg found;
+            std::memcpy(&found, bytes.data() + NLMSG_HDRLEN, sizeof found);
+            return {true, Socket{found.idiag_inode, found.idiag_uid}};
+        }
+        bytes = bytes.subspan(std::min<std::size_t>(NLMSG_ALIGN(header.nlmsg_len), bytes.size()));
+    }
+    return {};
 }
 
 } // namespace talvane

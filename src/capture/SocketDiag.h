@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace talvane {
 
@@ -25,6 +26,16 @@ public:
     // local port. A remote end of 0.0.0.0:0 asks for the latter. nullopt when there is none or
     // the kernel cannot be asked.
     std::optional<Socket> Find(const SocketQuery& query);
+
+    // What one datagram of the kernel's answers says to the question numbered sequence.
+    struct Reply {
+        // False when it holds answers to earlier questions only.
+        bool answered = false;
+        // The socket, when the answer names one.
+        std::optional<Socket> socket;
+    };
+    // Reads the netlink messages in bytes, taken as untrusted: none is read past their end.
+    static Reply ReadReply(std::span<const std::uint8_t> bytes, std::uint32_t sequence);
 
 private:
     bool Open();
