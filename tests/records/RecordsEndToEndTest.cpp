@@ -673,8 +673,9 @@ std::vector<WireCase> RecordsEndToEndTest::HostileCases() const {
     Reseal(datagram, datagram.size() + 8);
     add("total length past the frame", datagram, std::nullopt);
     datagram = udp(PayloadSize);
-    Reseal(datagram, datagram.size() - 8);
-    add("total length short of the frame", datagram, std::nullopt);
+    const std::vector<std::uint8_t> untrailed = datagram;
+    datagram.insert(datagram.end(), 8, 0xee);
+    add("trailer past the total length", datagram, received(untrailed, UdpStart));
     datagram = udp(PayloadSize);
     datagram[0] = 0x44;
     Reseal(datagram);
