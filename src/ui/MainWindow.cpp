@@ -571,16 +571,17 @@ std::optional<std::uint32_t> MainWindow::KernelDropped() const {
 }
 
 void MainWindow::Arrived(const CapturedDatagram& datagram) {
-    HandleDatagram(datagram.bytes, datagram.captured, datagram.owners);
+    HandleDatagram(datagram.bytes, datagram.captured, datagram.owners, datagram.captureAddress);
     emit DatagramArrived(datagram.bytes, datagram.captured);
 }
 
 void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureTime captured,
-                                const DatagramOwners& owners) {
+                                const DatagramOwners& owners,
+                                std::optional<Ipv4Address> captureAddress) {
     // Before classification, so a full list is emptied even for a datagram then rejected.
     if (recordPanel->Full())
         ClearRecords();
-    lastPacket = ClassifyPacket(datagram, selectedAddress, activeFilter);
+    lastPacket = ClassifyPacket(datagram, captureAddress.value_or(selectedAddress), activeFilter);
     if (lastPacket.Verdict() == Classification::Accepted)
         recordPanel->Store(
             {lastPacket, lastPacket.PayloadOf(datagram), captured, datagram, owners});

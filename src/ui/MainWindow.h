@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -100,9 +101,11 @@ public:
     const InterfaceLibraryDialog& InterfaceLibrary() const { return interfaceLibrary; }
 
     // The packet path of one datagram handed over by the worker: the record limit,
-    // classification and the record store.
+    // classification against the address of the capture that took it (without one, the selected
+    // address) and the record store.
     void HandleDatagram(std::span<const std::uint8_t> datagram, CaptureTime captured,
-                        const DatagramOwners& owners = {});
+                        const DatagramOwners& owners = {},
+                        std::optional<Ipv4Address> captureAddress = std::nullopt);
 
     void BeginMonitor();
     void PauseMonitor();
