@@ -3,7 +3,7 @@
 #include "CaptureSource.h"
 #include "CapturedDatagram.h"
 #include "HelperProcess.h"
-#include "UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <atomic>
 #include <cstddef>

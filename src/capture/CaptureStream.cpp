@@ -1,6 +1,6 @@
 #include "CaptureStream.h"
 
-#include "LittleEndian.h"
+#include "base/LittleEndian.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "ClassifyPacket.h"
 
-#include "BigEndian.h"
+#include "base/BigEndian.h"
 
 #include <array>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <sys/types.h>
 

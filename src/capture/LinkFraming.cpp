@@ -1,7 +1,7 @@
 #include "LinkFraming.h"
 
-#include "BigEndian.h"
-#include "LittleEndian.h"
+#include "base/BigEndian.h"
+#include "base/LittleEndian.h"
 
 namespace talvane {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SocketOwner.h"
-#include "UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cstdint>
 #include <optional>

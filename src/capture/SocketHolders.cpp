@@ -1,7 +1,7 @@
 #include "SocketHolders.h"
 
-#include "UniqueDir.h"
-#include "UniqueFd.h"
+#include "base/UniqueDir.h"
+#include "base/UniqueFd.h"
 
 #include <fcntl.h>
 #include <linux/capability.h>

@@ -1,7 +1,7 @@
 #include "SocketLedger.h"
 
-#include "BigEndian.h"
 #include "SocketEvents.h"
+#include "base/BigEndian.h"
 
 #include <algorithm>
 #include <cstring>

@@ -176,7 +176,7 @@ void FilterDialog::Export() {
     if (path.isEmpty())
         return;
     const std::filesystem::path file = path.toStdString();
-    const std::string failure = ExportFailureText(SaveFilterFile(file), file);
+    const std::string failure = MessageTexts::ExportFailure(SaveFilterFile(file), file);
     if (!failure.empty())
         showMessage(QString::fromStdString(failure));
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "FilterSettings.h"
+#include "base/FileReplacement.h"
 #include "dialogkit/TemplateDialog.h"
 #include "dialogkit/UserPrompts.h"
-#include "files/FileReplacement.h"
 
 #include <filesystem>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FilterSettings.h"
-#include "files/FileReplacement.h"
+#include "base/FileReplacement.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -1,5 +1,6 @@
 #include "CaptureRelay.h"
 
+#include "base/AllBytes.h"
 #include "capture/LinkFraming.h"
 #include "capture/SocketHolders.h"
 
@@ -121,15 +122,8 @@ void CaptureRelay::Fail(std::string_view reason) {
 }
 
 bool CaptureRelay::Send() {
-    std::size_t written = 0;
-    while (written < pending.size()) {
-        const ssize_t count = write(stream, pending.data() + written, pending.size() - written);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        written += static_cast<std::size_t>(count);
-    }
+    if (!AllBytes::Write(stream, pending))
+        return false;
     pending.clear();
     return true;
 }

@@ -1,7 +1,7 @@
 #include "KernelOwners.h"
 
 #include "Privileges.h"
-#include "capture/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "helper/SocketOwners.skel.h"
 
 #include <bpf/libbpf.h>

@@ -1,5 +1,7 @@
 #include "DatagramLog.h"
 
+#include "base/AllBytes.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <tuple>
@@ -7,22 +9,7 @@
 
 namespace talvane {
 
-namespace {
-
-bool WriteAllAt(int fd, std::span<const std::uint8_t> bytes, off_t offset) {
-    while (!bytes.empty()) {
-        const ssize_t written = pwrite(fd, bytes.data(), bytes.size(), offset);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-        offset += written;
-    }
-    return true;
-}
-
-} // namespace
+namespace {} // namespace
 
 bool DatagramLog::Open() {
     if (!file && !path.empty()) {
@@ -34,7 +21,7 @@ bool DatagramLog::Open() {
 }
 
 bool DatagramLog::WriteAtEnd(std::span<const std::uint8_t> bytes) {
-    if (Open() && WriteAllAt(file->fd.Get(), bytes, end))
+    if (Open() && AllBytes::WriteAt(file->fd.Get(), bytes, end))
         return true;
     // What a full disk cut short is taken off again; should that fail, the next write goes over
     // what is left of it.
@@ -91,16 +78,8 @@ std::optional<std::vector<std::uint8_t>> DatagramLog::Block(int index) const {
     if (place.length == 0)
         return std::nullopt;
     std::vector<std::uint8_t> bytes(place.length);
-    std::size_t size = 0;
-    while (size < bytes.size()) {
-        const ssize_t count = pread(file->fd.Get(), bytes.data() + size, bytes.size() - size,
-                                    place.offset + static_cast<off_t>(size));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return std::nullopt;
-        size += static_cast<std::size_t>(count);
-    }
+    if (!AllBytes::ReadAt(file->fd.Get(), bytes, place.offset))
+        return std::nullopt;
     if (!Pcapng::ReadPacketBlock(bytes))
         return std::nullopt;
     return bytes;

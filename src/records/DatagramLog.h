@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PcapngFormat.h"
-#include "PrivateFile.h"
+#include "base/PrivateFile.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DatagramLog.h"
-#include "files/FileReplacement.h"
+#include "base/FileReplacement.h"
 
 #include <filesystem>
 #include <span>

@@ -1,6 +1,6 @@
 #include "PcapngFormat.h"
 
-#include "capture/LittleEndian.h"
+#include "base/LittleEndian.h"
 
 #include <algorithm>
 #include <charconv>

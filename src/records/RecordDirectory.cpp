@@ -1,7 +1,7 @@
 #include "RecordDirectory.h"
 
-#include "capture/UniqueDir.h"
-#include "capture/UniqueFd.h"
+#include "base/UniqueDir.h"
+#include "base/UniqueFd.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <filesystem>
 #include <string>

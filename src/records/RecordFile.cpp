@@ -1,7 +1,8 @@
 #include "RecordFile.h"
 
-#include "PrivateFile.h"
-#include "capture/UniqueFd.h"
+#include "base/AllBytes.h"
+#include "base/PrivateFile.h"
+#include "base/UniqueFd.h"
 
 #include <algorithm>
 #include <array>
@@ -37,30 +38,6 @@ template <typename Header> auto Entries(Header& header) {
                       &header.destinationPort, &header.timeText};
 }
 
-bool WriteAll(int file, std::array<iovec, 2> parts) {
-    iovec* next = parts.data();
-    int count = static_cast<int>(parts.size());
-    while (count > 0) {
-        const ssize_t written = writev(file, next, count);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        auto rest = static_cast<std::size_t>(written);
-        while (count > 0 && rest >= next->iov_len) {
-            rest -= next->iov_len;
-            ++next;
-            --count;
-        }
-        if (count > 0) {
-            next->iov_base = static_cast<char*>(next->iov_base) + rest;
-            next->iov_len -= rest;
-        }
-    }
-    return true;
-}
-
 // No O_TRUNC: a file truncated to nothing makes the file system write it out at close, a disk
 // write per record. Cutting it to its new length afterwards does not.
 bool WriteInPlace(int folder, const char* name, std::string_view headerBytes,
@@ -69,8 +46,9 @@ bool WriteInPlace(int folder, const char* name, std::string_view headerBytes,
     if (!file)
         return false;
     const int fd = file->fd.Get();
-    bool written = WriteAll(fd, {iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
-                                 iovec{const_cast<std::uint8_t*>(payload.data()), payload.size()}});
+    bool written = AllBytes::WriteGathered(
+        fd, std::array{iovec{const_cast<char*>(headerBytes.data()), headerBytes.size()},
+                       iovec{const_cast<std::uint8_t*>(payload.data()), payload.size()}});
     const auto length = static_cast<off_t>(headerBytes.size() + payload.size());
     if (written && file->size > length)
         written = ftruncate(fd, length) == 0;
@@ -156,19 +134,11 @@ std::optional<Record> Read(int folder, const char* name) {
     if (!file)
         return std::nullopt;
     std::vector<std::uint8_t> bytes(MaximumFileSize);
-    std::size_t size = 0;
-    while (size < bytes.size()) {
-        const ssize_t count = read(file.Get(), bytes.data() + size, bytes.size() - size);
-        if (count < 0 && errno == EINTR)
-            continue;
-        // Not a readable file, such as a directory of that name.
-        if (count < 0)
-            return std::nullopt;
-        if (count == 0)
-            break;
-        size += static_cast<std::size_t>(count);
-    }
-    return Decode(std::span<const std::uint8_t>(bytes.data(), size));
+    // Not a readable file, such as a directory of that name.
+    const std::optional<std::size_t> size = AllBytes::ReadUpTo(file.Get(), bytes);
+    if (!size)
+        return std::nullopt;
+    return Decode(std::span<const std::uint8_t>(bytes.data(), *size));
 }
 
 } // namespace RecordFile

@@ -9,6 +9,7 @@
 #include "chrome/SteadyScrollBar.h"
 #include "res/CommandIds.h"
 #include "res/MenuTemplate.h"
+#include "res/MessageTexts.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -227,7 +228,7 @@ void RecordPanel::ExportRowsAsPcapng(const std::vector<int>& rows) {
 }
 
 void RecordPanel::TellExportFailure(FileReplacement::Outcome outcome, const QString& path) {
-    const std::string failure = ExportFailureText(outcome, path.toStdString());
+    const std::string failure = MessageTexts::ExportFailure(outcome, path.toStdString());
     if (!failure.empty())
         emit ExportFailed(QString::fromStdString(failure));
 }

@@ -3,10 +3,10 @@
 #include "RecordHeaderRule.h"
 #include "RecordListModel.h"
 #include "RecordStore.h"
+#include "base/FileReplacement.h"
 #include "capture/Ipv4Address.h"
 #include "capture/PortOwnerLookup.h"
 #include "dialogkit/UserPrompts.h"
-#include "files/FileReplacement.h"
 
 #include <QBasicTimer>
 #include <QObject>

@@ -2,8 +2,8 @@
 
 #include "DatagramLog.h"
 #include "RecordFile.h"
+#include "base/UniqueFd.h"
 #include "capture/CapturedDatagram.h"
-#include "capture/UniqueFd.h"
 
 #include <cstdint>
 #include <filesystem>

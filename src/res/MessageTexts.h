@@ -1,5 +1,10 @@
 #pragma once
 
+#include "base/FileReplacement.h"
+
+#include <filesystem>
+#include <string>
+
 namespace talvane {
 
 // The texts of the program's message boxes.
@@ -23,6 +28,9 @@ inline constexpr const char* ExportWriteFailed = "导出文件写入失败，磁
 // Followed by the reason: the capture helper failed (its interface went away, say), or its
 // stream broke off or was garbled.
 inline constexpr const char* CaptureEnded = "抓包进程已结束，监控已停止: ";
+
+// What the user is told when an export to path ended with outcome; empty when it succeeded.
+std::string ExportFailure(FileReplacement::Outcome outcome, const std::filesystem::path& path);
 
 } // namespace MessageTexts
 

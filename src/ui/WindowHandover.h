@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "capture/DatagramSink.h"
 #include "capture/Handover.h"
-#include "capture/UniqueFd.h"
 
 #include <QObject>
 #include <QSocketNotifier>

@@ -1,5 +1,5 @@
 #include "records/RecordDirectory.h"
-#include "capture/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <QtTest>
 #include <csignal>

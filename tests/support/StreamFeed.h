@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "capture/CaptureEngine.h"
 #include "capture/CaptureStream.h"
-#include "capture/UniqueFd.h"
 
 #include <cstdint>
 #include <span>

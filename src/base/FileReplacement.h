@@ -56,7 +56,4 @@ private:
     Outcome outcome;
 };
 
-// What the user is told when an export to path ended with outcome; empty when it succeeded.
-std::string ExportFailureText(FileReplacement::Outcome outcome, const std::filesystem::path& path);
-
 } // namespace talvane

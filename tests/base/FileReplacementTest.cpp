@@ -1,4 +1,4 @@
-#include "files/FileReplacement.h"
+#include "base/FileReplacement.h"
 #include "support/TinyDisk.h"
 
 #include <QtTest>

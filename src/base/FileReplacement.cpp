@@ -1,6 +1,6 @@
 #include "FileReplacement.h"
 
-#include "res/MessageTexts.h"
+#include "AllBytes.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -17,18 +17,6 @@ using Fault = FileReplacement::Outcome::Fault;
 
 // The content goes out in pieces of about this size: a large export needs no more memory.
 constexpr std::size_t PieceSize = std::size_t{1} << 16;
-
-bool WriteAll(int file, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(file, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
 
 // Only a path that holds nothing yet or a regular file may be replaced. lstat neither follows a
 // link nor opens what it finds, so a FIFO is judged without waiting for its other end.
@@ -72,7 +60,9 @@ void FileReplacement::Write(std::span<const std::uint8_t> bytes) {
 }
 
 void FileReplacement::Drain() {
-    if (outcome && !WriteAll(file, buffer))
+    if (outcome &&
+        !AllBytes::Write(
+            file, std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), buffer.size())))
         outcome.fault = Fault::Unwritable;
     buffer.clear();
 }
@@ -104,18 +94,6 @@ FileReplacement::Outcome FileReplacement::Replace(const std::filesystem::path& t
     FileReplacement replacement(target);
     replacement.Write(bytes);
     return replacement.Finish();
-}
-
-std::string ExportFailureText(FileReplacement::Outcome outcome, const std::filesystem::path& path) {
-    switch (outcome.fault) {
-    case FileReplacement::Outcome::Fault::None:
-        return {};
-    case FileReplacement::Outcome::Fault::NotARegularFile:
-        return MessageTexts::ExportNotAFile + path.string();
-    case FileReplacement::Outcome::Fault::Unwritable:
-        return MessageTexts::ExportWriteFailed + path.string();
-    }
-    return {};
 }
 
 } // namespace talvane

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/UniqueFd.h"
+#include "UniqueFd.h"
 
 #include <filesystem>
 #include <optional>
