@@ -19,7 +19,7 @@ Ipv4Address Address(const QString& dotted) {
     return address;
 }
 
-struct Datagram {
+struct TestDatagram {
     std::uint8_t protocol = 17;
     QString source = "192.168.0.25";
     QString target = "10.1.2.3";
@@ -62,35 +62,35 @@ struct Datagram {
         return bytes;
     }
 
-    Datagram Tcp() const {
-        Datagram copy = *this;
+    TestDatagram Tcp() const {
+        TestDatagram copy = *this;
         copy.protocol = 6;
         return copy;
     }
-    Datagram From(const QString& address, std::uint16_t port) const {
-        Datagram copy = *this;
+    TestDatagram From(const QString& address, std::uint16_t port) const {
+        TestDatagram copy = *this;
         copy.source = address;
         copy.sourcePort = port;
         return copy;
     }
-    Datagram To(const QString& address, std::uint16_t port) const {
-        Datagram copy = *this;
+    TestDatagram To(const QString& address, std::uint16_t port) const {
+        TestDatagram copy = *this;
         copy.target = address;
         copy.targetPort = port;
         return copy;
     }
-    Datagram Carrying(int bytes) const {
-        Datagram copy = *this;
+    TestDatagram Carrying(int bytes) const {
+        TestDatagram copy = *this;
         copy.payload = bytes;
         return copy;
     }
-    Datagram Protocol(std::uint8_t number) const {
-        Datagram copy = *this;
+    TestDatagram Protocol(std::uint8_t number) const {
+        TestDatagram copy = *this;
         copy.protocol = number;
         return copy;
     }
-    Datagram Fragment(std::uint16_t field) const {
-        Datagram copy = *this;
+    TestDatagram Fragment(std::uint16_t field) const {
+        TestDatagram copy = *this;
         copy.fragment = field;
         return copy;
     }
@@ -169,13 +169,13 @@ void ClassifyPacketTest::classifies_data() {
 
     const QString local = "192.168.0.25";
     const FilterSettings none;
-    const Datagram udp;
-    const Datagram tcp = udp.Tcp();
-    const Datagram icmp = udp.Protocol(1);
+    const TestDatagram udp;
+    const TestDatagram tcp = udp.Tcp();
+    const TestDatagram icmp = udp.Protocol(1);
 
     const FilterSettings example =
         Settings({{"filterBroadcast", "1"}, {"monitorTcp", "1"}, {"filterRemotePorts", "8080"}});
-    const Datagram exampleTcp = tcp.Carrying(20);
+    const TestDatagram exampleTcp = tcp.Carrying(20);
     QTest::newRow("worked example")
         << local << example << exampleTcp.Build() << "192.168.0.25:1030 TCP 10.1.2.3:80, 20 bytes";
     FilterSettings example80 = example;
@@ -186,14 +186,14 @@ void ClassifyPacketTest::classifies_data() {
     QTest::newRow("worked example, remote @@")
         << local << example80 << exampleTcp.Build() << "rejected: port";
 
-    Datagram tooLong = udp.Carrying(4);
+    TestDatagram tooLong = udp.Carrying(4);
     tooLong.totalLengthError = 1;
     QTest::newRow("total length one more")
         << local << none << tooLong.Build() << "rejected: malformed";
     tooLong.totalLengthError = -1;
     QTest::newRow("total length one less")
         << local << none << tooLong.Build() << "rejected: malformed";
-    Datagram shortHeader = udp;
+    TestDatagram shortHeader = udp;
     shortHeader.headerWords = 4;
     Bytes longHeader = udp.Build();
     longHeader[0] = 0x4f;
@@ -213,7 +213,7 @@ void ClassifyPacketTest::classifies_data() {
         << local << none << longHeader << "rejected: malformed";
     QTest::newRow("tcp data offset past the end")
         << local << none << tcpOffsetPastEnd << "rejected: malformed";
-    Datagram tcpOffsetBelowFive = tcp.Carrying(8);
+    TestDatagram tcpOffsetBelowFive = tcp.Carrying(8);
     tcpOffsetBelowFive.tcpWords = 4;
     QTest::newRow("tcp data offset below 5")
         << local << none << tcpOffsetBelowFive.Build() << "rejected: malformed";
@@ -344,12 +344,12 @@ void ClassifyPacketTest::classifies_data() {
         << local << none << udp.Build() << "192.168.0.25:1030 UDP 10.1.2.3:80, 0 bytes";
 
     const FilterSettings netbios = Settings({{"filterLocalPorts", "137"}});
-    const Datagram nameQuery = udp.From("192.168.1.9", 137).To("192.168.1.255", 138);
+    const TestDatagram nameQuery = udp.From("192.168.1.9", 137).To("192.168.1.255", 138);
     QTest::newRow("broadcast takes the destination port as local")
         << lan << netbios << nameQuery.Build() << "192.168.1.9:137 UDP 192.168.1.255:138, 0 bytes";
     QTest::newRow("broadcast, local port 138 filtered")
         << lan << Settings({{"filterLocalPorts", "138"}}) << nameQuery.Build() << "rejected: port";
-    const Datagram multicast = udp.From("192.168.1.9", 1234).To("224.0.0.251", 5353);
+    const TestDatagram multicast = udp.From("192.168.1.9", 1234).To("224.0.0.251", 5353);
     QTest::newRow("multicast takes the source port as local")
         << lan << Settings({{"filterLocalPorts", "1234"}}) << multicast.Build() << "rejected: port";
     QTest::newRow("multicast, remote port filtered")
@@ -365,11 +365,11 @@ void ClassifyPacketTest::classifies_data() {
         << udp.From("8.8.8.8", 1234).To("9.9.9.9", 5353).Build()
         << "8.8.8.8:1234 UDP 9.9.9.9:5353, 0 bytes";
 
-    Datagram options = udp.Carrying(5);
+    TestDatagram options = udp.Carrying(5);
     options.headerWords = 6;
     QTest::newRow("ip options are skipped")
         << local << none << options.Build() << "192.168.0.25:1030 UDP 10.1.2.3:80, 5 bytes";
-    Datagram tcpOptions = tcp.Carrying(7);
+    TestDatagram tcpOptions = tcp.Carrying(7);
     tcpOptions.tcpWords = 8;
     QTest::newRow("tcp options are skipped")
         << local << none << tcpOptions.Build() << "192.168.0.25:1030 TCP 10.1.2.3:80, 7 bytes";
@@ -381,7 +381,7 @@ void ClassifyPacketTest::classifies_data() {
     // A later fragment's first bytes would read as ports 1030 and 80 and, for TCP, as a data
     // offset past its end.
     constexpr std::uint16_t moreFragments = 0x2000;
-    const Datagram laterFragment = udp.Carrying(5).Fragment(185);
+    const TestDatagram laterFragment = udp.Carrying(5).Fragment(185);
     Bytes shortTcpFragment = tcp.Fragment(moreFragments | 3).Build();
     shortTcpFragment.resize(28);
     shortTcpFragment[3] = 28;
