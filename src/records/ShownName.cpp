@@ -89,6 +89,11 @@ std::string Escape(char32_t character) {
 } // namespace
 
 std::string ShownName(std::string_view name, std::size_t limit) {
+    // Nearly every name is printable ASCII without a backslash, which stands for itself: taken
+    // whole, as it comes with every datagram.
+    if (std::ranges::all_of(name,
+                            [](char byte) { return byte >= 0x20 && byte < 0x7F && byte != '\\'; }))
+        return std::string(name.substr(0, limit));
     std::string shown;
     while (!name.empty()) {
         const Decoded decoded = DecodeFirst(name);
