@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AcceleratorFilter.h"
+#include "DumpMenuRoute.h"
 #include "StatusBar.h"
 #include "StatusTexts.h"
 #include "WindowHandover.h"
@@ -28,11 +29,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -174,8 +173,9 @@ void MainWindow::OnInitDialog() {
     UpdateCommandStates();
     LoadToolBarImages();
     resizeLayout.NoteInitialPlaces(client->size());
-    // The client area's size changes, and every mouse press before it reaches a widget.
-    qApp->installEventFilter(this);
+    new DumpMenuRoute(Control<QPlainTextEdit>(ControlId::DataView));
+    // The client area's size changes.
+    client->installEventFilter(this);
 }
 
 void MainWindow::SetWindowIcon() {
@@ -437,7 +437,7 @@ void MainWindow::DestroyWindow() {
     if (destroyed)
         return;
     destroyed = true;
-    qApp->removeEventFilter(this);
+    client->removeEventFilter(this);
     beat.Stop();
     handover->Abandon();
     // Ends the helper and joins the worker before the record files go.
@@ -448,33 +448,7 @@ void MainWindow::DestroyWindow() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client && event->type() == QEvent::Resize)
         OnSize(isMaximized() ? SizeType::Maximized : SizeType::Restored, client->size());
-    if (RouteDumpMenu(watched, event))
-        return true;
     return QDialog::eventFilter(watched, event);
-}
-
-bool MainWindow::RouteDumpMenu(QObject* watched, QEvent* event) {
-    // Every event of the program passes here: all but these two go by at once.
-    if (event->type() != QEvent::ContextMenu && event->type() != QEvent::MouseButtonPress)
-        return false;
-    auto* dataView = Control<QPlainTextEdit>(ControlId::DataView);
-    // The view asks for no menu of its own: the copy menu opens by the press below alone.
-    if (event->type() == QEvent::ContextMenu)
-        return !openingDumpMenu && (watched == dataView || watched == dataView->viewport());
-    // Taken at the window, before any widget has the press or the focus moves: while the data view
-    // has the keyboard focus, the press opens the copy menu wherever it is, and the menu has it.
-    if (event->type() != QEvent::MouseButtonPress || !watched->isWindowType() ||
-        static_cast<const QMouseEvent*>(event)->button() != Qt::RightButton ||
-        QApplication::focusWidget() != dataView || QApplication::activePopupWidget() != nullptr)
-        return false;
-    const QPoint at = static_cast<const QMouseEvent*>(event)->globalPosition().toPoint();
-    QContextMenuEvent request(QContextMenuEvent::Mouse, dataView->viewport()->mapFromGlobal(at),
-                              at);
-    openingDumpMenu = true;
-    QCoreApplication::sendEvent(dataView->viewport(), &request);
-    openingDumpMenu = false;
-    // Without a selection there is no menu, and the press goes on as usual.
-    return QApplication::activePopupWidget() != nullptr;
 }
 
 void MainWindow::changeEvent(QEvent* event) {

@@ -156,10 +156,6 @@ private:
     void ShowInterfaceLibrary();
     void DestroyWindow();
 
-    // Opens the data view's copy menu for a right-button press while the view has the keyboard
-    // focus; returns whether the event is used up.
-    bool RouteDumpMenu(QObject* watched, QEvent* event);
-
     // Once per spell of failed record writes, such as a full disk: monitoring goes on.
     void ReportRecordWriteFailure();
 
@@ -188,8 +184,6 @@ private:
     InterfaceLibraryDialog interfaceLibrary;
     std::unique_ptr<HelpWindow> helpWindow;
     bool destroyed = false;
-    // The data view's menu request that RouteDumpMenu itself sends.
-    bool openingDumpMenu = false;
 };
 
 } // namespace talvane
