@@ -445,7 +445,7 @@ void CaptureEndToEndTest::filterFromTheLastFileDecidesEachDatagram() {
     std::vector<Seen> seen;
     QObject context;
     QObject::connect(window.get(), &MainWindow::DatagramArrived, &context,
-                     [&](std::span<const std::uint8_t> datagram) {
+                     [&, &probe = probe](std::span<const std::uint8_t> datagram) {
                          const PacketClass& packet = probe.Session().LastPacket();
                          seen.push_back({BigEndian16(datagram, 22), datagram[19], packet,
                                          Bytes(packet.PayloadOf(datagram))});

@@ -423,7 +423,7 @@ void RecordsEndToEndTest::tcpSegmentsBothWaysAreRecordsOfTheListeningProcess() {
                         std::to_string(MonitoredTcpPort)};
     const Ends sent{Link().addressA, std::to_string(MonitoredTcpPort), "TCP", Link().addressB,
                     std::to_string(PeerTcpPort)};
-    const auto carriesMessage = [&] {
+    const auto carriesMessage = [&, &probe = probe] {
         const std::vector<Stored> found = RecordsOf(probe, received);
         return std::ranges::any_of(
             found, [&](const Stored& stored) { return Bytes(stored.record.payload) == message; });
@@ -577,7 +577,7 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     }
     QCOMPARE(int(exchanges.size()), 2 * rounds.rounds);
 
-    const auto verdict = [&] {
+    const auto verdict = [&, &probe = probe] {
         return JudgeNaming(rounds, exchanges, StoredRecords(probe.RecordsPanel().Records()),
                            ProgramName());
     };
