@@ -1,6 +1,8 @@
 #pragma once
 
+#include "res/CommandIds.h"
 #include "support/TestNetwork.h"
+#include "support/WindowProbe.h"
 #include "ui/MainWindow.h"
 
 #include <QTemporaryDir>

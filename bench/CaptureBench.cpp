@@ -65,8 +65,8 @@ double ThreadCpuMicroseconds() {
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
 }
 
-std::uint32_t DroppedSoFar(const MainWindow& window) {
-    const auto statistics = window.Capture().CurrentStatistics();
+std::uint32_t DroppedSoFar(const WindowProbe& probe) {
+    const auto statistics = probe.Session().Capture().CurrentStatistics();
     return statistics ? statistics->dropped : 0;
 }
 
@@ -75,7 +75,7 @@ std::uint32_t DroppedSoFar(const MainWindow& window) {
 class RateSeries {
 public:
     RateSeries(MainWindow& window, const TestNetwork& network, Options options)
-        : window(window), network(network), options(std::move(options)) {
+        : probe(window), network(network), options(std::move(options)) {
         poll.setInterval(PollIntervalMs);
         QObject::connect(&poll, &QTimer::timeout, &poll, [this] { Poll(); });
     }
@@ -103,9 +103,9 @@ private:
             network, static_cast<int>(rate * options.seconds), rate,
             std::chrono::milliseconds(static_cast<int>(options.seconds * 1000)) + SendSlack);
 
-        totalAtStart = window.DatagramTotal();
+        totalAtStart = probe.Session().DatagramTotal();
         lastTotal = totalAtStart;
-        droppedAtStart = DroppedSoFar(window);
+        droppedAtStart = DroppedSoFar(probe);
         cpuAtStart = ThreadCpuMicroseconds();
         cpuAtLastRise = cpuAtStart;
         quietMs = 0;
@@ -114,7 +114,7 @@ private:
     }
 
     void Poll() {
-        const std::int32_t total = window.DatagramTotal();
+        const std::int32_t total = probe.Session().DatagramTotal();
         if (total != lastTotal) {
             lastTotal = total;
             cpuAtLastRise = ThreadCpuMicroseconds();
@@ -146,7 +146,7 @@ private:
 
     void Report() {
         const int handed = lastTotal - totalAtStart;
-        const std::uint32_t dropped = DroppedSoFar(window) - droppedAtStart;
+        const std::uint32_t dropped = DroppedSoFar(probe) - droppedAtStart;
         const int lost = *sent - handed;
         if (handed > 0)
             std::printf("%8d %9d %9d %10u %9d %8.2f\n", options.rates[rateIndex], *sent, handed,
@@ -163,7 +163,7 @@ private:
         QCoreApplication::exit(code);
     }
 
-    MainWindow& window;
+    const WindowProbe probe;
     const TestNetwork& network;
     const Options options;
     QTimer poll;
@@ -202,7 +202,7 @@ int main(int argc, char** argv) {
     const QTemporaryDir programDirectory;
     MainWindow window(BenchEnvironment(programDirectory));
     window.show();
-    window.BeginMonitor();
+    WindowProbe(window).RunCommand(CommandId::BeginMonitor);
 
     RateSeries series(window, *bench->network, *options);
     QTimer::singleShot(0, &window, [&series] { series.Start(); });

@@ -158,8 +158,8 @@ const Scenario Scenarios[] = {
     {"UDP port 47000 taken in turn", std::chrono::milliseconds(0), PortTakenInTurn},
 };
 
-void Measure(MainWindow& window, const TestNetwork& network, const Scenario& scenario) {
-    window.ClearRecords();
+void Measure(const WindowProbe& probe, const TestNetwork& network, const Scenario& scenario) {
+    probe.RunCommand(CommandId::ClearRecords);
     ClientRounds rounds;
     rounds.serverNamespace = network.NamespaceB();
     rounds.client = network.Links().front().addressA;
@@ -181,7 +181,7 @@ void Measure(MainWindow& window, const TestNetwork& network, const Scenario& sce
             verdict = {};
             records = 0;
             programs.clear();
-            const std::vector<Record> stored = StoredRecords(window.RecordsPanel().Records());
+            const std::vector<Record> stored = StoredRecords(probe.RecordsPanel().Records());
             for (const auto& [program, exchanges] : sent) {
                 const NamingVerdict own = JudgeNaming(rounds, exchanges, stored, program);
                 verdict.right += own.right;
@@ -221,13 +221,14 @@ int main(int argc, char** argv) {
     const QTemporaryDir programDirectory;
     MainWindow window(BenchEnvironment(programDirectory));
     window.show();
-    window.BeginMonitor();
+    const WindowProbe probe(window);
+    probe.RunCommand(CommandId::BeginMonitor);
     std::printf("%d rounds of a UDP query and a TCP line from fresh client sockets, each closed "
                 "once its answer is in (a process of its own each round as another user); %d "
                 "fetches by curl; %d datagrams from each of two programs taking one port in "
                 "turn\n",
                 Rounds, Fetches, PortTurnCount);
     for (const Scenario& scenario : Scenarios)
-        Measure(window, *bench->network, scenario);
+        Measure(probe, *bench->network, scenario);
     return 0;
 }

@@ -57,18 +57,18 @@ std::uint16_t HoldUdpPort(int& socketFd) {
     return ntohs(address.sin_port);
 }
 
-void Run(const char* name, MainWindow& window, const std::vector<std::uint8_t>& datagram) {
-    const int recordsBefore = window.RecordsPanel().Records().Count();
+void Run(const char* name, const WindowProbe& probe, const std::vector<std::uint8_t>& datagram) {
+    const int recordsBefore = probe.RecordsPanel().Records().Count();
     const double cpuBefore = ThreadCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const CaptureTime captured =
         std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
     for (int index = 0; index < Datagrams; ++index) {
-        window.HandleDatagram(datagram, captured);
+        probe.HandleDatagram(datagram, captured);
         if (index % DatagramsPerLoopTurn == 0)
             QCoreApplication::processEvents();
     }
-    window.RecordsPanel().Refresh();
+    probe.RecordsPanel().Refresh();
     QCoreApplication::processEvents();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -76,7 +76,7 @@ void Run(const char* name, MainWindow& window, const std::vector<std::uint8_t>& 
     std::printf("%-34s %9.0f datagrams/s  %7.2f us/datagram (window thread cpu %7.2f us)  "
                 "records %d -> %d\n",
                 name, Datagrams / seconds, seconds * 1e6 / Datagrams, cpu * 1e6 / Datagrams,
-                recordsBefore, window.RecordsPanel().Records().Count());
+                recordsBefore, probe.RecordsPanel().Records().Count());
 }
 
 void MeasureOwnerLookup(std::uint16_t port) {
@@ -222,6 +222,7 @@ int main(int argc, char** argv) {
     MainWindow::Environment environment = BenchEnvironment(programDirectory);
     environment.hostAddresses = [] { return std::vector<Ipv4Address>{Local}; };
     MainWindow window(environment);
+    const WindowProbe probe(window);
     window.show();
     QCoreApplication::processEvents();
 
@@ -230,7 +231,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path lastFile = FilterDialog::LastFile(environment.settingsDirectory);
     std::filesystem::create_directories(lastFile.parent_path());
     FilterFile::Save(lastFile, settings);
-    window.ReloadActiveFilter();
+    probe.Session().ReloadFilter(true);
 
     const std::vector<std::uint8_t> payload(120, 0x61);
     std::printf("packet path of the main window, %d datagrams each, UDP with 120 payload bytes\n",
@@ -238,17 +239,17 @@ int main(int argc, char** argv) {
     const std::vector<std::uint8_t> otherHosts =
         TestPackets::UdpDatagram(Peer, Ipv4Address{{10, 1, 2, 4}}, 40000, 53, payload);
     // The first 9999 records create their files; after the list has filled, they are rewritten.
-    Run("accepted, files created", window, otherHosts);
-    Run("accepted, files rewritten", window, otherHosts);
-    Run("accepted, owner looked up", window,
+    Run("accepted, files created", probe, otherHosts);
+    Run("accepted, files rewritten", probe, otherHosts);
+    Run("accepted, owner looked up", probe,
         TestPackets::UdpDatagram(Peer, Local, 40000, ownedPort, payload));
-    Run("rejected by the local port filter", window,
+    Run("rejected by the local port filter", probe,
         TestPackets::UdpDatagram(Peer, Local, 40000, FilteredPort, payload));
     MeasureOwnerLookup(ownedPort);
 
     const std::vector<std::uint8_t> toUnowned =
         TestPackets::UdpDatagram(Peer, Local, PeerPort, UnownedPort, payload);
-    Run("accepted, to a port nobody holds", window, toUnowned);
+    Run("accepted, to a port nobody holds", probe, toUnowned);
     const FilterSettings nearLimit = NearLimitSettings();
     const std::string_view invalid = PatternValidation::ValidatePatternFields(
         {nearLimit.filterLocalPortText, nearLimit.filterRemotePortText,
@@ -261,15 +262,15 @@ int main(int argc, char** argv) {
                 invalid.empty() ? "valid" : "INVALID");
     FilterFile::Save(lastFile, nearLimit);
     const auto reloadStart = std::chrono::steady_clock::now();
-    window.ReloadActiveFilter();
+    probe.Session().ReloadFilter(true);
     std::printf(
         "%-34s %9.1f ms\n", "reading and applying it",
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - reloadStart)
             .count());
-    Run("the same, settings near the limit", window, toUnowned);
+    Run("the same, settings near the limit", probe, toUnowned);
     const double empty = ClassificationCost(toUnowned, ActiveFilter{}, Classification::Accepted);
     const double full =
-        ClassificationCost(toUnowned, window.ActiveFilterInUse(), Classification::Accepted);
+        ClassificationCost(toUnowned, probe.Session().Filter(), Classification::Accepted);
     std::printf("%-34s %9.1f ns/datagram\n", "classification, empty filter", empty);
     std::printf("%-34s %9.1f ns/datagram, %.2f times the empty filter's\n",
                 "classification, near the limit", full, full / empty);

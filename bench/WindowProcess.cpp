@@ -41,13 +41,13 @@ long TrailingNumber(const QString& text) {
     return text.section(u' ', -1).toLong();
 }
 
-std::string CountsLine(const MainWindow& window) {
-    const auto statistics = window.Capture().CurrentStatistics();
-    const int records = window.RecordsPanel().Records().Count();
+std::string CountsLine(const WindowProbe& probe) {
+    const auto statistics = probe.Session().Capture().CurrentStatistics();
+    const int records = probe.RecordsPanel().Records().Count();
     std::ostringstream line;
-    line << window.DatagramTotal() << ' ' << window.DatagramBalance() - records << ' '
-         << (statistics ? statistics->dropped : 0) << ' '
-         << TrailingNumber(window.Status()->PaneText(StatusBar::StreamPane)) << ' ' << records
+    line << probe.Session().DatagramTotal() << ' ' << probe.Session().DatagramBalance() - records
+         << ' ' << (statistics ? statistics->dropped : 0) << ' '
+         << TrailingNumber(probe.Status()->PaneText(StatusBar::StreamPane)) << ' ' << records
          << '\n';
     return line.str();
 }
@@ -95,7 +95,8 @@ int WindowProcess::Serve(int argc, char** argv) {
     // under the other.
     window.move(800, 0);
     window.show();
-    window.BeginMonitor();
+    const WindowProbe probe(window);
+    probe.RunCommand(CommandId::BeginMonitor);
     QSocketNotifier asked(RequestFd, QSocketNotifier::Read);
     QObject::connect(&asked, &QSocketNotifier::activated, &window, [&] {
         char byte = 0;
@@ -104,7 +105,7 @@ int WindowProcess::Serve(int argc, char** argv) {
             application.quit();
             return;
         }
-        const std::string line = CountsLine(window);
+        const std::string line = CountsLine(probe);
         (void)!write(ReplyFd, line.data(), line.size());
     });
     return application.exec();

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AcceleratorFilter.h"
+#include "DumpMenuRoute.h"
 #include "StatusBar.h"
 #include "StatusTexts.h"
 #include "WindowHandover.h"
@@ -11,7 +12,6 @@
 #include "dialogkit/DialogBuilder.h"
 #include "dialogkit/UserPrompts.h"
 #include "filtering/FilterDialog.h"
-#include "filtering/FilterFile.h"
 #include "help/AboutDialog.h"
 #include "help/HelpWindow.h"
 #include "records/RecordPanel.h"
@@ -29,11 +29,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -126,21 +124,15 @@ MainWindow::Environment::OfProgramIn(const std::filesystem::path& executableDire
     return environment;
 }
 
-std::unique_ptr<QObject> MainWindow::Environment::TimerTicks(std::function<void()> tick) {
-    constexpr int TickMs = 100;
-    auto timer = std::make_unique<QTimer>();
-    QObject::connect(timer.get(), &QTimer::timeout, timer.get(), std::move(tick));
-    timer->start(TickMs);
-    return timer;
-}
-
 MainWindow::MainWindow(Environment environmentIn)
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       environment(std::move(environmentIn)),
       recordDirectory(environment.runtimeDirectory, getpid()),
-      handover(new WindowHandover(*this, this)), capture(environment.makeCapture(*handover)),
-      interfaceLibrary(this) {
+      handover(new WindowHandover(*this, this)),
+      session(environment.makeCapture(*handover), environment.hostAddresses(),
+              FilterDialog::LastFile(environment.settingsDirectory)),
+      resizeLayout(MainWindowLayoutRules, controls), interfaceLibrary(this) {
     setWindowTitle(QString::fromUtf8(MainWindowTemplate.caption));
     setFont(DialogBuilder::DialogFont(MainWindowTemplate.fontPointSize));
     auto* layout = new QVBoxLayout(this);
@@ -174,14 +166,16 @@ void MainWindow::OnInitDialog() {
     ConnectFilterSwitch();
     OpenAddressList();
     CreateRecordPanel();
-    elapsedTicks = environment.startElapsedTicks([this] { DisplayBeat(); });
+    beat.Register([this] { TickClock(); });
+    beat.Register([this] { recordPanel->Refresh(); });
+    beat.Start(environment.startBeat);
     DressControls();
     UpdateCommandStates();
     LoadToolBarImages();
-    NoteInitialPlaces();
-    // The client area's size changes, and every mouse press before it reaches a widget.
-    qApp->installEventFilter(this);
-    initialised = true;
+    resizeLayout.NoteInitialPlaces(client->size());
+    new DumpMenuRoute(Control<QPlainTextEdit>(ControlId::DataView));
+    // The client area's size changes.
+    client->installEventFilter(this);
 }
 
 void MainWindow::SetWindowIcon() {
@@ -193,8 +187,8 @@ void MainWindow::SetWindowIcon() {
 // The tool bar and the status bar are found by control id like the template's controls.
 void MainWindow::CreateControlBars() {
     CreateToolBar();
-    statusBar = new StatusBar(client);
-    statusBar->SetKernelDrops([this] { return kernelDrops.Total(KernelDropped()); });
+    statusBar = new StatusBar(client, beat);
+    statusBar->SetKernelDrops([this] { return session.KernelDropsSoFar(); });
     controls.Add(ControlId::ToolBar, toolBar);
     controls.Add(ControlId::StatusBar, statusBar);
     PlaceControlBars();
@@ -210,10 +204,11 @@ void MainWindow::ConnectFilterSwitch() {
 void MainWindow::OpenAddressList() {
     FillAddressList();
     BindCaptureSocket();
-    connect(AddressCombo(), &QComboBox::currentIndexChanged, this, &MainWindow::OnAddressChanged);
+    connect(AddressCombo(), &QComboBox::currentIndexChanged, this, &MainWindow::BindCaptureSocket);
 }
 
 void MainWindow::CreateRecordPanel() {
+    const Ipv4Address& selectedAddress = session.SelectedAddress();
     // Without a safe folder of its own the window keeps no record files.
     const RecordDirectory::Preparation preparation = recordDirectory.Prepare();
     const std::filesystem::path recordFiles =
@@ -262,12 +257,6 @@ void MainWindow::LoadToolBarImages() {
                                      ToolBarTemplate::DefaultStrip);
 }
 
-void MainWindow::NoteInitialPlaces() {
-    initialClientSize = client->size();
-    for (const LayoutRule& rule : MainWindowLayoutRules)
-        initialPlaces.emplace(rule.controlId, Control(rule.controlId)->geometry());
-}
-
 void MainWindow::CreateMenuBar() {
     menuBar = new QMenuBar(this);
     for (const MenuTemplate::Popup& popup : MainMenu.popups) {
@@ -309,32 +298,25 @@ void MainWindow::PlaceControlBars() {
 }
 
 void MainWindow::FillAddressList() {
-    hostAddressList = environment.hostAddresses();
     QComboBox* combo = AddressCombo();
-    for (const Ipv4Address& address : hostAddressList)
+    for (const Ipv4Address& address : session.Addresses())
         combo->addItem(QString::fromStdString(address.Dotted()));
-    combo->setCurrentIndex(hostAddressList.empty() ? -1 : 0);
+    combo->setCurrentIndex(session.Addresses().empty() ? -1 : 0);
 }
 
 void MainWindow::BindCaptureSocket() {
-    const int index = AddressCombo()->currentIndex();
-    if (index < 0 || index >= static_cast<int>(hostAddressList.size())) {
-        // No address to monitor: nothing can be captured.
-        capture->Unbind();
-        environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
-        setWindowTitle(TitleFor(nullptr));
-        return;
-    }
-    selectedAddress = hostAddressList[static_cast<std::size_t>(index)];
-    const CaptureSource::Binding binding = capture->Bind(selectedAddress);
-    if (!binding.bound)
+    const std::optional<CaptureSource::Binding> binding =
+        session.Bind(AddressCombo()->currentIndex());
+    // Without an address to monitor nothing can be captured.
+    if (!binding || !binding->bound)
         environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
     // Said where it can be looked up, not in a box at every start: monitoring goes on without.
-    statusBar->setToolTip(
-        binding.ownersUnavailable.empty()
-            ? QString()
-            : QString::fromStdString(StatusTexts::OwnersUnavailableTip(binding.ownersUnavailable)));
-    setWindowTitle(TitleFor(&selectedAddress));
+    if (binding)
+        statusBar->setToolTip(binding->ownersUnavailable.empty()
+                                  ? QString()
+                                  : QString::fromStdString(StatusTexts::OwnersUnavailableTip(
+                                        binding->ownersUnavailable)));
+    setWindowTitle(TitleFor(binding ? &session.SelectedAddress() : nullptr));
 }
 
 QString MainWindow::TitleFor(const Ipv4Address* address) {
@@ -342,14 +324,6 @@ QString MainWindow::TitleFor(const Ipv4Address* address) {
     if (address != nullptr)
         title += QString::fromStdString(address->Dotted());
     return title;
-}
-
-void MainWindow::OnAddressChanged() {
-    // Each capture counts its drops from nought: the old one's are kept before it closes.
-    kernelDrops.End(KernelDropped());
-    BindCaptureSocket();
-    if (state.ClockRuns())
-        kernelDrops.Begin(KernelDropped());
 }
 
 const MainWindow::CommandRoute* MainWindow::FindRoute(int commandId) {
@@ -368,11 +342,11 @@ bool MainWindow::CommandEnabled(int commandId) const {
     case Enablement::Always:
         return true;
     case Enablement::WhenCanBegin:
-        return state.CanBegin();
+        return session.State().CanBegin();
     case Enablement::WhenCanPause:
-        return state.CanPause();
+        return session.State().CanPause();
     case Enablement::WhenCanStop:
-        return state.CanStop();
+        return session.State().CanStop();
     }
     return false;
 }
@@ -401,9 +375,7 @@ QComboBox* MainWindow::AddressCombo() const {
 
 void MainWindow::BeginMonitor() {
     ReloadActiveFilter();
-    state.Begin();
-    const bool started = capture->Begin();
-    kernelDrops.Begin(KernelDropped());
+    const bool started = session.Begin();
     ShowStatePane();
     UpdateCommandStates();
     if (!started)
@@ -411,10 +383,7 @@ void MainWindow::BeginMonitor() {
 }
 
 void MainWindow::PauseMonitor() {
-    state.Pause();
-    // The worker stays in its read: the next datagram is still handed over before it ends.
-    capture->Pause();
-    kernelDrops.End(KernelDropped());
+    session.Pause();
     ShowStatePane();
     UpdateCommandStates();
 }
@@ -426,35 +395,29 @@ void MainWindow::StopMonitor() {
 }
 
 void MainWindow::EndMonitoring() {
-    state.Stop();
-    capture->Stop();
-    kernelDrops.End(KernelDropped());
+    session.Stop();
     ShowStatePane();
     UpdateCommandStates();
 }
 
 void MainWindow::ReloadActiveFilter() {
-    activeFilter = ActiveFilter();
-    if (!Control<QCheckBox>(ControlId::UseFilter)->isChecked())
-        return;
-    const std::filesystem::path lastFile = FilterDialog::LastFile(environment.settingsDirectory);
-    const FilterFile::LoadReport report = FilterFile::LoadAndReport(lastFile, filterSettings);
-    if (report.loaded)
-        activeFilter = ActiveFilter::From(filterSettings);
+    const std::string message =
+        session.ReloadFilter(Control<QCheckBox>(ControlId::UseFilter)->isChecked());
     // Monitoring unfiltered is no secret: the user expected a filter.
-    if (!report.message.empty())
-        environment.showMessage(QString::fromStdString(report.message));
+    if (!message.empty())
+        environment.showMessage(QString::fromStdString(message));
 }
 
 void MainWindow::EditFilter() {
-    FilterDialog dialog(filterSettings, environment.dataDirectory, environment.settingsDirectory,
-                        environment.showMessage, environment.chooseFile, this);
+    FilterDialog dialog(session.EditedSettings(), environment.dataDirectory,
+                        environment.settingsDirectory, environment.showMessage,
+                        environment.chooseFile, this);
     if (dialog.exec() == QDialog::Accepted)
         ReloadActiveFilter();
 }
 
 void MainWindow::ShowStatePane() {
-    statusBar->SetPaneText(StatusBar::StatePane, QString::fromUtf8(state.PaneText()));
+    statusBar->SetPaneText(StatusBar::StatePane, QString::fromUtf8(session.State().PaneText()));
 }
 
 void MainWindow::ExitCommand() {
@@ -474,44 +437,18 @@ void MainWindow::DestroyWindow() {
     if (destroyed)
         return;
     destroyed = true;
-    qApp->removeEventFilter(this);
-    elapsedTicks.reset();
+    client->removeEventFilter(this);
+    beat.Stop();
     handover->Abandon();
     // Ends the helper and joins the worker before the record files go.
-    capture.reset();
+    session.EndCapture();
     recordDirectory.Remove();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client && event->type() == QEvent::Resize)
         OnSize(isMaximized() ? SizeType::Maximized : SizeType::Restored, client->size());
-    if (RouteDumpMenu(watched, event))
-        return true;
     return QDialog::eventFilter(watched, event);
-}
-
-bool MainWindow::RouteDumpMenu(QObject* watched, QEvent* event) {
-    // Every event of the program passes here: all but these two go by at once.
-    if (event->type() != QEvent::ContextMenu && event->type() != QEvent::MouseButtonPress)
-        return false;
-    auto* dataView = Control<QPlainTextEdit>(ControlId::DataView);
-    // The view asks for no menu of its own: the copy menu opens by the press below alone.
-    if (event->type() == QEvent::ContextMenu)
-        return !openingDumpMenu && (watched == dataView || watched == dataView->viewport());
-    // Taken at the window, before any widget has the press or the focus moves: while the data view
-    // has the keyboard focus, the press opens the copy menu wherever it is, and the menu has it.
-    if (event->type() != QEvent::MouseButtonPress || !watched->isWindowType() ||
-        static_cast<const QMouseEvent*>(event)->button() != Qt::RightButton ||
-        QApplication::focusWidget() != dataView || QApplication::activePopupWidget() != nullptr)
-        return false;
-    const QPoint at = static_cast<const QMouseEvent*>(event)->globalPosition().toPoint();
-    QContextMenuEvent request(QContextMenuEvent::Mouse, dataView->viewport()->mapFromGlobal(at),
-                              at);
-    openingDumpMenu = true;
-    QCoreApplication::sendEvent(dataView->viewport(), &request);
-    openingDumpMenu = false;
-    // Without a selection there is no menu, and the press goes on as usual.
-    return QApplication::activePopupWidget() != nullptr;
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -526,48 +463,20 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::OnSize(SizeType type, QSize clientSize) {
-    if (!initialised)
+    // Size changes move controls only once every control stands where it starts.
+    if (!resizeLayout.Noted())
         return;
     Control<QCheckBox>(ControlId::WideDump)->setChecked(type == SizeType::Maximized);
     recordPanel->ShowSelectedRecord();
     // A minimised window keeps its controls where they were.
-    if (type == SizeType::Minimized)
-        return;
-    // Each layout is the rules applied once to the whole change since initialisation, so that
-    // many small steps end where one big step does, and going back restores every place.
-    const QSize change = clientSize - initialClientSize;
-    std::map<int, LayoutRule::Rect> places;
-    for (const LayoutRule& rule : MainWindowLayoutRules) {
-        const auto initial = initialPlaces.find(rule.controlId);
-        if (initial == initialPlaces.end() || !rule.Valid())
-            continue;
-        const QRect& first = initial->second;
-        const auto place =
-            places
-                .try_emplace(rule.controlId,
-                             LayoutRule::Rect{first.x(), first.y(), first.width(), first.height()})
-                .first;
-        place->second = rule.Apply(place->second, change.width(), change.height());
-    }
-    for (const auto& [controlId, place] : places)
-        Control(controlId)->setGeometry(place.left, place.top, place.width, place.height);
+    if (type != SizeType::Minimized)
+        resizeLayout.Follow(clientSize);
 }
 
-// Every redraw costs a round trip to the display however little it draws: what datagrams changed
-// is drawn together with the clock, one redraw a beat, instead of on timers of its own.
-void MainWindow::DisplayBeat() {
-    if (state.ClockRuns()) {
-        elapsed.Tick();
-        statusBar->SetPaneText(StatusBar::TimePane, QString::fromStdString(elapsed.PaneText()));
-    }
-    recordPanel->Refresh();
-    statusBar->ShowPendingCounters();
-}
-
-std::optional<std::uint32_t> MainWindow::KernelDropped() const {
-    const std::optional<CaptureSource::Statistics> statistics =
-        capture ? capture->CurrentStatistics() : std::nullopt;
-    return statistics ? std::optional(statistics->dropped) : std::nullopt;
+void MainWindow::TickClock() {
+    if (session.TickClock())
+        statusBar->SetPaneText(StatusBar::TimePane,
+                               QString::fromStdString(session.Clock().PaneText()));
 }
 
 void MainWindow::Arrived(const CapturedDatagram& datagram) {
@@ -581,7 +490,7 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureT
     // Before classification, so a full list is emptied even for a datagram then rejected.
     if (recordPanel->Full())
         ClearRecords();
-    lastPacket = ClassifyPacket(datagram, captureAddress.value_or(selectedAddress), activeFilter);
+    const PacketClass& lastPacket = session.Classify(datagram, captureAddress);
     if (lastPacket.Verdict() == Classification::Accepted)
         recordPanel->Store(
             {lastPacket, lastPacket.PayloadOf(datagram), captured, datagram, owners});
@@ -597,13 +506,12 @@ void MainWindow::ReportRecordWriteFailure() {
 }
 
 void MainWindow::Counted() {
-    ++datagramTotal;
-    ++datagramBalance;
+    session.Count();
     ShowCounters();
 }
 
 void MainWindow::CaptureEnded(const std::string& reason) {
-    if (state.CanStop())
+    if (session.State().CanStop())
         EndMonitoring();
     // Told once the hand-over is done, not from inside the notifier that woke the window for
     // it; then a fresh capture for the next begin, as a stop opens one.
@@ -615,11 +523,12 @@ void MainWindow::CaptureEnded(const std::string& reason) {
 }
 
 void MainWindow::ShowCounters() {
-    statusBar->SetCounters(datagramTotal, datagramBalance - recordPanel->Records().Count());
+    statusBar->SetCounters(session.DatagramTotal(),
+                           session.DatagramBalance() - recordPanel->Records().Count());
 }
 
 void MainWindow::ClearRecords() {
-    datagramBalance -= recordPanel->Clear();
+    session.TakeOut(recordPanel->Clear());
     ShowCounters();
 }
 

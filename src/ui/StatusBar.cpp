@@ -1,18 +1,14 @@
 #include "StatusBar.h"
 
+#include "DisplayBeat.h"
 #include "ElapsedClock.h"
 #include "StatusPane.h"
 #include "StatusTexts.h"
 #include "capture/MonitorState.h"
 
-#include <QTimerEvent>
-
 namespace talvane {
 
 namespace {
-
-// Ten redraws a second at most, however fast datagrams arrive, in step with the record list.
-constexpr int RefreshIntervalMs = 100;
 
 struct PaneLayout {
     int width; // 0: takes the remaining width
@@ -21,7 +17,7 @@ struct PaneLayout {
 
 } // namespace
 
-StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
+StatusBar::StatusBar(QWidget* parent, DisplayBeat& beat) : QStatusBar(parent) {
     const PaneLayout layout[] = {
         {0, QString::fromUtf8(StatusTexts::InitialStream)},
         {100, QString::fromUtf8(MonitorState().PaneText())},
@@ -40,6 +36,8 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
         panes[index] = label;
     }
     panes[StreamPane]->setToolTip(QString::fromStdString(StatusTexts::StreamTip(0)));
+    // Redrawn at most once a beat, however fast datagrams arrive.
+    beat.Register([this] { ShowPendingCounters(); });
 }
 
 void StatusBar::SetPaneText(Pane pane, const QString& text) {
@@ -61,27 +59,13 @@ void StatusBar::SetKernelDrops(std::function<std::uint64_t()> count) {
 void StatusBar::SetCounters(std::int32_t total, std::int32_t filtered) {
     datagramTotal = total;
     filteredCount = filtered;
-    if (!refresh.isActive())
-        refresh.start(RefreshIntervalMs, this);
+    countersPending = true;
 }
 
 void StatusBar::ShowPendingCounters() {
-    if (!refresh.isActive())
+    if (!countersPending)
         return;
-    refresh.stop();
-    ShowCounters();
-}
-
-void StatusBar::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != refresh.timerId()) {
-        QStatusBar::timerEvent(event);
-        return;
-    }
-    refresh.stop();
-    ShowCounters();
-}
-
-void StatusBar::ShowCounters() {
+    countersPending = false;
     SetPaneText(FilteredPane, QString::fromStdString(StatusTexts::Filtered(filteredCount)));
     SetPaneText(StreamPane, QString::fromStdString(StatusTexts::Stream(datagramTotal)));
     if (kernelDrops)

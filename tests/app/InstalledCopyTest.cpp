@@ -5,7 +5,7 @@
 #include "res/FilterDialogTemplate.h"
 #include "res/Version.h"
 #include "support/NextModal.h"
-#include "ui/MainWindow.h"
+#include "support/WindowProbe.h"
 
 #include <QImage>
 #include <QProcess>
@@ -232,20 +232,21 @@ void InstalledCopyTest::windowReadsTheInstalledDataAndKeepsSettingsPerUser() {
     QStringList messages;
     environment.showMessage = [&messages](const QString& text) { messages << text; };
     MainWindow window(std::move(environment));
+    const WindowProbe probe(window);
     window.show();
     QCOMPARE(window.Records().Path(),
              user.Runtime() / "talvane" / std::to_string(QCoreApplication::applicationPid()));
 
-    window.RunCommand(CommandId::Help);
-    QCOMPARE(window.Help()->source(), QUrl::fromLocalFile(QString::fromStdString(
-                                          (Prefix() / "share/talvane/help.html").string())));
-    window.Help()->close();
+    probe.RunCommand(CommandId::Help);
+    QCOMPARE(probe.Help()->source(), QUrl::fromLocalFile(QString::fromStdString(
+                                         (Prefix() / "share/talvane/help.html").string())));
+    probe.Help()->close();
 
     const NextModal<FilterDialog> answer([](FilterDialog& dialog) {
         QTest::mouseClick(dialog.Control(FilterControlId::RestoreDefaults), Qt::LeftButton);
         QTest::mouseClick(dialog.Control(FilterControlId::Ok), Qt::LeftButton);
     });
-    window.RunCommand(CommandId::EditFilter);
+    probe.RunCommand(CommandId::EditFilter);
 
     QVERIFY(answer.Seen());
     const std::string factory = ReadBytes(Prefix() / "share/talvane/filters/default.ft");

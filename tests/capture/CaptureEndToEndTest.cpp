@@ -4,7 +4,6 @@
 #include "res/CommandIds.h"
 #include "support/TestNetwork.h"
 #include "support/WindowEnvironment.h"
-#include "ui/MainWindow.h"
 #include "ui/StatusBar.h"
 
 #include <QComboBox>
@@ -149,7 +148,6 @@ private slots:
     void filterFromTheLastFileDecidesEachDatagram();
 
 private:
-    std::unique_ptr<MainWindow> OpenWindow();
     UdpStream StreamOver(int linkIndex, int count, std::size_t payloadSize = 64,
                          std::uint32_t firstSequence = 0) const;
     int Send(int linkIndex, int count, std::size_t payloadSize = 64,
@@ -197,12 +195,6 @@ void CaptureEndToEndTest::cleanup() {
              qPrintable(environment->messages.join(QStringLiteral(" | "))));
 }
 
-std::unique_ptr<MainWindow> CaptureEndToEndTest::OpenWindow() {
-    auto window = std::make_unique<MainWindow>(environment->Make());
-    window->show();
-    return window;
-}
-
 UdpStream CaptureEndToEndTest::StreamOver(int linkIndex, int count, std::size_t payloadSize,
                                           std::uint32_t firstSequence) const {
     UdpStream stream;
@@ -227,15 +219,15 @@ int CaptureEndToEndTest::Send(int linkIndex, int count, std::size_t payloadSize,
 
 void CaptureEndToEndTest::everyDatagramIsHandedOverAndCounted() {
     constexpr int Count = 500;
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     HandedOver handed(*window);
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
 
     QCOMPARE(Send(0, Count), Count);
 
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(Count),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(Count),
                               GenerousWaitMs);
-    QCOMPARE(window->DatagramTotal(), Count);
+    QCOMPARE(probe.Session().DatagramTotal(), Count);
     QCOMPARE(handed.Count(), Count);
     for (int index = 0; index < Count; ++index) {
         const QString mismatch = Mismatch(handed.datagrams[index], Link(0), index, 64);
@@ -256,9 +248,9 @@ void CaptureEndToEndTest::datagramsArriveAsSent_data() {
 void CaptureEndToEndTest::datagramsArriveAsSent() {
     QFETCH(int, payloadSize);
     constexpr int Count = 20;
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     HandedOver handed(*window);
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
 
     QCOMPARE(Send(0, Count, payloadSize), Count);
 
@@ -271,9 +263,9 @@ void CaptureEndToEndTest::datagramsArriveAsSent() {
 }
 
 void CaptureEndToEndTest::paddedFrameIsCutToItsDatagram() {
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     HandedOver handed(*window);
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
     // Long datagrams first: bytes left over from them would show behind the short one.
     QCOMPARE(Send(0, 3, 1000), 3);
     QTRY_COMPARE_WITH_TIMEOUT(handed.Count(), 3, GenerousWaitMs);
@@ -289,20 +281,20 @@ void CaptureEndToEndTest::paddedFrameIsCutToItsDatagram() {
 
     QTRY_COMPARE_WITH_TIMEOUT(handed.Count(), 4, GenerousWaitMs);
     QCOMPARE(Bytes(handed.datagrams[3]), Bytes(datagram));
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(4),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(4),
                               GenerousWaitMs);
 }
 
 void CaptureEndToEndTest::pauseHandsOverTheNextDatagramBeforeEnding() {
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     HandedOver handed(*window);
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
     QCOMPARE(Send(0, 1), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(1),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(1),
                               GenerousWaitMs);
 
-    window->RunCommand(CommandId::PauseMonitor);
-    QCOMPARE(window->Status()->PaneText(StatusBar::StatePane), QStringLiteral("监控状态: 暂停"));
+    probe.RunCommand(CommandId::PauseMonitor);
+    QCOMPARE(probe.Status()->PaneText(StatusBar::StatePane), QStringLiteral("监控状态: 暂停"));
     // Ample time for a worker that wrongly ends on a pause to have done so.
     QTest::qWait(300);
     QVERIFY(environment->engine->WorkerRunning());
@@ -311,24 +303,24 @@ void CaptureEndToEndTest::pauseHandsOverTheNextDatagramBeforeEnding() {
     QCOMPARE(Send(0, 1, 64, 1), 1);
     QTRY_VERIFY_WITH_TIMEOUT(!environment->engine->WorkerRunning(), GenerousWaitMs);
     QCOMPARE(handed.Count(), 2);
-    QCOMPARE(window->DatagramTotal(), 2);
+    QCOMPARE(probe.Session().DatagramTotal(), 2);
     const QString mismatch = Mismatch(handed.datagrams[1], Link(0), 1, 64);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(2),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(2),
                               GenerousWaitMs);
 }
 
 void CaptureEndToEndTest::onlyDatagramsCapturedAfterBeginAreHandedOver() {
     constexpr int Early = 30;
     constexpr int Late = 5;
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     HandedOver handed(*window);
     QVERIFY(SendAndTakeIn(*portHolders[0], network->NamespaceB(), StreamOver(0, Early)));
 
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
     const CaptureTime beforeSending = Now();
     QCOMPARE(Send(0, Late, 64, Early), Late);
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(Late),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(Late),
                               GenerousWaitMs);
     const CaptureTime afterHandOver = Now();
 
@@ -342,57 +334,57 @@ void CaptureEndToEndTest::onlyDatagramsCapturedAfterBeginAreHandedOver() {
 }
 
 void CaptureEndToEndTest::datagramsCapturedDuringAPauseAreNotHandedOverAfterBegin() {
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     HandedOver handed(*window);
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
     QCOMPARE(Send(0, 1), 1);
     QTRY_COMPARE_WITH_TIMEOUT(handed.Count(), 1, GenerousWaitMs);
-    window->RunCommand(CommandId::PauseMonitor);
+    probe.RunCommand(CommandId::PauseMonitor);
     // The waiting worker hands this one over and ends; what follows is the pause proper.
     QCOMPARE(Send(0, 1, 64, 1), 1);
     QTRY_VERIFY_WITH_TIMEOUT(!environment->engine->WorkerRunning(), GenerousWaitMs);
     QVERIFY(SendAndTakeIn(*portHolders[0], network->NamespaceB(), StreamOver(0, 3, 64, 2)));
 
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
     QCOMPARE(Send(0, 2, 64, 5), 2);
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(4),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(4),
                               GenerousWaitMs);
     QCOMPARE(handed.Sequences(), (std::vector<std::uint32_t>{0, 1, 5, 6}));
 }
 
 void CaptureEndToEndTest::stopWithoutTrafficEndsTheWorkerAtOnce() {
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     HandedOver handed(*window);
     const QString title = window->windowTitle();
     QVERIFY(title.endsWith(Dotted(Link(0).addressA)));
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
     // A datagram handed over shows that the worker has reached its read.
     QCOMPARE(Send(0, 1), 1);
     QTRY_COMPARE_WITH_TIMEOUT(handed.Count(), 1, GenerousWaitMs);
     QVERIFY(environment->engine->WorkerRunning());
 
     window->setWindowTitle(QString());
-    window->RunCommand(CommandId::StopMonitor);
+    probe.RunCommand(CommandId::StopMonitor);
     QTRY_VERIFY_WITH_TIMEOUT(!environment->engine->WorkerRunning(), GenerousWaitMs);
     QCOMPARE(window->windowTitle(), title);
-    QCOMPARE(window->Status()->PaneText(StatusBar::StatePane), QStringLiteral("监控状态: 停止"));
+    QCOMPARE(probe.Status()->PaneText(StatusBar::StatePane), QStringLiteral("监控状态: 停止"));
 
     // The capture was opened again on the same address: a new begin goes on counting.
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
     QCOMPARE(Send(0, 1, 64, 1), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(2),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(2),
                               GenerousWaitMs);
     QCOMPARE(handed.Count(), 2);
 }
 
 void CaptureEndToEndTest::addressChangeWhileMonitoringCapturesOnTheNewAddress() {
     constexpr int Count = 20;
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     HandedOver handed(*window);
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
 
-    window->AddressCombo()->setCurrentIndex(1);
-    QCOMPARE(window->Status()->PaneText(StatusBar::StatePane), QStringLiteral("监控状态: 监控"));
+    probe.AddressCombo()->setCurrentIndex(1);
+    QCOMPARE(probe.Status()->PaneText(StatusBar::StatePane), QStringLiteral("监控状态: 监控"));
     QVERIFY2(window->windowTitle().endsWith(Dotted(Link(1).addressA)),
              qPrintable(window->windowTitle()));
     QVERIFY(environment->engine->WorkerRunning());
@@ -401,7 +393,7 @@ void CaptureEndToEndTest::addressChangeWhileMonitoringCapturesOnTheNewAddress() 
     // one of the second pair's, in order.
     QCOMPARE(Send(0, Count), Count);
     QCOMPARE(Send(1, Count), Count);
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(Count),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(Count),
                               GenerousWaitMs);
     QCOMPARE(handed.Count(), Count);
     for (int index = 0; index < Count; ++index) {
@@ -409,16 +401,16 @@ void CaptureEndToEndTest::addressChangeWhileMonitoringCapturesOnTheNewAddress() 
         QVERIFY2(mismatch.isEmpty(),
                  qPrintable(QStringLiteral("datagram %1: %2").arg(index).arg(mismatch)));
     }
-    QCOMPARE(window->State().CurrentPhase(), MonitorState::Phase::Monitoring);
+    QCOMPARE(probe.Session().State().CurrentPhase(), MonitorState::Phase::Monitoring);
 }
 
 void CaptureEndToEndTest::closeWhileMonitoringEndsAndRemovesRecordFiles() {
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     HandedOver handed(*window);
     const std::filesystem::path records = window->Records().Path();
     std::ofstream(records / "record.tmp") << "captured payload";
     QVERIFY(std::filesystem::exists(records / "record.tmp"));
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
 
     // Datagrams keep coming while the window closes, so the worker may be mid hand-over.
     UdpStream stream = StreamOver(0, 2000);
@@ -443,7 +435,7 @@ void CaptureEndToEndTest::filterFromTheLastFileDecidesEachDatagram() {
     std::filesystem::create_directory(lastFile.parent_path());
     QVERIFY(FilterFile::Save(lastFile, settings));
 
-    const auto window = OpenWindow();
+    const auto [window, probe] = environment->Open();
     struct Seen {
         std::uint16_t destinationPort;
         std::uint8_t destinationLastOctet;
@@ -453,12 +445,12 @@ void CaptureEndToEndTest::filterFromTheLastFileDecidesEachDatagram() {
     std::vector<Seen> seen;
     QObject context;
     QObject::connect(window.get(), &MainWindow::DatagramArrived, &context,
-                     [&](std::span<const std::uint8_t> datagram) {
-                         const PacketClass& packet = window->LastPacket();
+                     [&, &probe = probe](std::span<const std::uint8_t> datagram) {
+                         const PacketClass& packet = probe.Session().LastPacket();
                          seen.push_back({BigEndian16(datagram, 22), datagram[19], packet,
                                          Bytes(packet.PayloadOf(datagram))});
                      });
-    window->RunCommand(CommandId::BeginMonitor);
+    probe.RunCommand(CommandId::BeginMonitor);
 
     QCOMPARE(Send(0, 1), 1);
     UdpStream filtered = StreamOver(0, 1, 64, 1);

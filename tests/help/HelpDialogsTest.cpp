@@ -12,7 +12,6 @@
 #include "support/NextModal.h"
 #include "support/UrlRecorder.h"
 #include "support/WindowEnvironment.h"
-#include "ui/MainWindow.h"
 
 #include <QLabel>
 #include <QScrollBar>
@@ -130,6 +129,7 @@ void HelpDialogsTest::everyCommandOpensItsWindow() {
 
     WindowUnderTest test;
     MainWindow& window = *test.window;
+    const WindowProbe probe(window);
     // As the program runs it, blocking every window it does not own.
     window.setWindowModality(Qt::ApplicationModal);
     QVERIFY(test.ShowActive());
@@ -138,11 +138,10 @@ void HelpDialogsTest::everyCommandOpensItsWindow() {
         [&owner](QDialog* dialog) { owner = dialog->windowHandle()->transientParent(); }, &window);
     switch (Trigger(trigger)) {
     case Trigger::ToolButton:
-        QTest::mouseClick(window.ToolBar()->widgetForAction(window.Action(command)),
-                          Qt::LeftButton);
+        QTest::mouseClick(probe.ToolBar()->widgetForAction(probe.Action(command)), Qt::LeftButton);
         break;
     case Trigger::MenuItem:
-        window.Action(command)->trigger();
+        probe.Action(command)->trigger();
         break;
     case Trigger::Key: {
         const QKeyCombination keys = QKeyCombination::fromCombined(command);
@@ -153,8 +152,8 @@ void HelpDialogsTest::everyCommandOpensItsWindow() {
 
     if (opens == "HelpWindow") {
         QVERIFY(answer.seenClass.isEmpty());
-        QVERIFY(window.Help() != nullptr);
-        HelpWindow& help = *window.Help();
+        QVERIFY(probe.Help() != nullptr);
+        HelpWindow& help = *probe.Help();
         QVERIFY(QTest::qWaitForWindowExposed(&help));
         QCOMPARE(help.windowHandle()->transientParent(), window.windowHandle());
         // Not blocked by the modal main window: keys reach it and scroll it.
@@ -168,12 +167,13 @@ void HelpDialogsTest::everyCommandOpensItsWindow() {
     if (opens == "AboutDialog")
         QVERIFY(answer.seen.isNull());
     else
-        QCOMPARE(answer.seen.data(), &window.InterfaceLibrary());
+        QCOMPARE(answer.seen.data(), &probe.InterfaceLibrary());
 }
 
 void HelpDialogsTest::aboutIsNewEachTimeTheLibraryDialogIsKept() {
     WindowUnderTest test;
     MainWindow& window = *test.window;
+    const WindowProbe probe(window);
     int aboutBoxesDestroyed = 0;
     QSet<const QDialog*> libraryDialogs;
 
@@ -183,7 +183,7 @@ void HelpDialogsTest::aboutIsNewEachTimeTheLibraryDialogIsKept() {
             QTest::mouseClick(static_cast<AboutDialog*>(dialog)->Control(AboutControlId::WebLink),
                               Qt::LeftButton);
         });
-        window.RunCommand(CommandId::About);
+        probe.RunCommand(CommandId::About);
         QCOMPARE(answer.seenClass, "AboutDialog");
         QCOMPARE(aboutBoxesDestroyed, showing);
     }
@@ -194,10 +194,10 @@ void HelpDialogsTest::aboutIsNewEachTimeTheLibraryDialogIsKept() {
                                   InterfaceLibraryControlId::Notice),
                               Qt::LeftButton);
         });
-        window.RunCommand(CommandId::InterfaceLibrary);
-        QVERIFY(!window.InterfaceLibrary().isVisible());
+        probe.RunCommand(CommandId::InterfaceLibrary);
+        QVERIFY(!probe.InterfaceLibrary().isVisible());
     }
-    QCOMPARE(libraryDialogs, QSet<const QDialog*>{&window.InterfaceLibrary()});
+    QCOMPARE(libraryDialogs, QSet<const QDialog*>{&probe.InterfaceLibrary()});
     // Every link works at every showing.
     QCOMPARE(recorder->opened, QList<QUrl>(4, QUrl(WebAddress)));
 }
@@ -280,30 +280,31 @@ void HelpDialogsTest::dialogsKeepTheirTemplateSize() {
 
 void HelpDialogsTest::helpWindowIsMadeOnceAndShowsTheHelpFile() {
     WindowUnderTest test;
-    MainWindow& window = *test.window;
-    QCOMPARE(window.Help(), nullptr);
+    const WindowProbe probe(*test.window);
+    QCOMPARE(probe.Help(), nullptr);
 
-    window.RunCommand(CommandId::Help);
-    HelpWindow* help = window.Help();
+    probe.RunCommand(CommandId::Help);
+    HelpWindow* help = probe.Help();
     QVERIFY(help != nullptr);
     QCOMPARE(help->windowTitle(), HelpTitle);
     QVERIFY(help->toPlainText().contains("CAP_NET_RAW"));
     help->close();
 
-    window.RunCommand(CommandId::HelpTool);
-    QCOMPARE(window.Help(), help);
+    probe.RunCommand(CommandId::HelpTool);
+    QCOMPARE(probe.Help(), help);
     QVERIFY(help->isVisible());
     QCOMPARE(help->windowTitle(), HelpTitle);
 }
 
 void HelpDialogsTest::missingHelpFileIsNamedInTheHelpWindow() {
     WindowUnderTest test(false);
+    const WindowProbe probe(*test.window);
     const QStringList messagesAtStart = test.messages;
-    test.window->RunCommand(CommandId::Help);
+    probe.RunCommand(CommandId::Help);
 
     // No message box: the help window itself names the file it lacks.
-    QVERIFY(test.window->Help()->isVisible());
-    QVERIFY(test.window->Help()->toPlainText().contains(test.dataDirectory.filePath("help.html")));
+    QVERIFY(probe.Help()->isVisible());
+    QVERIFY(probe.Help()->toPlainText().contains(test.dataDirectory.filePath("help.html")));
     QCOMPARE(test.messages, messagesAtStart);
 }
 

@@ -159,9 +159,10 @@ void CaptureHelperTest::helperHoldsNothingOnceItCaptures() {
     const QString inheritedBefore = InheritedByAChild();
     WindowEnvironment environment({network->Links()[0].addressA});
     MainWindow window(environment.Make());
-    window.RunCommand(CommandId::BeginMonitor);
+    const WindowProbe probe(window);
+    probe.RunCommand(CommandId::BeginMonitor);
     QCOMPARE(Send(3), 3);
-    QTRY_COMPARE_WITH_TIMEOUT(window.DatagramTotal(), 3, WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Session().DatagramTotal(), 3, WaitMs);
 
     const std::vector<pid_t> helpers = ChildrenOf(getpid());
     QCOMPARE(helpers.size(), std::size_t{1});

@@ -9,7 +9,6 @@
 #include "support/EventLoop.h"
 #include "support/TestNetwork.h"
 #include "support/WindowEnvironment.h"
-#include "ui/MainWindow.h"
 #include "ui/StatusBar.h"
 
 #include <QRegularExpression>
@@ -110,8 +109,8 @@ struct Stored {
 };
 
 // The records of the flow, read back from their files, in index order.
-std::vector<Stored> RecordsOf(const MainWindow& window, const Ends& ends) {
-    const RecordStore& store = window.RecordsPanel().Records();
+std::vector<Stored> RecordsOf(const WindowProbe& probe, const Ends& ends) {
+    const RecordStore& store = probe.RecordsPanel().Records();
     std::vector<Stored> found;
     for (int index = 0; index < store.Count(); ++index) {
         std::optional<Record> record = store.Read(index);
@@ -121,15 +120,15 @@ std::vector<Stored> RecordsOf(const MainWindow& window, const Ends& ends) {
     return found;
 }
 
-int CountOf(const MainWindow& window, const Ends& ends) {
-    return static_cast<int>(RecordsOf(window, ends).size());
+int CountOf(const WindowProbe& probe, const Ends& ends) {
+    return static_cast<int>(RecordsOf(probe, ends).size());
 }
 
 // Empty when the list, once drawn, shows one row per stored record, each row names what the
 // record's file holds, and the record's logged datagram ends in the file's payload and names its
 // owner; otherwise the first difference.
-QString ListMismatch(const MainWindow& window) {
-    RecordPanel& panel = window.RecordsPanel();
+QString ListMismatch(const WindowProbe& probe) {
+    RecordPanel& panel = probe.RecordsPanel();
     panel.Refresh();
     const RecordStore& store = panel.Records();
     const RecordListModel& model = panel.Model();
@@ -294,7 +293,6 @@ private slots:
     void hostileDatagramsLeaveTheWellFormedOnesRecordedExactly();
 
 private:
-    std::unique_ptr<MainWindow> OpenWindow();
     int SendUdp(int count, std::size_t payloadSize, std::uint32_t firstSequence = 0) const;
     int SendFrame(std::span<const std::uint8_t> datagram) const;
     const TestNetwork::Link& Link() const { return network->Links().front(); }
@@ -347,12 +345,6 @@ void RecordsEndToEndTest::cleanup() {
              qPrintable(environment->messages.join(QStringLiteral(" | "))));
 }
 
-std::unique_ptr<MainWindow> RecordsEndToEndTest::OpenWindow() {
-    auto window = std::make_unique<MainWindow>(environment->Make());
-    window->show();
-    return window;
-}
-
 // The capture keeps what arrives while the window's thread waits here.
 int RecordsEndToEndTest::SendUdp(int count, std::size_t payloadSize,
                                  std::uint32_t firstSequence) const {
@@ -379,15 +371,15 @@ void RecordsEndToEndTest::receivedUdpDatagramsAreRecordsOfTheReceivingProcess() 
     constexpr std::size_t ShortSize = 100;
     // The largest datagram the link carries whole.
     constexpr std::size_t LongSize = 1472;
-    const auto window = OpenWindow();
-    window->RunCommand(CommandId::BeginMonitor);
+    const auto [window, probe] = environment->Open();
+    probe.RunCommand(CommandId::BeginMonitor);
 
     QCOMPARE(SendUdp(ShortCount, ShortSize), ShortCount);
     QCOMPARE(SendUdp(1, LongSize, ShortCount), 1);
 
     const Ends ends = UdpFromPeer();
-    QTRY_COMPARE_WITH_TIMEOUT(CountOf(*window, ends), ShortCount + 1, GenerousWaitMs);
-    const std::vector<Stored> found = RecordsOf(*window, ends);
+    QTRY_COMPARE_WITH_TIMEOUT(CountOf(probe, ends), ShortCount + 1, GenerousWaitMs);
+    const std::vector<Stored> found = RecordsOf(probe, ends);
     for (int sequence = 0; sequence <= ShortCount; ++sequence) {
         const Record& record = found[std::size_t(sequence)].record;
         QCOMPARE(Text(record.header),
@@ -395,22 +387,22 @@ void RecordsEndToEndTest::receivedUdpDatagramsAreRecordsOfTheReceivingProcess() 
         const std::size_t size = sequence < ShortCount ? ShortSize : LongSize;
         QCOMPARE(Bytes(record.payload), Bytes(PeerSender::Payload(std::uint32_t(sequence), size)));
     }
-    const RecordStore& store = window->RecordsPanel().Records();
+    const RecordStore& store = probe.RecordsPanel().Records();
     const fs::path expectedFile = fs::path(environment->runtimeDirectory.path().toStdString()) /
                                   "talvane" / std::to_string(getpid()) /
                                   std::to_string(found.front().index);
     QCOMPARE(QString::fromStdString(store.FileOf(found.front().index).string()),
              QString::fromStdString(expectedFile.string()));
     QCOMPARE(store.TotalBytes(), std::uint32_t(ShortCount * ShortSize + LongSize));
-    const QString mismatch = ListMismatch(*window);
+    const QString mismatch = ListMismatch(probe);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 void RecordsEndToEndTest::tcpSegmentsBothWaysAreRecordsOfTheListeningProcess() {
     const QByteArray message("records of a tcp connection");
     std::string error;
-    const auto window = OpenWindow();
-    window->RunCommand(CommandId::BeginMonitor);
+    const auto [window, probe] = environment->Open();
+    probe.RunCommand(CommandId::BeginMonitor);
     // Made on this thread, so in namespace A, once the capture runs: the accepted connection is
     // the listener's program's as the kernel tells it.
     const FileDescriptor listener(BoundTcpSocket(Link().addressA, MonitoredTcpPort, error));
@@ -431,14 +423,14 @@ void RecordsEndToEndTest::tcpSegmentsBothWaysAreRecordsOfTheListeningProcess() {
                         std::to_string(MonitoredTcpPort)};
     const Ends sent{Link().addressA, std::to_string(MonitoredTcpPort), "TCP", Link().addressB,
                     std::to_string(PeerTcpPort)};
-    const auto carriesMessage = [&] {
-        const std::vector<Stored> found = RecordsOf(*window, received);
+    const auto carriesMessage = [&, &probe = probe] {
+        const std::vector<Stored> found = RecordsOf(probe, received);
         return std::ranges::any_of(
             found, [&](const Stored& stored) { return Bytes(stored.record.payload) == message; });
     };
-    QTRY_VERIFY_WITH_TIMEOUT(carriesMessage() && CountOf(*window, sent) >= 1, GenerousWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(carriesMessage() && CountOf(probe, sent) >= 1, GenerousWaitMs);
 
-    const std::vector<Stored> fromPeer = RecordsOf(*window, received);
+    const std::vector<Stored> fromPeer = RecordsOf(probe, received);
     // The SYN, the ACK of the SYN-ACK, the data and the FIN; the FIN may ride on the data.
     QVERIFY2(fromPeer.size() >= 3, qPrintable(QString::number(fromPeer.size())));
     QVERIFY(fromPeer.front().record.payload.empty());
@@ -447,20 +439,20 @@ void RecordsEndToEndTest::tcpSegmentsBothWaysAreRecordsOfTheListeningProcess() {
         QCOMPARE(Text(header), Text(received.Header(ProgramName(), "receive", header.timeText)));
     }
     // The SYN-ACK comes first; the listening side never sends data here.
-    const std::vector<Stored> fromWindowSide = RecordsOf(*window, sent);
+    const std::vector<Stored> fromWindowSide = RecordsOf(probe, sent);
     QVERIFY(fromWindowSide.front().index > fromPeer.front().index);
     for (const Stored& stored : fromWindowSide) {
         const RecordHeader& header = stored.record.header;
         QCOMPARE(Text(header), Text(sent.Header(ProgramName(), "send", header.timeText)));
         QVERIFY(stored.record.payload.empty());
     }
-    const QString mismatch = ListMismatch(*window);
+    const QString mismatch = ListMismatch(probe);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
 void RecordsEndToEndTest::echoRequestAndReplyAreRecordsWithoutPortsOwnerOrPayload() {
-    const auto window = OpenWindow();
-    window->RunCommand(CommandId::BeginMonitor);
+    const auto [window, probe] = environment->Open();
+    probe.RunCommand(CommandId::BeginMonitor);
 
     // The payload of the datagram before must not stay with the ICMP records.
     QCOMPARE(SendUdp(1, 32), 1);
@@ -469,19 +461,19 @@ void RecordsEndToEndTest::echoRequestAndReplyAreRecordsWithoutPortsOwnerOrPayloa
     // A's kernel answers the request itself.
     const Ends request = EchoFrom(Link().addressB, Link().addressA);
     const Ends reply = EchoFrom(Link().addressA, Link().addressB);
-    QTRY_VERIFY_WITH_TIMEOUT(CountOf(*window, request) == 1 && CountOf(*window, reply) == 1,
+    QTRY_VERIFY_WITH_TIMEOUT(CountOf(probe, request) == 1 && CountOf(probe, reply) == 1,
                              GenerousWaitMs);
-    const RecordStore& store = window->RecordsPanel().Records();
+    const RecordStore& store = probe.RecordsPanel().Records();
     for (const Ends& ends : {request, reply}) {
-        const Stored stored = RecordsOf(*window, ends).front();
+        const Stored stored = RecordsOf(probe, ends).front();
         const RecordHeader& header = stored.record.header;
         QCOMPARE(Text(header), Text(ends.Header("", "", header.timeText)));
         QVERIFY(stored.record.payload.empty());
         QCOMPARE(fs::file_size(store.FileOf(stored.index)), RecordFile::Encode(header).size());
     }
-    QVERIFY(RecordsOf(*window, request).front().index < RecordsOf(*window, reply).front().index);
+    QVERIFY(RecordsOf(probe, request).front().index < RecordsOf(probe, reply).front().index);
     QCOMPARE(store.TotalBytes(), std::uint32_t{32});
-    const QString mismatch = ListMismatch(*window);
+    const QString mismatch = ListMismatch(probe);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
@@ -489,21 +481,21 @@ void RecordsEndToEndTest::saveAllExportsEveryRecordAsReadBack() {
     QTemporaryDir exportDirectory;
     QVERIFY(exportDirectory.isValid());
     environment->chosenFile = exportDirectory.filePath(QStringLiteral("all.txt"));
-    const auto window = OpenWindow();
-    window->RunCommand(CommandId::BeginMonitor);
+    const auto [window, probe] = environment->Open();
+    probe.RunCommand(CommandId::BeginMonitor);
 
     // Records with an owner and records without one export differently.
     QCOMPARE(SendUdp(2, 24), 2);
     QCOMPARE(SendFrame(TestPackets::EchoRequest(Link().addressB, Link().addressA)), 1);
     const Ends reply = EchoFrom(Link().addressA, Link().addressB);
-    QTRY_VERIFY_WITH_TIMEOUT(CountOf(*window, UdpFromPeer()) == 2 && CountOf(*window, reply) == 1,
+    QTRY_VERIFY_WITH_TIMEOUT(CountOf(probe, UdpFromPeer()) == 2 && CountOf(probe, reply) == 1,
                              GenerousWaitMs);
 
-    window->RunCommand(CommandId::SaveAll);
+    probe.RunCommand(CommandId::SaveAll);
 
     QCOMPARE(environment->fileChoices.size(), 1);
     QCOMPARE(environment->fileChoices.front().mode, UserPrompts::FileChoice::Mode::Save);
-    const RecordStore& store = window->RecordsPanel().Records();
+    const RecordStore& store = probe.RecordsPanel().Records();
     QVERIFY(store.Count() >= 4);
     std::string expected;
     for (int index = 0; index < store.Count(); ++index) {
@@ -521,8 +513,8 @@ void RecordsEndToEndTest::saveAllExportsEveryRecordAsReadBack() {
 
 void RecordsEndToEndTest::clearKeepsTheCountersAndStartsAgainAtIndexZero() {
     constexpr std::size_t PayloadSize = 64;
-    const auto window = OpenWindow();
-    window->RunCommand(CommandId::BeginMonitor);
+    const auto [window, probe] = environment->Open();
+    probe.RunCommand(CommandId::BeginMonitor);
 
     QCOMPARE(SendUdp(3, PayloadSize), 3);
     // A header length below 20 bytes: captured and counted, then rejected; A's kernel drops it
@@ -532,23 +524,23 @@ void RecordsEndToEndTest::clearKeepsTheCountersAndStartsAgainAtIndexZero() {
                                  PeerSender::Payload(99, 32));
     undecodable[0] = 0x44;
     QCOMPARE(SendFrame(undecodable), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(4),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(4),
                               GenerousWaitMs);
-    QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
-    const RecordPanel& panel = window->RecordsPanel();
+    QCOMPARE(probe.Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
+    const RecordPanel& panel = probe.RecordsPanel();
     QCOMPARE(panel.Records().Count(), 3);
 
-    window->RunCommand(CommandId::ClearRecords);
+    probe.RunCommand(CommandId::ClearRecords);
 
     QCOMPARE(panel.Records().Count(), 0);
     QCOMPARE(panel.Model().rowCount(), 0);
-    QCOMPARE(ListMismatch(*window), QString());
+    QCOMPARE(ListMismatch(probe), QString());
 
     // The counters drawn after the next datagram were taken after the clear.
     QCOMPARE(SendUdp(1, PayloadSize, 3), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(5),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(5),
                               GenerousWaitMs);
-    QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
+    QCOMPARE(probe.Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
     QCOMPARE(panel.Records().Count(), 1);
     // The counters may be drawn before the beat that writes the record; its row comes after.
     QTRY_COMPARE_WITH_TIMEOUT(panel.Model().rowCount(), 1, GenerousWaitMs);
@@ -558,14 +550,14 @@ void RecordsEndToEndTest::clearKeepsTheCountersAndStartsAgainAtIndexZero() {
              Text(UdpFromPeer().Header(ProgramName(), "receive", record->header.timeText)));
     QCOMPARE(Bytes(record->payload), Bytes(PeerSender::Payload(3, PayloadSize)));
     QCOMPARE(panel.Records().TotalBytes(), std::uint32_t{PayloadSize});
-    QCOMPARE(ListMismatch(*window), QString());
+    QCOMPARE(ListMismatch(probe), QString());
 }
 
 // Each client socket lives only until its answer is in; the window reaches the last datagrams
 // after the socket has closed.
 void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
-    const auto window = OpenWindow();
-    window->RunCommand(CommandId::BeginMonitor);
+    const auto [window, probe] = environment->Open();
+    probe.RunCommand(CommandId::BeginMonitor);
     ClientRounds rounds;
     rounds.serverNamespace = network->NamespaceB();
     rounds.client = Link().addressA;
@@ -585,8 +577,8 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     }
     QCOMPARE(int(exchanges.size()), 2 * rounds.rounds);
 
-    const auto verdict = [&] {
-        return JudgeNaming(rounds, exchanges, StoredRecords(window->RecordsPanel().Records()),
+    const auto verdict = [&, &probe = probe] {
+        return JudgeNaming(rounds, exchanges, StoredRecords(probe.RecordsPanel().Records()),
                            ProgramName());
     };
     QTRY_COMPARE_WITH_TIMEOUT(verdict().Missing(), 0, GenerousWaitMs);
@@ -594,7 +586,7 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     for (const std::string& fault : verdict().faults)
         faults.append(QString::fromStdString(fault));
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
-    const QString mismatch = ListMismatch(*window);
+    const QString mismatch = ListMismatch(probe);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
@@ -603,8 +595,8 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
 void RecordsEndToEndTest::portTakenInTurnNamesEachSender() {
     constexpr int Count = 20;
     constexpr std::uint16_t Port = 47000;
-    const auto window = OpenWindow();
-    window->RunCommand(CommandId::BeginMonitor);
+    const auto [window, probe] = environment->Open();
+    probe.RunCommand(CommandId::BeginMonitor);
     {
         const FileDescriptor own(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
         const sockaddr_in local = SocketAddress(Link().addressA, Port);
@@ -622,9 +614,9 @@ void RecordsEndToEndTest::portTakenInTurnNamesEachSender() {
 
     const Ends ends{Link().addressA, std::to_string(Port), "UDP", Link().addressB,
                     std::to_string(PeerUdpPort)};
-    QTRY_COMPARE_WITH_TIMEOUT(CountOf(*window, ends), 2 * Count, GenerousWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(CountOf(probe, ends), 2 * Count, GenerousWaitMs);
     QStringList senders;
-    for (const Stored& stored : RecordsOf(*window, ends))
+    for (const Stored& stored : RecordsOf(probe, ends))
         senders << QString::fromStdString(stored.record.header.processName + " " +
                                           stored.record.header.direction);
     QStringList expected;
@@ -738,21 +730,21 @@ void RecordsEndToEndTest::hostileDatagramsLeaveTheWellFormedOnesRecordedExactly(
     QVERIFY(network->SetMtu(65535));
     const auto restoreMtu = qScopeGuard([&] { network->SetMtu(EthernetMtu); });
     const std::vector<WireCase> cases = HostileCases();
-    const auto window = OpenWindow();
-    window->RunCommand(CommandId::BeginMonitor);
+    const auto [window, probe] = environment->Open();
+    probe.RunCommand(CommandId::BeginMonitor);
 
     for (const WireCase& wireCase : cases)
         QVERIFY2(SendFrame(wireCase.datagram) == 1, wireCase.what.c_str());
 
     const int turnedAway = int(
         std::ranges::count_if(cases, [](const WireCase& wireCase) { return !wireCase.record; }));
-    QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane),
                               StreamText(int(cases.size())), GenerousWaitMs);
-    QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(turnedAway));
-    const RecordStore& store = window->RecordsPanel().Records();
+    QCOMPARE(probe.Status()->PaneText(StatusBar::FilteredPane), FilteredText(turnedAway));
+    const RecordStore& store = probe.RecordsPanel().Records();
     QCOMPARE(store.Count(), int(cases.size()) - turnedAway);
     // The counters can be drawn before the beat writes the records; their rows never are.
-    QTRY_COMPARE_WITH_TIMEOUT(window->RecordsPanel().Model().rowCount(), store.Count(),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.RecordsPanel().Model().rowCount(), store.Count(),
                               GenerousWaitMs);
     int index = 0;
     std::uint32_t totalBytes = 0;
@@ -772,7 +764,7 @@ void RecordsEndToEndTest::hostileDatagramsLeaveTheWellFormedOnesRecordedExactly(
         ++index;
     }
     QCOMPARE(store.TotalBytes(), totalBytes);
-    const QString mismatch = ListMismatch(*window);
+    const QString mismatch = ListMismatch(probe);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 

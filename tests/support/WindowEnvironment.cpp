@@ -12,7 +12,7 @@ WindowEnvironment::WindowEnvironment(std::vector<Ipv4Address> addresses)
     : hostAddresses([addresses = std::move(addresses)] { return addresses; }),
       openCapture(CaptureEngine::HelperCaptures(TALVANE_CAPTURE_HELPER)) {}
 
-MainWindow::Environment WindowEnvironment::Make(const std::filesystem::path& runtime) {
+MainWindow::Environment WindowEnvironment::Make(const std::filesystem::path& runtime, Beat beat) {
     MainWindow::Environment environment;
     environment.dataDirectory = dataDirectory.path().toStdString();
     environment.settingsDirectory = settingsDirectory.path().toStdString();
@@ -29,13 +29,22 @@ MainWindow::Environment WindowEnvironment::Make(const std::filesystem::path& run
         fileChoices.append(choice);
         return chosenFile;
     };
-    environment.startElapsedTicks = [this](std::function<void()> tick) -> std::unique_ptr<QObject> {
+    if (beat == Beat::ByTimer)
+        return environment;
+    environment.startBeat = [this](std::function<void()> tick) -> std::unique_ptr<QObject> {
         auto source = std::make_unique<HandTicks>();
         source->tick = std::move(tick);
         handTicks = source.get();
         return source;
     };
     return environment;
+}
+
+WindowEnvironment::Window WindowEnvironment::Open() {
+    auto window = std::make_unique<MainWindow>(Make());
+    window->show();
+    const WindowProbe probe(*window);
+    return {std::move(window), probe};
 }
 
 void WindowEnvironment::Tick(int count) {

@@ -3,7 +3,7 @@
 #include "capture/CaptureEngine.h"
 #include "capture/Ipv4Address.h"
 #include "dialogkit/UserPrompts.h"
-#include "ui/MainWindow.h"
+#include "support/WindowProbe.h"
 
 #include <QList>
 #include <QPointer>
@@ -18,7 +18,7 @@ namespace talvane {
 // What a main window under test runs in: its own data, settings and runtime directories, removed
 // with it; the messages it shows and the file questions it asks, recorded instead of put to a
 // person; the address list it is given; its captures, through the build's capture helper unless a
-// test gives them; and the elapsed clock's ticks, given by hand instead of by a timer.
+// test gives them; and the display's beat, by a timer or given by hand.
 struct WindowEnvironment {
     // The machine's own addresses, read when the window starts.
     WindowEnvironment();
@@ -31,10 +31,18 @@ struct WindowEnvironment {
     bool IsValid() const {
         return dataDirectory.isValid() && settingsDirectory.isValid() && runtimeDirectory.isValid();
     }
+    enum class Beat { ByTimer, ByHand };
     // The window's environment; a non-empty runtime takes the place of runtimeDirectory.
-    MainWindow::Environment Make(const std::filesystem::path& runtime = {});
-    // As many ticks as the window's timer would give in count tenths of a second; none once the
-    // window has stopped its ticks.
+    MainWindow::Environment Make(const std::filesystem::path& runtime = {},
+                                 Beat beat = Beat::ByTimer);
+    // A window in this environment, shown, and what tests see inside it.
+    struct Window {
+        std::unique_ptr<MainWindow> window;
+        WindowProbe probe;
+    };
+    Window Open();
+    // As many beats as the window's timer would give in count tenths of a second, where they are
+    // given by hand; none once the window has stopped its beat.
     void Tick(int count);
 
     QTemporaryDir dataDirectory;

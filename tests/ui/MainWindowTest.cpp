@@ -1,4 +1,3 @@
-#include "ui/MainWindow.h"
 #include "chrome/ImageToolBar.h"
 #include "filtering/FilterDialog.h"
 #include "filtering/FilterFile.h"
@@ -61,18 +60,26 @@ std::filesystem::path OwnRecordFolder(const QTemporaryDir& runtimeDirectory) {
 
 struct WindowUnderTest : WindowEnvironment {
     std::unique_ptr<MainWindow> window;
+    WindowProbe probe;
 
     explicit WindowUnderTest(std::vector<Ipv4Address> addresses = TestAddresses,
                              const std::filesystem::path& runtime = {})
         : WindowEnvironment(std::move(addresses)),
-          window(std::make_unique<MainWindow>(Make(runtime))) {}
+          window(std::make_unique<MainWindow>(Make(runtime, Beat::ByHand))), probe(*window) {}
 
-    QString Pane(StatusBar::Pane pane) const { return window->Status()->PaneText(pane); }
+    QString Pane(StatusBar::Pane pane) const { return probe.Status()->PaneText(pane); }
 
     bool ShowActive() {
         window->show();
         window->activateWindow();
         return QTest::qWaitForWindowActive(window.get());
+    }
+
+    // Records of datagrams with these payload sizes, drawn.
+    void Record(std::initializer_list<std::size_t> payloadSizes) {
+        for (const std::size_t size : payloadSizes)
+            probe.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, size), Now());
+        probe.RecordsPanel().Refresh();
     }
 };
 
@@ -124,10 +131,10 @@ const StateRow& StateAfter(const StateRow& from, char letter) {
     qFatal("no such state");
 }
 
-QString EnabledFlags(const MainWindow& window, bool toolBar) {
+QString EnabledFlags(const WindowProbe& probe, bool toolBar) {
     QString flags;
     for (const MonitorCommand& command : MonitorCommands) {
-        const QAction* action = window.Action(toolBar ? command.toolId : command.menuId);
+        const QAction* action = probe.Action(toolBar ? command.toolId : command.menuId);
         flags += action->isEnabled() ? '1' : '0';
     }
     return flags;
@@ -171,10 +178,8 @@ private slots:
     void pcapngExportsRunFromMenuAndKeys();
     void windowCombinationsDoNotReachTheList_data();
     void windowCombinationsDoNotReachTheList();
-    void growingMovesAndStretchesByTheRules_data();
-    void growingMovesAndStretchesByTheRules();
-    void draggingEndsWhereOneStepDoesAndGoesBackExactly_data();
-    void draggingEndsWhereOneStepDoesAndGoesBackExactly();
+    void growingEndsWhereOneStepDoesAndGoesBackExactly_data();
+    void growingEndsWhereOneStepDoesAndGoesBackExactly();
     void maximisingWidensTheDumpAndRestoringNarrowsIt();
     void minimisingAndRestoringMovesNothing();
     void copyMenuFollowsTheKeyboardFocus_data();
@@ -218,20 +223,19 @@ void MainWindowTest::everyMonitorCommandInEveryState() {
 
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
-    MainWindow& window = *test.window;
     for (const QChar letter : path)
-        window.RunCommand(CommandFor(letter.toLatin1()).menuId);
-    QCOMPARE(EnabledFlags(window, true), enabledBefore);
-    QCOMPARE(EnabledFlags(window, false), enabledBefore);
+        test.probe.RunCommand(CommandFor(letter.toLatin1()).menuId);
+    QCOMPARE(EnabledFlags(test.probe, true), enabledBefore);
+    QCOMPARE(EnabledFlags(test.probe, false), enabledBefore);
 
     const MonitorCommand& chosen = CommandFor(command);
     switch (Trigger(trigger)) {
     case Trigger::ToolButton:
-        QTest::mouseClick(window.ToolBar()->widgetForAction(window.Action(chosen.toolId)),
+        QTest::mouseClick(test.probe.ToolBar()->widgetForAction(test.probe.Action(chosen.toolId)),
                           Qt::LeftButton);
         break;
     case Trigger::MenuItem:
-        window.Action(chosen.menuId)->trigger();
+        test.probe.Action(chosen.menuId)->trigger();
         break;
     case Trigger::Shortcut:
         QTest::keyClick(QApplication::focusWidget(), chosen.letter);
@@ -239,27 +243,27 @@ void MainWindowTest::everyMonitorCommandInEveryState() {
     }
 
     QCOMPARE(test.Pane(StatusBar::StatePane), paneAfter);
-    QCOMPARE(EnabledFlags(window, true), enabledAfter);
-    QCOMPARE(EnabledFlags(window, false), enabledAfter);
-    QCOMPARE(test.engine->WorkerRunning() || !window.State().CanPause(), true);
+    QCOMPARE(EnabledFlags(test.probe, true), enabledAfter);
+    QCOMPARE(EnabledFlags(test.probe, false), enabledAfter);
+    QCOMPARE(test.engine->WorkerRunning() || !test.probe.Session().State().CanPause(), true);
 }
 
 void MainWindowTest::plainLetterRunsItsCommandAndReachesTheAddressField() {
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
-    QComboBox* combo = test.window->AddressCombo();
+    QComboBox* combo = test.probe.AddressCombo();
     combo->setFocus();
     combo->lineEdit()->clear();
 
     QTest::keyClicks(QApplication::focusWidget(), "b");
-    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Monitoring);
+    QCOMPARE(test.probe.Session().State().CurrentPhase(), MonitorState::Phase::Monitoring);
     QTest::keyClicks(QApplication::focusWidget(), "p");
-    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Paused);
+    QCOMPARE(test.probe.Session().State().CurrentPhase(), MonitorState::Phase::Paused);
     QTest::keyClicks(QApplication::focusWidget(), "S");
-    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Stopped);
+    QCOMPARE(test.probe.Session().State().CurrentPhase(), MonitorState::Phase::Stopped);
     // A letter with Shift or Alt is no shortcut, and Ctrl+B is none either.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::ControlModifier);
-    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Stopped);
+    QCOMPARE(test.probe.Session().State().CurrentPhase(), MonitorState::Phase::Stopped);
 
     QCOMPARE(combo->lineEdit()->text(), "bpS");
     QCOMPARE(combo->count(), 2);
@@ -268,7 +272,7 @@ void MainWindowTest::plainLetterRunsItsCommandAndReachesTheAddressField() {
 void MainWindowTest::exitLetterClosesTheWindow() {
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
-    test.window->AddressCombo()->setFocus();
+    test.probe.AddressCombo()->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
     QVERIFY(!test.window->isVisible());
     QCOMPARE(test.window->result(), int(QDialog::Rejected));
@@ -277,15 +281,15 @@ void MainWindowTest::exitLetterClosesTheWindow() {
 void MainWindowTest::enterKeepsTheWindowEscapeClosesIt() {
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
-    for (QWidget* focus : {static_cast<QWidget*>(test.window->AddressCombo()),
-                           test.window->Control(ControlId::SaveSelected),
-                           test.window->Control(ControlId::RecordList)}) {
+    for (QWidget* focus :
+         {static_cast<QWidget*>(test.probe.AddressCombo()),
+          test.probe.Control(ControlId::SaveSelected), test.probe.Control(ControlId::RecordList)}) {
         focus->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
         QVERIFY2(test.window->isVisible(), qPrintable(focus->metaObject()->className()));
     }
-    QCOMPARE(test.window->AddressCombo()->count(), 2);
+    QCOMPARE(test.probe.AddressCombo()->count(), 2);
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(!test.window->isVisible());
@@ -297,21 +301,21 @@ void MainWindowTest::titleNamesTheMonitoredAddress() {
                               "      \xe7\x9b\x91\xe6\x8e\xa7IP:";
     QCOMPARE(test.window->windowTitle().toUtf8(), prefix + "192.0.2.1");
 
-    test.window->AddressCombo()->setCurrentIndex(1);
+    test.probe.AddressCombo()->setCurrentIndex(1);
     QCOMPARE(test.window->windowTitle().toUtf8(), prefix + "198.51.100.7");
-    QCOMPARE(test.window->SelectedAddress(), TestAddresses[1]);
-    QCOMPARE(test.window->State().CurrentPhase(), MonitorState::Phase::Ready);
+    QCOMPARE(test.probe.Session().SelectedAddress(), TestAddresses[1]);
+    QCOMPARE(test.probe.Session().State().CurrentPhase(), MonitorState::Phase::Ready);
 }
 
 void MainWindowTest::captureThatCannotOpenIsReportedAtStartAndAtStop() {
     WindowUnderTest test;
     QCOMPARE(test.messages, QStringList{CreateSocketFail});
 
-    test.window->BeginMonitor();
+    test.probe.RunCommand(CommandId::BeginMonitor);
     QCOMPARE(test.messages.size(), 1);
     QVERIFY(test.engine->WorkerRunning());
 
-    test.window->StopMonitor();
+    test.probe.RunCommand(CommandId::StopMonitor);
     QCOMPARE(test.messages, (QStringList{CreateSocketFail, CreateSocketFail}));
     // A worker without capture waits for one; stop ends it.
     QTRY_VERIFY_WITH_TIMEOUT(!test.engine->WorkerRunning(), 10000);
@@ -321,7 +325,6 @@ void MainWindowTest::captureThatCannotOpenIsReportedAtStartAndAtStop() {
 void MainWindowTest::beatTicksWhileTheStartMessageIsRead() {
     WindowEnvironment environment(TestAddresses);
     MainWindow::Environment made = environment.Make();
-    made.startElapsedTicks = MainWindow::Environment::TimerTicks;
     made.showMessage = [record = made.showMessage](const QString& text) {
         record(text);
         QTest::qWait(300);
@@ -336,17 +339,17 @@ void MainWindowTest::garbledCaptureStreamEndsMonitoringWithAMessage() {
     StreamFeed feed;
     WindowEnvironment environment(TestAddresses);
     environment.openCapture = feed.Opener(StreamFeed::Opening(228, "no cgroup2"));
-    MainWindow window(environment.Make());
-    QVERIFY(window.Status()->toolTip().endsWith(": no cgroup2"));
-    window.BeginMonitor();
+    const auto [window, probe] = environment.Open();
+    QVERIFY(probe.Status()->toolTip().endsWith(": no cgroup2"));
+    probe.RunCommand(CommandId::BeginMonitor);
     const std::vector<std::uint8_t> datagram = {0x45, 0, 0,   20, 0,   0, 0,   0, 64, 17,
                                                 0,    0, 198, 51, 100, 9, 192, 0, 2,  1};
     feed.Send(CaptureStream::Frame{Now(), datagram});
-    QTRY_COMPARE(window.Status()->PaneText(StatusBar::StreamPane), QStringLiteral("监控流 1"));
+    QTRY_COMPARE(probe.Status()->PaneText(StatusBar::StreamPane), QStringLiteral("监控流 1"));
 
     feed.SendBytes(std::vector<std::uint8_t>(8, 0xee));
     QTRY_COMPARE(feed.Opened(), 2);
-    QCOMPARE(window.State().CurrentPhase(), MonitorState::Phase::Stopped);
+    QCOMPARE(probe.Session().State().CurrentPhase(), MonitorState::Phase::Stopped);
     QCOMPARE(environment.messages, QStringList{QString::fromUtf8(MessageTexts::CaptureEnded) +
                                                "the capture helper's stream is garbled"});
     QTRY_VERIFY(!environment.engine->WorkerRunning());
@@ -354,14 +357,14 @@ void MainWindowTest::garbledCaptureStreamEndsMonitoringWithAMessage() {
 
 void MainWindowTest::noAddressAtAll() {
     WindowUnderTest test(std::vector<Ipv4Address>{});
-    QCOMPARE(test.window->AddressCombo()->count(), 0);
+    QCOMPARE(test.probe.AddressCombo()->count(), 0);
     QCOMPARE(test.messages, QStringList{CreateSocketFail});
     QCOMPARE(test.window->windowTitle(), QString::fromUtf8("Talvane -- 以太网版      监控IP:"));
 
-    test.window->BeginMonitor();
-    test.window->PauseMonitor();
-    test.window->BeginMonitor();
-    test.window->StopMonitor();
+    test.probe.RunCommand(CommandId::BeginMonitor);
+    test.probe.RunCommand(CommandId::PauseMonitor);
+    test.probe.RunCommand(CommandId::BeginMonitor);
+    test.probe.RunCommand(CommandId::StopMonitor);
     QCOMPARE(test.Pane(StatusBar::StatePane), QString::fromUtf8("监控状态: 停止"));
     QTRY_VERIFY_WITH_TIMEOUT(!test.engine->WorkerRunning(), 10000);
 }
@@ -434,51 +437,51 @@ void MainWindowTest::menuBarTexts() {
 void MainWindowTest::toolBarButtonsAndTips() {
     WindowUnderTest test;
     QStringList tips;
-    for (QAction* action : test.window->ToolBar()->actions())
+    for (QAction* action : test.probe.ToolBar()->actions())
         tips << action->toolTip();
     QCOMPARE(tips, (QStringList{"begin monitor", "pause monitor", "stop monitor", "clear", "about",
                                 "help"}));
     for (int id : {CommandId::ClearRecordsTool, CommandId::AboutTool, CommandId::HelpTool})
-        QVERIFY(test.window->Action(id)->isEnabled());
+        QVERIFY(test.probe.Action(id)->isEnabled());
 
-    QCOMPARE(test.window->Control(ControlId::SaveSelected)->toolTip(), "保存当前选中的记录");
-    QCOMPARE(test.window->Control(ControlId::SaveAll)->toolTip(), "保存所有监控记录");
-    QCOMPARE(test.window->Control(ControlId::UseFilter)->toolTip(),
+    QCOMPARE(test.probe.Control(ControlId::SaveSelected)->toolTip(), "保存当前选中的记录");
+    QCOMPARE(test.probe.Control(ControlId::SaveAll)->toolTip(), "保存所有监控记录");
+    QCOMPARE(test.probe.Control(ControlId::UseFilter)->toolTip(),
              "选中后会执行过滤设置,在设置菜单中编辑");
-    QVERIFY(test.window->Control(ControlId::RecordList)->toolTip().isEmpty());
+    QVERIFY(test.probe.Control(ControlId::RecordList)->toolTip().isEmpty());
 }
 
 void MainWindowTest::controlsAtStart() {
     WindowUnderTest test;
-    MainWindow& window = *test.window;
-    QVERIFY(window.Control<QCheckBox>(ControlId::UseFilter)->isChecked());
-    QVERIFY(!window.Control<QCheckBox>(ControlId::WideDump)->isChecked());
-    QCOMPARE(window.Control<QPushButton>(ControlId::SaveAll)->text(), "保存所有");
-    QCOMPARE(window.AddressCombo()->currentText(), "192.0.2.1");
-    QCOMPARE(window.AddressCombo()->itemText(1), "198.51.100.7");
+    QVERIFY(test.probe.Control<QCheckBox>(ControlId::UseFilter)->isChecked());
+    QVERIFY(!test.probe.Control<QCheckBox>(ControlId::WideDump)->isChecked());
+    QCOMPARE(test.probe.Control<QPushButton>(ControlId::SaveAll)->text(), "保存所有");
+    QCOMPARE(test.probe.AddressCombo()->currentText(), "192.0.2.1");
+    QCOMPARE(test.probe.AddressCombo()->itemText(1), "198.51.100.7");
     QCOMPARE(test.Pane(StatusBar::StreamPane), "监控流: 0");
     QCOMPARE(test.Pane(StatusBar::StatePane), "监控状态: 就绪");
     QCOMPARE(test.Pane(StatusBar::TimePane), "监控时间 00:00:00");
     QCOMPARE(test.Pane(StatusBar::FilteredPane), "过滤数据包:0");
     // The byte texts name processes, whatever their names look like.
     for (int id : {ControlId::TotalReceived, ControlId::CurrentReceived})
-        QCOMPARE(window.Control<QLabel>(id)->textFormat(), Qt::PlainText);
+        QCOMPARE(test.probe.Control<QLabel>(id)->textFormat(), Qt::PlainText);
 
     // The record list starts below the tool bar; the status bar spans the bottom.
-    const QRect list = window.Control(ControlId::RecordList)->geometry();
-    QVERIFY(list.top() >= window.ToolBar()->geometry().bottom());
-    QCOMPARE(window.Status()->geometry().bottom(), window.ClientArea()->height() - 1);
-    QCOMPARE(window.Status()->width(), window.ClientArea()->width());
+    const QRect list = test.probe.Control(ControlId::RecordList)->geometry();
+    QVERIFY(list.top() >= test.probe.ToolBar()->geometry().bottom());
+    QCOMPARE(test.probe.Status()->geometry().bottom(), test.probe.ClientArea()->height() - 1);
+    QCOMPARE(test.probe.Status()->width(), test.probe.ClientArea()->width());
     // Every control lies inside the client area, left to right in template order.
-    const QRect area(QPoint(0, 0), window.ClientArea()->size());
+    const QRect area(QPoint(0, 0), test.probe.ClientArea()->size());
     for (int id : {ControlId::RecordList, ControlId::DataView, ControlId::Banner,
                    ControlId::WideDump, ControlId::SaveAll})
-        QVERIFY2(area.contains(window.Control(id)->geometry()), qPrintable(QString::number(id)));
-    QVERIFY(window.Control(ControlId::SaveSelected)->x() < window.Control(ControlId::SaveAll)->x());
+        QVERIFY2(area.contains(test.probe.Control(id)->geometry()),
+                 qPrintable(QString::number(id)));
+    QVERIFY(test.probe.Control(ControlId::SaveSelected)->x() <
+            test.probe.Control(ControlId::SaveAll)->x());
     // Rows a line of text high: the list shows as many as its height holds.
-    window.HandleDatagram(UdpFrom({{10, 0, 0, 1}}, 1), Now());
-    window.RecordsPanel().Refresh();
-    const auto* rows = window.Control<QTableView>(ControlId::RecordList);
+    test.Record({1});
+    const auto* rows = test.probe.Control<QTableView>(ControlId::RecordList);
     const int lineHeight = rows->fontMetrics().height();
     QVERIFY2(rows->rowHeight(0) >= lineHeight && rows->rowHeight(0) <= lineHeight + 6,
              qPrintable(QStringLiteral("%1 for %2").arg(rows->rowHeight(0)).arg(lineHeight)));
@@ -492,15 +495,15 @@ void MainWindowTest::elapsedTimeAdvancesOnlyWhileMonitoring() {
         return test.Pane(StatusBar::TimePane);
     };
     QCOMPARE(paneAfter(5), "监控时间 00:00:00");
-    test.window->BeginMonitor();
+    test.probe.RunCommand(CommandId::BeginMonitor);
     QCOMPARE(paneAfter(12), "监控时间 0:0:1:200");
-    test.window->PauseMonitor();
+    test.probe.RunCommand(CommandId::PauseMonitor);
     QCOMPARE(paneAfter(7), "监控时间 0:0:1:200");
-    test.window->BeginMonitor();
+    test.probe.RunCommand(CommandId::BeginMonitor);
     QCOMPARE(paneAfter(3), "监控时间 0:0:1:500");
-    test.window->StopMonitor();
+    test.probe.RunCommand(CommandId::StopMonitor);
     QCOMPARE(paneAfter(4), "监控时间 0:0:1:500");
-    test.window->BeginMonitor();
+    test.probe.RunCommand(CommandId::BeginMonitor);
     QCOMPARE(paneAfter(1), "监控时间 0:0:1:600");
 
     // Outside tests the ticks come from a timer, a tenth of a second apart.
@@ -508,7 +511,7 @@ void MainWindowTest::elapsedTimeAdvancesOnlyWhileMonitoring() {
     sinceStart.start();
     int ticks = 0;
     qint64 thirdTickAt = 0;
-    const std::unique_ptr<QObject> timer = MainWindow::Environment().startElapsedTicks([&] {
+    const std::unique_ptr<QObject> timer = MainWindow::Environment().startBeat([&] {
         if (++ticks == 3)
             thirdTickAt = sinceStart.elapsed();
     });
@@ -527,7 +530,7 @@ void MainWindowTest::recordDirectoryIsPrivateAndEmptiedAtClose() {
     std::ofstream(records / "17") << "left from before a clear";
 
     test.window->show();
-    test.window->BeginMonitor();
+    test.probe.RunCommand(CommandId::BeginMonitor);
     test.window->close();
 
     QVERIFY(!std::filesystem::exists(records));
@@ -536,11 +539,10 @@ void MainWindowTest::recordDirectoryIsPrivateAndEmptiedAtClose() {
 
 void MainWindowTest::activeFilterFollowsTheLastFileAndTheCheckBox() {
     WindowUnderTest test;
-    MainWindow& window = *test.window;
-    window.show();
-    window.BeginMonitor();
-    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter{});
-    window.PauseMonitor();
+    test.window->show();
+    test.probe.RunCommand(CommandId::BeginMonitor);
+    QCOMPARE(test.probe.Session().Filter(), ActiveFilter{});
+    test.probe.RunCommand(CommandId::PauseMonitor);
 
     FilterSettings stored;
     stored.filterBroadcast = 5;
@@ -552,22 +554,22 @@ void MainWindowTest::activeFilterFollowsTheLastFileAndTheCheckBox() {
     QVERIFY(FilterFile::Save(lastFile, stored));
 
     // Nothing is read until a begin or a click on the check box.
-    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter{});
-    window.BeginMonitor();
-    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter::From(stored));
-    QCOMPARE(window.ActiveFilterInUse().filterRemotePorts.Entries(),
+    QCOMPARE(test.probe.Session().Filter(), ActiveFilter{});
+    test.probe.RunCommand(CommandId::BeginMonitor);
+    QCOMPARE(test.probe.Session().Filter(), ActiveFilter::From(stored));
+    QCOMPARE(test.probe.Session().Filter().filterRemotePorts.Entries(),
              (std::vector<std::string>{"80", "8@8@"}));
 
-    QWidget* useFilter = window.Control(ControlId::UseFilter);
+    QWidget* useFilter = test.probe.Control(ControlId::UseFilter);
     QTest::mouseClick(useFilter, Qt::LeftButton, {}, QPoint(5, useFilter->height() / 2));
-    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter{});
+    QCOMPARE(test.probe.Session().Filter(), ActiveFilter{});
     QTest::mouseClick(useFilter, Qt::LeftButton, {}, QPoint(5, useFilter->height() / 2));
-    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter::From(stored));
+    QCOMPARE(test.probe.Session().Filter(), ActiveFilter::From(stored));
 
     std::filesystem::remove(lastFile);
     QTest::mouseClick(useFilter, Qt::LeftButton, {}, QPoint(5, useFilter->height() / 2));
     QTest::mouseClick(useFilter, Qt::LeftButton, {}, QPoint(5, useFilter->height() / 2));
-    QCOMPARE(window.ActiveFilterInUse(), ActiveFilter{});
+    QCOMPARE(test.probe.Session().Filter(), ActiveFilter{});
     QCOMPARE(test.messages, QStringList{CreateSocketFail});
 }
 
@@ -578,9 +580,9 @@ void MainWindowTest::damagedLastFileIsReportedAndFiltersNothing() {
     std::filesystem::create_directory(lastFile.parent_path());
     std::ofstream(lastFile, std::ios::binary) << std::string(20, '\1');
 
-    test.window->BeginMonitor();
+    test.probe.RunCommand(CommandId::BeginMonitor);
 
-    QCOMPARE(test.window->ActiveFilterInUse(), ActiveFilter{});
+    QCOMPARE(test.probe.Session().Filter(), ActiveFilter{});
     QCOMPARE(test.messages.size(), 2);
     QVERIFY(test.messages.last().startsWith("过滤设置文件已损坏: "));
     QVERIFY(test.messages.last().endsWith("filters/last.ft"));
@@ -596,7 +598,7 @@ void MainWindowTest::filterDialogOkAppliesTheSettings() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
 
     QVERIFY(answer.Seen());
-    QCOMPARE(test.window->ActiveFilterInUse().filterLocalPorts.Entries(),
+    QCOMPARE(test.probe.Session().Filter().filterLocalPorts.Entries(),
              std::vector<std::string>{"53"});
 }
 
@@ -626,9 +628,9 @@ void MainWindowTest::unsafeRecordDirectoryKeepsNoFiles() {
                      QString::fromUtf8(MessageTexts::RecordFolderNotAFolder) +
                          QString::fromStdString(OwnRecordFolder(runtime).parent_path().string())}));
 
-    test.window->HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
-    QCOMPARE(test.window->RecordsPanel().Records().Count(), 1);
-    QVERIFY(!test.window->RecordsPanel().Records().Read(0));
+    test.probe.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
+    QCOMPARE(test.probe.RecordsPanel().Records().Count(), 1);
+    QVERIFY(!test.probe.RecordsPanel().Records().Read(0));
     test.window->close();
     QVERIFY(fs::is_directory(OwnRecordFolder(elsewhere)) &&
             fs::is_empty(OwnRecordFolder(elsewhere)));
@@ -638,13 +640,12 @@ void MainWindowTest::unsafeRecordDirectoryKeepsNoFiles() {
 // due.
 void MainWindowTest::oneBeatDrawsWhatTheDatagramsChanged() {
     WindowUnderTest test;
-    MainWindow& window = *test.window;
     for (int datagram = 0; datagram < 3; ++datagram)
-        window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 0);
+        test.probe.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
+    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 0);
     test.Tick(1);
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 3);
-    QVERIFY(!window.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
+    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 3);
+    QVERIFY(!test.probe.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
 }
 
 // Writes that keep failing, as on a full disk, are told once, not once a datagram, and again only
@@ -660,7 +661,7 @@ void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
     // The records are written, and failures told, at the display's beat.
     const auto datagrams = [&test](int count) {
         for (int datagram = 0; datagram < count; ++datagram)
-            test.window->HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
+            test.probe.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
         test.Tick(1);
         QCoreApplication::processEvents();
     };
@@ -678,7 +679,7 @@ void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
     datagrams(3);
     QCOMPARE(test.messages, (QStringList{CreateSocketFail, failure, failure}));
 
-    const RecordStore& records = test.window->RecordsPanel().Records();
+    const RecordStore& records = test.probe.RecordsPanel().Records();
     QCOMPARE(records.Count(), 10);
     QVERIFY(records.Read(6));
     QVERIFY(!records.Read(9));
@@ -693,7 +694,8 @@ void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
 }
 
 void MainWindowTest::streamPaneTipTellsKernelDropsWhenDrawn() {
-    StatusBar bar(nullptr);
+    DisplayBeat beat;
+    StatusBar bar(nullptr, beat);
     QCOMPARE(bar.PaneToolTip(StatusBar::StreamPane), "内核丢弃: 0");
     int asked = 0;
     bar.SetKernelDrops([&asked] { return std::uint64_t(4294967296) + std::uint64_t(++asked); });
@@ -701,13 +703,11 @@ void MainWindowTest::streamPaneTipTellsKernelDropsWhenDrawn() {
         bar.SetCounters(datagram, 0);
     QCOMPARE(asked, 0);
     // The display's beat draws them at once, and a beat with nothing new draws nothing.
-    bar.ShowPendingCounters();
-    bar.ShowPendingCounters();
+    beat.Tick();
+    beat.Tick();
     QCOMPARE(bar.PaneText(StatusBar::StreamPane), "监控流 1000");
     // Asked once for the one drawing of a thousand datagrams.
     QCOMPARE(bar.PaneToolTip(StatusBar::StreamPane), "内核丢弃: 4294967297");
-    bar.SetCounters(1001, 0);
-    QTRY_COMPARE(bar.PaneText(StatusBar::StreamPane), "监控流 1001");
 }
 
 void MainWindowTest::fullListIsClearedBeforeTheNextDatagram_data() {
@@ -719,27 +719,27 @@ void MainWindowTest::fullListIsClearedBeforeTheNextDatagram_data() {
 void MainWindowTest::fullListIsClearedBeforeTheNextDatagram() {
     QFETCH(bool, nextAccepted);
     WindowUnderTest test;
-    MainWindow& window = *test.window;
     const std::vector<std::uint8_t> accepted = UdpFrom({{10, 0, 0, 9}}, 3);
     for (int index = 0; index < RecordStore::Capacity; ++index)
-        window.HandleDatagram(accepted, Now());
-    window.RecordsPanel().Refresh();
-    QCOMPARE(window.RecordsPanel().Records().Count(), 9999);
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 9999);
+        test.probe.HandleDatagram(accepted, Now());
+    test.probe.RecordsPanel().Refresh();
+    QCOMPARE(test.probe.RecordsPanel().Records().Count(), 9999);
+    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 9999);
 
     const std::vector<std::uint8_t> next = nextAccepted ? UdpFrom({{10, 0, 0, 8}}, 7) : Rejected();
-    window.HandleDatagram(next, Now());
-    window.RecordsPanel().Refresh();
+    test.probe.HandleDatagram(next, Now());
+    test.probe.RecordsPanel().Refresh();
 
     const int expected = nextAccepted ? 1 : 0;
-    QCOMPARE(window.RecordsPanel().Records().Count(), expected);
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), expected);
-    QCOMPARE(window.DatagramBalance(), -RecordStore::Capacity);
+    QCOMPARE(test.probe.RecordsPanel().Records().Count(), expected);
+    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), expected);
+    QCOMPARE(test.probe.Session().DatagramBalance(), -RecordStore::Capacity);
     if (nextAccepted) {
-        QCOMPARE(window.RecordsPanel().Model().index(0, 1).data().toString(), "10.0.0.8");
-        QCOMPARE(window.Control<QLabel>(ControlId::TotalReceived)->text(), "total capture:7 bytes");
+        QCOMPARE(test.probe.RecordsPanel().Model().index(0, 1).data().toString(), "10.0.0.8");
+        QCOMPARE(test.probe.Control<QLabel>(ControlId::TotalReceived)->text(),
+                 "total capture:7 bytes");
     } else {
-        QCOMPARE(window.Control<QLabel>(ControlId::TotalReceived)->text(), "总共接收:");
+        QCOMPARE(test.probe.Control<QLabel>(ControlId::TotalReceived)->text(), "总共接收:");
     }
 }
 
@@ -754,29 +754,26 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
     QFETCH(int, trigger);
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
-    MainWindow& window = *test.window;
-    for (int index = 0; index < 3; ++index)
-        window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
-    window.RecordsPanel().Refresh();
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 3);
+    test.Record({5, 5, 5});
+    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 3);
 
     switch (Trigger(trigger)) {
     case Trigger::ToolButton:
-        window.Action(CommandId::ClearRecordsTool)->trigger();
+        test.probe.Action(CommandId::ClearRecordsTool)->trigger();
         break;
     case Trigger::MenuItem:
-        window.Action(CommandId::ClearRecords)->trigger();
+        test.probe.Action(CommandId::ClearRecords)->trigger();
         break;
     case Trigger::Shortcut:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_C);
         break;
     }
 
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 0);
-    QCOMPARE(window.RecordsPanel().Records().Count(), 0);
+    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 0);
+    QCOMPARE(test.probe.RecordsPanel().Records().Count(), 0);
     // The three records become part of the filtered figure's balance.
-    QCOMPARE(window.DatagramBalance(), -3);
-    QVERIFY(window.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
+    QCOMPARE(test.probe.Session().DatagramBalance(), -3);
+    QVERIFY(test.probe.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
 }
 
 void MainWindowTest::pcapngExportsRunFromMenuAndKeys_data() {
@@ -795,19 +792,16 @@ void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
     QFETCH(bool, all);
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
-    MainWindow& window = *test.window;
-    for (std::uint8_t host = 1; host <= 3; ++host)
-        window.HandleDatagram(UdpFrom({{10, 0, 0, host}}, host), Now());
-    window.RecordsPanel().Refresh();
+    test.Record({1, 2, 3});
     // Not by the view's own selectRow, which heeds the modifiers the last key left held.
-    const QTableView* list = window.Control<QTableView>(ControlId::RecordList);
+    const QTableView* list = test.probe.Control<QTableView>(ControlId::RecordList);
     list->selectionModel()->select(list->model()->index(1, 0),
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    window.AddressCombo()->setFocus();
+    test.probe.AddressCombo()->setFocus();
     test.chosenFile = test.settingsDirectory.filePath("out.pcapng");
 
     if (Trigger(trigger) == Trigger::MenuItem)
-        window.Action(all ? CommandId::ExportAllPcapng : CommandId::ExportSelectedPcapng)
+        test.probe.Action(all ? CommandId::ExportAllPcapng : CommandId::ExportSelectedPcapng)
             ->trigger();
     else
         QTest::keyClick(QApplication::focusWidget(), all ? Qt::Key_A : Qt::Key_S,
@@ -815,11 +809,10 @@ void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
 
     QCOMPARE(test.fileChoices.size(), 1);
     QCOMPARE(test.fileChoices.front().nameFilter, "pcapng 文件(*.pcapng)");
-    QCOMPARE(window.State().CurrentPhase(), MonitorState::Phase::Ready);
+    QCOMPARE(test.probe.Session().State().CurrentPhase(), MonitorState::Phase::Ready);
     const CaptureFileReader file = CaptureFileReader::Read(test.chosenFile.toStdString());
-    const std::uint8_t firstHost = all ? 1 : 2;
     QCOMPARE(file.packets.size(), std::size_t(all ? 3 : 1));
-    QVERIFY(file.packets.front().bytes == UdpFrom({{10, 0, 0, firstHost}}, firstHost));
+    QVERIFY(file.packets.front().bytes == UdpFrom({{10, 0, 0, 9}}, all ? 1 : 2));
 }
 
 void MainWindowTest::windowCombinationsDoNotReachTheList_data() {
@@ -833,11 +826,8 @@ void MainWindowTest::windowCombinationsDoNotReachTheList() {
     QFETCH(int, key);
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
-    MainWindow& window = *test.window;
-    for (std::uint8_t host = 1; host <= 3; ++host)
-        window.HandleDatagram(UdpFrom({{10, 0, 0, host}}, host), Now());
-    window.RecordsPanel().Refresh();
-    auto* list = window.Control<QTableView>(ControlId::RecordList);
+    test.Record({1, 2, 3});
+    auto* list = test.probe.Control<QTableView>(ControlId::RecordList);
     list->selectionModel()->setCurrentIndex(
         list->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     list->setFocus();
@@ -879,60 +869,35 @@ const LayoutExpectation LayoutExpectations[] = {
     {ControlId::ToolBar, {0, 0, 0, 0}, {0, 0, 0, 0}},
 };
 
-std::map<int, QRect> Geometries(const MainWindow& window) {
+std::map<int, QRect> Geometries(const WindowProbe& probe) {
     std::map<int, QRect> geometries;
     for (const LayoutExpectation& expectation : LayoutExpectations)
-        geometries[expectation.controlId] = window.Control(expectation.controlId)->geometry();
+        geometries[expectation.controlId] = probe.Control(expectation.controlId)->geometry();
     return geometries;
 }
 
 } // namespace
 
-void MainWindowTest::growingMovesAndStretchesByTheRules_data() {
-    QTest::addColumn<bool>("taller");
-    QTest::newRow("100 pixels taller") << true;
-    QTest::newRow("100 pixels wider") << false;
-}
-
-void MainWindowTest::growingMovesAndStretchesByTheRules() {
-    QFETCH(bool, taller);
-    WindowUnderTest test;
-    MainWindow& window = *test.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const std::map<int, QRect> before = Geometries(window);
-
-    window.resize(window.size() + (taller ? QSize(0, 100) : QSize(100, 0)));
-    QTRY_COMPARE(window.ClientArea()->size().isValid(), true);
-
-    const std::map<int, QRect> after = Geometries(window);
-    for (const LayoutExpectation& expectation : LayoutExpectations) {
-        const std::array<int, 4>& change = taller ? expectation.perHeight : expectation.perWidth;
-        const QRect& old = before.at(expectation.controlId);
-        const QRect expected(old.x() + change[0], old.y() + change[1], old.width() + change[2],
-                             old.height() + change[3]);
-        QVERIFY2(after.at(expectation.controlId) == expected,
-                 qPrintable(QString("control %1").arg(expectation.controlId)));
-    }
-    QVERIFY(!window.Control<QCheckBox>(ControlId::WideDump)->isChecked());
-}
-
-void MainWindowTest::draggingEndsWhereOneStepDoesAndGoesBackExactly_data() {
+// Each control moves and stretches by the rules, in one step or dragged in many.
+void MainWindowTest::growingEndsWhereOneStepDoesAndGoesBackExactly_data() {
+    QTest::addColumn<QSize>("grown");
     QTest::addColumn<int>("step");
-    QTest::newRow("one step") << 120;
-    QTest::newRow("3-pixel steps") << 3;
-    QTest::newRow("7-pixel steps") << 7;
+    QTest::newRow("100 pixels taller") << QSize(0, 100) << 100;
+    QTest::newRow("100 pixels wider") << QSize(100, 0) << 100;
+    QTest::newRow("one step") << QSize(120, 120) << 120;
+    QTest::newRow("3-pixel steps") << QSize(120, 120) << 3;
+    QTest::newRow("7-pixel steps") << QSize(120, 120) << 7;
 }
 
-void MainWindowTest::draggingEndsWhereOneStepDoesAndGoesBackExactly() {
+void MainWindowTest::growingEndsWhereOneStepDoesAndGoesBackExactly() {
+    QFETCH(QSize, grown);
     QFETCH(int, step);
     WindowUnderTest test;
     MainWindow& window = *test.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(test.ShowActive());
     const QSize first = window.size();
-    const QSize firstClient = window.ClientArea()->size();
-    const std::map<int, QRect> before = Geometries(window);
+    const QSize firstClient = test.probe.ClientArea()->size();
+    const std::map<int, QRect> before = Geometries(test.probe);
     auto dragTo = [&](QSize target) {
         QSize size = window.size();
         while (size != target) {
@@ -946,14 +911,15 @@ void MainWindowTest::draggingEndsWhereOneStepDoesAndGoesBackExactly() {
         }
     };
 
-    constexpr int Grown = 120;
-    dragTo(first + QSize(Grown, Grown));
-    QCOMPARE(window.ClientArea()->size(), firstClient + QSize(Grown, Grown));
-    const std::map<int, QRect> after = Geometries(window);
+    dragTo(first + grown);
+    QCOMPARE(test.probe.ClientArea()->size(), firstClient + grown);
+    QVERIFY(!test.probe.Control<QCheckBox>(ControlId::WideDump)->isChecked());
+    const std::map<int, QRect> after = Geometries(test.probe);
     for (const LayoutExpectation& expectation : LayoutExpectations) {
         std::array<int, 4> change{};
         for (std::size_t side = 0; side < change.size(); ++side)
-            change[side] = (expectation.perHeight[side] + expectation.perWidth[side]) * Grown / 100;
+            change[side] = expectation.perHeight[side] * grown.height() / 100 +
+                           expectation.perWidth[side] * grown.width() / 100;
         const QRect& old = before.at(expectation.controlId);
         const QRect expected(old.x() + change[0], old.y() + change[1], old.width() + change[2],
                              old.height() + change[3]);
@@ -962,23 +928,20 @@ void MainWindowTest::draggingEndsWhereOneStepDoesAndGoesBackExactly() {
     }
 
     dragTo(first);
-    QCOMPARE(Geometries(window), before);
+    QCOMPARE(Geometries(test.probe), before);
     // The template's size is the least the client area takes.
     dragTo(first - QSize(30, 30));
-    QCOMPARE(window.ClientArea()->size(), firstClient);
-    QCOMPARE(Geometries(window), before);
+    QCOMPARE(test.probe.ClientArea()->size(), firstClient);
+    QCOMPARE(Geometries(test.probe), before);
 }
 
 void MainWindowTest::maximisingWidensTheDumpAndRestoringNarrowsIt() {
     WindowUnderTest test;
     MainWindow& window = *test.window;
-    const std::vector<std::uint8_t> datagram = UdpFrom({{10, 0, 0, 9}}, 20);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.HandleDatagram(datagram, Now());
-    window.RecordsPanel().Refresh();
-    auto* wide = window.Control<QCheckBox>(ControlId::WideDump);
-    auto* dataView = window.Control<QPlainTextEdit>(ControlId::DataView);
+    QVERIFY(test.ShowActive());
+    test.Record({20});
+    auto* wide = test.probe.Control<QCheckBox>(ControlId::WideDump);
+    auto* dataView = test.probe.Control<QPlainTextEdit>(ControlId::DataView);
     QCOMPARE(dataView->document()->blockCount(), 2);
 
     window.showMaximized();
@@ -1002,16 +965,15 @@ void MainWindowTest::maximisingWidensTheDumpAndRestoringNarrowsIt() {
 void MainWindowTest::minimisingAndRestoringMovesNothing() {
     WindowUnderTest test;
     MainWindow& window = *test.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* wide = window.Control<QCheckBox>(ControlId::WideDump);
+    QVERIFY(test.ShowActive());
+    auto* wide = test.probe.Control<QCheckBox>(ControlId::WideDump);
     wide->setChecked(true);
-    const std::map<int, QRect> before = Geometries(window);
+    const std::map<int, QRect> before = Geometries(test.probe);
     window.showMinimized();
     QTRY_VERIFY(!wide->isChecked());
     window.showNormal();
     QTest::qWait(50);
-    QCOMPARE(Geometries(window), before);
+    QCOMPARE(Geometries(test.probe), before);
 }
 
 void MainWindowTest::copyMenuFollowsTheKeyboardFocus_data() {
@@ -1037,16 +999,15 @@ void MainWindowTest::copyMenuFollowsTheKeyboardFocus() {
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
     MainWindow& window = *test.window;
-    window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 40), Now());
-    window.RecordsPanel().Refresh();
-    auto* dataView = window.Control<QPlainTextEdit>(ControlId::DataView);
+    test.Record({40});
+    auto* dataView = test.probe.Control<QPlainTextEdit>(ControlId::DataView);
     if (selected)
         dataView->selectAll();
-    window.Control(focusOn)->setFocus();
-    QCOMPARE(QApplication::focusWidget(), window.Control(focusOn));
+    test.probe.Control(focusOn)->setFocus();
+    QCOMPARE(QApplication::focusWidget(), test.probe.Control(focusOn));
 
     // Through the window system, as a real press comes.
-    const QWidget* target = window.Control(pressOver);
+    const QWidget* target = test.probe.Control(pressOver);
     const QPoint at = target->mapTo(&window, target->rect().center());
     QTest::mousePress(window.windowHandle(), Qt::RightButton, {}, at);
     QStringList shown;
@@ -1072,17 +1033,14 @@ void MainWindowTest::dumpLinesNeverWrap() {
     QFETCH(bool, wide);
     QFETCH(bool, scrolls);
     WindowUnderTest test;
-    MainWindow& window = *test.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 100), Now());
-    window.RecordsPanel().Refresh();
-    auto* wideDump = window.Control<QCheckBox>(ControlId::WideDump);
+    QVERIFY(test.ShowActive());
+    test.Record({100});
+    auto* wideDump = test.probe.Control<QCheckBox>(ControlId::WideDump);
     if (wide)
         QTest::mouseClick(wideDump, Qt::LeftButton, {}, QPoint(5, wideDump->height() / 2));
     QCOMPARE(wideDump->isChecked(), wide);
 
-    auto* dataView = window.Control<QPlainTextEdit>(ControlId::DataView);
+    auto* dataView = test.probe.Control<QPlainTextEdit>(ControlId::DataView);
     QCoreApplication::processEvents();
     const int lines = (100 + (wide ? 31 : 15)) / (wide ? 32 : 16);
     QCOMPARE(dataView->document()->blockCount(), lines);
