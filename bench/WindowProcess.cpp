@@ -2,7 +2,7 @@
 
 #include "BenchSupport.h"
 #include "app/MonitorApp.h"
-#include "records/RecordPanel.h"
+#include "records/RecordView.h"
 #include "ui/StatusBar.h"
 
 #include <QApplication>
@@ -43,7 +43,7 @@ long TrailingNumber(const QString& text) {
 
 std::string CountsLine(const MainWindow& window) {
     const auto statistics = window.Capture().CurrentStatistics();
-    const int records = window.RecordsPanel().Records().Count();
+    const int records = window.RecordsView().Book().Count();
     std::ostringstream line;
     line << window.DatagramTotal() << ' ' << window.DatagramBalance() - records << ' '
          << (statistics ? statistics->dropped : 0) << ' '

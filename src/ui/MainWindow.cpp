@@ -6,6 +6,7 @@
 #include "WindowHandover.h"
 #include "capture/CaptureEngine.h"
 #include "capture/HostAddressList.h"
+#include "capture/PortOwnerLookup.h"
 #include "chrome/CStaticLink.h"
 #include "chrome/ImageToolBar.h"
 #include "dialogkit/DialogBuilder.h"
@@ -14,7 +15,8 @@
 #include "filtering/FilterFile.h"
 #include "help/AboutDialog.h"
 #include "help/HelpWindow.h"
-#include "records/RecordPanel.h"
+#include "records/RecordBook.h"
+#include "records/RecordView.h"
 #include "res/Branding.h"
 #include "res/CommandIds.h"
 #include "res/ControlIds.h"
@@ -221,19 +223,27 @@ void MainWindow::CreateRecordPanel() {
     if (const char* refusal = RecordFolderMessage(preparation.outcome))
         environment.showMessage(QString::fromUtf8(refusal) +
                                 QString::fromStdString(preparation.folder.string()));
-    recordPanel = new RecordPanel(
+    recordBook = std::make_unique<RecordBook>(recordFiles, std::make_unique<PortOwnerLookup>());
+    BindRecordBook();
+    recordView = new RecordView(
         {Control<QTableView>(ControlId::RecordList), Control<QPlainTextEdit>(ControlId::DataView),
          Control<QLabel>(ControlId::TotalReceived), Control<QLabel>(ControlId::CurrentReceived),
          Control<QCheckBox>(ControlId::WideDump)},
-        recordFiles, selectedAddress, environment.chooseFile, this);
-    connect(recordPanel, &RecordPanel::RecordWritesFailed, this,
+        *recordBook, environment.chooseFile, this);
+    connect(recordView, &RecordView::RecordWritesFailed, this,
             &MainWindow::ReportRecordWriteFailure);
-    connect(recordPanel, &RecordPanel::ExportFailed, this,
+    connect(recordView, &RecordView::ExportFailed, this,
             [this](const QString& message) { environment.showMessage(message); });
     connect(Control<QPushButton>(ControlId::SaveSelected), &QPushButton::clicked, this,
             [this] { RunCommand(CommandId::SaveSelected); });
     connect(Control<QPushButton>(ControlId::SaveAll), &QPushButton::clicked, this,
             [this] { RunCommand(CommandId::SaveAll); });
+}
+
+void MainWindow::BindRecordBook() {
+    if (recordBook)
+        recordBook->Bind(selectedAddress,
+                         HostAddressList::InterfaceHolding(selectedAddress).value_or(""));
 }
 
 // The data view's fixed font and grey ground, the tool tips and the banner.
@@ -326,6 +336,7 @@ void MainWindow::BindCaptureSocket() {
         return;
     }
     selectedAddress = hostAddressList[static_cast<std::size_t>(index)];
+    BindRecordBook();
     const CaptureSource::Binding binding = capture->Bind(selectedAddress);
     if (!binding.bound)
         environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
@@ -529,7 +540,7 @@ void MainWindow::OnSize(SizeType type, QSize clientSize) {
     if (!initialised)
         return;
     Control<QCheckBox>(ControlId::WideDump)->setChecked(type == SizeType::Maximized);
-    recordPanel->ShowSelectedRecord();
+    recordView->ShowSelectedRecord();
     // A minimised window keeps its controls where they were.
     if (type == SizeType::Minimized)
         return;
@@ -560,7 +571,7 @@ void MainWindow::DisplayBeat() {
         elapsed.Tick();
         statusBar->SetPaneText(StatusBar::TimePane, QString::fromStdString(elapsed.PaneText()));
     }
-    recordPanel->Refresh();
+    recordView->Refresh();
     statusBar->ShowPendingCounters();
 }
 
@@ -579,12 +590,12 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureT
                                 const DatagramOwners& owners,
                                 std::optional<Ipv4Address> captureAddress) {
     // Before classification, so a full list is emptied even for a datagram then rejected.
-    if (recordPanel->Full())
+    if (recordBook->Full())
         ClearRecords();
     lastPacket = ClassifyPacket(datagram, captureAddress.value_or(selectedAddress), activeFilter);
-    if (lastPacket.Verdict() == Classification::Accepted)
-        recordPanel->Store(
-            {lastPacket, lastPacket.PayloadOf(datagram), captured, datagram, owners});
+    if (lastPacket.Verdict() == Classification::Accepted &&
+        recordBook->Add({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram, owners}))
+        ReportRecordWriteFailure();
 }
 
 void MainWindow::ReportRecordWriteFailure() {
@@ -615,32 +626,32 @@ void MainWindow::CaptureEnded(const std::string& reason) {
 }
 
 void MainWindow::ShowCounters() {
-    statusBar->SetCounters(datagramTotal, datagramBalance - recordPanel->Records().Count());
+    statusBar->SetCounters(datagramTotal, datagramBalance - recordBook->Count());
 }
 
 void MainWindow::ClearRecords() {
-    datagramBalance -= recordPanel->Clear();
+    datagramBalance -= recordView->Clear();
     ShowCounters();
 }
 
 void MainWindow::SaveSelected() {
-    recordPanel->SaveSelected();
+    recordView->SaveSelected();
 }
 
 void MainWindow::SaveAll() {
-    recordPanel->SaveAll();
+    recordView->SaveAll();
 }
 
 void MainWindow::ExportAllPcapng() {
-    recordPanel->ExportAllPcapng();
+    recordView->ExportAllPcapng();
 }
 
 void MainWindow::ExportSelectedPcapng() {
-    recordPanel->ExportSelectedPcapng();
+    recordView->ExportSelectedPcapng();
 }
 
 void MainWindow::CopyDump() {
-    recordPanel->CopySelection();
+    recordView->CopySelection();
 }
 
 void MainWindow::ShowHelp() {

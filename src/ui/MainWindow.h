@@ -29,7 +29,8 @@ class QMenuBar;
 namespace talvane {
 
 class HelpWindow;
-class RecordPanel;
+class RecordBook;
+class RecordView;
 class ImageToolBar;
 class StatusBar;
 class WindowHandover;
@@ -95,7 +96,7 @@ public:
     std::int32_t DatagramBalance() const { return datagramBalance; }
     const Ipv4Address& SelectedAddress() const { return selectedAddress; }
     const RecordDirectory& Records() const { return recordDirectory; }
-    RecordPanel& RecordsPanel() const { return *recordPanel; }
+    RecordView& RecordsView() const { return *recordView; }
     // Null until the first Help.
     HelpWindow* Help() const { return helpWindow.get(); }
     const InterfaceLibraryDialog& InterfaceLibrary() const { return interfaceLibrary; }
@@ -158,6 +159,8 @@ private:
     void OpenAddressList();
     void FillAddressList();
     void CreateRecordPanel();
+    // Tells the record book the address the capture is now on and the interface holding it.
+    void BindRecordBook();
     void DressControls();
     void LoadToolBarImages();
     void NoteInitialPlaces();
@@ -216,7 +219,8 @@ private:
     std::int32_t datagramTotal = 0;
     std::int32_t datagramBalance = 0;
     RecordDirectory recordDirectory;
-    RecordPanel* recordPanel = nullptr;
+    std::unique_ptr<RecordBook> recordBook;
+    RecordView* recordView = nullptr;
     WindowHandover* handover;
     std::unique_ptr<CaptureSource> capture;
     InterfaceLibraryDialog interfaceLibrary;

@@ -3,7 +3,7 @@
 #include "records/RecordExport.h"
 #include "records/RecordFile.h"
 #include "records/RecordListModel.h"
-#include "records/RecordPanel.h"
+#include "records/RecordView.h"
 #include "res/CommandIds.h"
 #include "support/ClientRounds.h"
 #include "support/EventLoop.h"
@@ -111,7 +111,7 @@ struct Stored {
 
 // The records of the flow, read back from their files, in index order.
 std::vector<Stored> RecordsOf(const MainWindow& window, const Ends& ends) {
-    const RecordStore& store = window.RecordsPanel().Records();
+    const RecordBook& store = window.RecordsView().Book();
     std::vector<Stored> found;
     for (int index = 0; index < store.Count(); ++index) {
         std::optional<Record> record = store.Read(index);
@@ -129,10 +129,10 @@ int CountOf(const MainWindow& window, const Ends& ends) {
 // record's file holds, and the record's logged datagram ends in the file's payload and names its
 // owner; otherwise the first difference.
 QString ListMismatch(const MainWindow& window) {
-    RecordPanel& panel = window.RecordsPanel();
-    panel.Refresh();
-    const RecordStore& store = panel.Records();
-    const RecordListModel& model = panel.Model();
+    RecordView& view = window.RecordsView();
+    view.Refresh();
+    const RecordBook& store = view.Book();
+    const RecordListModel& model = view.Model();
     if (model.rowCount() != store.Count())
         return QStringLiteral("%1 rows for %2 records").arg(model.rowCount()).arg(store.Count());
     if (model.columnCount() != RecordListModel::ColumnCount)
@@ -348,7 +348,10 @@ void RecordsEndToEndTest::cleanup() {
 }
 
 std::unique_ptr<MainWindow> RecordsEndToEndTest::OpenWindow() {
-    auto window = std::make_unique<MainWindow>(environment->Make());
+    // The display's own beat, which writes and draws the records as the program does.
+    MainWindow::Environment made = environment->Make();
+    made.startElapsedTicks = MainWindow::Environment::TimerTicks;
+    auto window = std::make_unique<MainWindow>(std::move(made));
     window->show();
     return window;
 }
@@ -395,7 +398,7 @@ void RecordsEndToEndTest::receivedUdpDatagramsAreRecordsOfTheReceivingProcess() 
         const std::size_t size = sequence < ShortCount ? ShortSize : LongSize;
         QCOMPARE(Bytes(record.payload), Bytes(PeerSender::Payload(std::uint32_t(sequence), size)));
     }
-    const RecordStore& store = window->RecordsPanel().Records();
+    const RecordBook& store = window->RecordsView().Book();
     const fs::path expectedFile = fs::path(environment->runtimeDirectory.path().toStdString()) /
                                   "talvane" / std::to_string(getpid()) /
                                   std::to_string(found.front().index);
@@ -471,7 +474,7 @@ void RecordsEndToEndTest::echoRequestAndReplyAreRecordsWithoutPortsOwnerOrPayloa
     const Ends reply = EchoFrom(Link().addressA, Link().addressB);
     QTRY_VERIFY_WITH_TIMEOUT(CountOf(*window, request) == 1 && CountOf(*window, reply) == 1,
                              GenerousWaitMs);
-    const RecordStore& store = window->RecordsPanel().Records();
+    const RecordBook& store = window->RecordsView().Book();
     for (const Ends& ends : {request, reply}) {
         const Stored stored = RecordsOf(*window, ends).front();
         const RecordHeader& header = stored.record.header;
@@ -503,13 +506,13 @@ void RecordsEndToEndTest::saveAllExportsEveryRecordAsReadBack() {
 
     QCOMPARE(environment->fileChoices.size(), 1);
     QCOMPARE(environment->fileChoices.front().mode, UserPrompts::FileChoice::Mode::Save);
-    const RecordStore& store = window->RecordsPanel().Records();
+    const RecordBook& store = window->RecordsView().Book();
     QVERIFY(store.Count() >= 4);
     std::string expected;
     for (int index = 0; index < store.Count(); ++index) {
         const std::optional<Record> record = store.Read(index);
         QVERIFY(record.has_value());
-        expected += RecordExportText(*record);
+        expected += RecordExportText(record->header, record->payload);
         expected += RecordSeparator;
     }
     const QByteArray saved = FileBytes(environment->chosenFile.toStdString());
@@ -535,13 +538,13 @@ void RecordsEndToEndTest::clearKeepsTheCountersAndStartsAgainAtIndexZero() {
     QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(4),
                               GenerousWaitMs);
     QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
-    const RecordPanel& panel = window->RecordsPanel();
-    QCOMPARE(panel.Records().Count(), 3);
+    const RecordView& view = window->RecordsView();
+    QCOMPARE(view.Book().Count(), 3);
 
     window->RunCommand(CommandId::ClearRecords);
 
-    QCOMPARE(panel.Records().Count(), 0);
-    QCOMPARE(panel.Model().rowCount(), 0);
+    QCOMPARE(view.Book().Count(), 0);
+    QCOMPARE(view.Model().rowCount(), 0);
     QCOMPARE(ListMismatch(*window), QString());
 
     // The counters drawn after the next datagram were taken after the clear.
@@ -549,15 +552,15 @@ void RecordsEndToEndTest::clearKeepsTheCountersAndStartsAgainAtIndexZero() {
     QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane), StreamText(5),
                               GenerousWaitMs);
     QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
-    QCOMPARE(panel.Records().Count(), 1);
+    QCOMPARE(view.Book().Count(), 1);
     // The counters may be drawn before the beat that writes the record; its row comes after.
-    QTRY_COMPARE_WITH_TIMEOUT(panel.Model().rowCount(), 1, GenerousWaitMs);
-    const std::optional<Record> record = panel.Records().Read(0);
+    QTRY_COMPARE_WITH_TIMEOUT(view.Model().rowCount(), 1, GenerousWaitMs);
+    const std::optional<Record> record = view.Book().Read(0);
     QVERIFY(record.has_value());
     QCOMPARE(Text(record->header),
              Text(UdpFromPeer().Header(ProgramName(), "receive", record->header.timeText)));
     QCOMPARE(Bytes(record->payload), Bytes(PeerSender::Payload(3, PayloadSize)));
-    QCOMPARE(panel.Records().TotalBytes(), std::uint32_t{PayloadSize});
+    QCOMPARE(view.Book().TotalBytes(), std::uint32_t{PayloadSize});
     QCOMPARE(ListMismatch(*window), QString());
 }
 
@@ -586,7 +589,7 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     QCOMPARE(int(exchanges.size()), 2 * rounds.rounds);
 
     const auto verdict = [&] {
-        return JudgeNaming(rounds, exchanges, StoredRecords(window->RecordsPanel().Records()),
+        return JudgeNaming(rounds, exchanges, StoredRecords(window->RecordsView().Book()),
                            ProgramName());
     };
     QTRY_COMPARE_WITH_TIMEOUT(verdict().Missing(), 0, GenerousWaitMs);
@@ -749,10 +752,10 @@ void RecordsEndToEndTest::hostileDatagramsLeaveTheWellFormedOnesRecordedExactly(
     QTRY_COMPARE_WITH_TIMEOUT(window->Status()->PaneText(StatusBar::StreamPane),
                               StreamText(int(cases.size())), GenerousWaitMs);
     QCOMPARE(window->Status()->PaneText(StatusBar::FilteredPane), FilteredText(turnedAway));
-    const RecordStore& store = window->RecordsPanel().Records();
+    const RecordBook& store = window->RecordsView().Book();
     QCOMPARE(store.Count(), int(cases.size()) - turnedAway);
     // The counters can be drawn before the beat writes the records; their rows never are.
-    QTRY_COMPARE_WITH_TIMEOUT(window->RecordsPanel().Model().rowCount(), store.Count(),
+    QTRY_COMPARE_WITH_TIMEOUT(window->RecordsView().Model().rowCount(), store.Count(),
                               GenerousWaitMs);
     int index = 0;
     std::uint32_t totalBytes = 0;

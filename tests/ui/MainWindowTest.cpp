@@ -2,7 +2,8 @@
 #include "chrome/ImageToolBar.h"
 #include "filtering/FilterDialog.h"
 #include "filtering/FilterFile.h"
-#include "records/RecordPanel.h"
+#include "records/PcapngFormat.h"
+#include "records/RecordView.h"
 #include "res/CommandIds.h"
 #include "res/ControlIds.h"
 #include "res/FilterDialogTemplate.h"
@@ -477,7 +478,7 @@ void MainWindowTest::controlsAtStart() {
     QVERIFY(window.Control(ControlId::SaveSelected)->x() < window.Control(ControlId::SaveAll)->x());
     // Rows a line of text high: the list shows as many as its height holds.
     window.HandleDatagram(UdpFrom({{10, 0, 0, 1}}, 1), Now());
-    window.RecordsPanel().Refresh();
+    window.RecordsView().Refresh();
     const auto* rows = window.Control<QTableView>(ControlId::RecordList);
     const int lineHeight = rows->fontMetrics().height();
     QVERIFY2(rows->rowHeight(0) >= lineHeight && rows->rowHeight(0) <= lineHeight + 6,
@@ -627,8 +628,8 @@ void MainWindowTest::unsafeRecordDirectoryKeepsNoFiles() {
                          QString::fromStdString(OwnRecordFolder(runtime).parent_path().string())}));
 
     test.window->HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
-    QCOMPARE(test.window->RecordsPanel().Records().Count(), 1);
-    QVERIFY(!test.window->RecordsPanel().Records().Read(0));
+    QCOMPARE(test.window->RecordsView().Book().Count(), 1);
+    QVERIFY(!test.window->RecordsView().Book().Read(0));
     test.window->close();
     QVERIFY(fs::is_directory(OwnRecordFolder(elsewhere)) &&
             fs::is_empty(OwnRecordFolder(elsewhere)));
@@ -641,9 +642,9 @@ void MainWindowTest::oneBeatDrawsWhatTheDatagramsChanged() {
     MainWindow& window = *test.window;
     for (int datagram = 0; datagram < 3; ++datagram)
         window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 0);
+    QCOMPARE(window.RecordsView().Model().rowCount(), 0);
     test.Tick(1);
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 3);
+    QCOMPARE(window.RecordsView().Model().rowCount(), 3);
     QVERIFY(!window.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
 }
 
@@ -678,7 +679,7 @@ void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
     datagrams(3);
     QCOMPARE(test.messages, (QStringList{CreateSocketFail, failure, failure}));
 
-    const RecordStore& records = test.window->RecordsPanel().Records();
+    const RecordBook& records = test.window->RecordsView().Book();
     QCOMPARE(records.Count(), 10);
     QVERIFY(records.Read(6));
     QVERIFY(!records.Read(9));
@@ -721,22 +722,22 @@ void MainWindowTest::fullListIsClearedBeforeTheNextDatagram() {
     WindowUnderTest test;
     MainWindow& window = *test.window;
     const std::vector<std::uint8_t> accepted = UdpFrom({{10, 0, 0, 9}}, 3);
-    for (int index = 0; index < RecordStore::Capacity; ++index)
+    for (int index = 0; index < RecordBook::Capacity; ++index)
         window.HandleDatagram(accepted, Now());
-    window.RecordsPanel().Refresh();
-    QCOMPARE(window.RecordsPanel().Records().Count(), 9999);
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 9999);
+    window.RecordsView().Refresh();
+    QCOMPARE(window.RecordsView().Book().Count(), 9999);
+    QCOMPARE(window.RecordsView().Model().rowCount(), 9999);
 
     const std::vector<std::uint8_t> next = nextAccepted ? UdpFrom({{10, 0, 0, 8}}, 7) : Rejected();
     window.HandleDatagram(next, Now());
-    window.RecordsPanel().Refresh();
+    window.RecordsView().Refresh();
 
     const int expected = nextAccepted ? 1 : 0;
-    QCOMPARE(window.RecordsPanel().Records().Count(), expected);
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), expected);
-    QCOMPARE(window.DatagramBalance(), -RecordStore::Capacity);
+    QCOMPARE(window.RecordsView().Book().Count(), expected);
+    QCOMPARE(window.RecordsView().Model().rowCount(), expected);
+    QCOMPARE(window.DatagramBalance(), -RecordBook::Capacity);
     if (nextAccepted) {
-        QCOMPARE(window.RecordsPanel().Model().index(0, 1).data().toString(), "10.0.0.8");
+        QCOMPARE(window.RecordsView().Model().index(0, 1).data().toString(), "10.0.0.8");
         QCOMPARE(window.Control<QLabel>(ControlId::TotalReceived)->text(), "total capture:7 bytes");
     } else {
         QCOMPARE(window.Control<QLabel>(ControlId::TotalReceived)->text(), "总共接收:");
@@ -757,8 +758,8 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
     MainWindow& window = *test.window;
     for (int index = 0; index < 3; ++index)
         window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
-    window.RecordsPanel().Refresh();
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 3);
+    window.RecordsView().Refresh();
+    QCOMPARE(window.RecordsView().Model().rowCount(), 3);
 
     switch (Trigger(trigger)) {
     case Trigger::ToolButton:
@@ -772,8 +773,8 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
         break;
     }
 
-    QCOMPARE(window.RecordsPanel().Model().rowCount(), 0);
-    QCOMPARE(window.RecordsPanel().Records().Count(), 0);
+    QCOMPARE(window.RecordsView().Model().rowCount(), 0);
+    QCOMPARE(window.RecordsView().Book().Count(), 0);
     // The three records become part of the filtered figure's balance.
     QCOMPARE(window.DatagramBalance(), -3);
     QVERIFY(window.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
@@ -793,12 +794,12 @@ void MainWindowTest::pcapngExportsRunFromMenuAndKeys_data() {
 void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
     QFETCH(int, trigger);
     QFETCH(bool, all);
-    WindowUnderTest test;
+    WindowUnderTest test(std::vector<Ipv4Address>{{{127, 0, 0, 1}}});
     QVERIFY(test.ShowActive());
     MainWindow& window = *test.window;
     for (std::uint8_t host = 1; host <= 3; ++host)
         window.HandleDatagram(UdpFrom({{10, 0, 0, host}}, host), Now());
-    window.RecordsPanel().Refresh();
+    window.RecordsView().Refresh();
     // Not by the view's own selectRow, which heeds the modifiers the last key left held.
     const QTableView* list = window.Control<QTableView>(ControlId::RecordList);
     list->selectionModel()->select(list->model()->index(1, 0),
@@ -817,6 +818,12 @@ void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
     QCOMPARE(test.fileChoices.front().nameFilter, "pcapng 文件(*.pcapng)");
     QCOMPARE(window.State().CurrentPhase(), MonitorState::Phase::Ready);
     const CaptureFileReader file = CaptureFileReader::Read(test.chosenFile.toStdString());
+    // The monitored address's interface, named as the address was bound.
+    QFile exported(test.chosenFile);
+    const std::vector<std::uint8_t> header = Pcapng::FileHeader({"lo"});
+    QVERIFY(exported.open(QIODevice::ReadOnly) &&
+            exported.read(qint64(header.size())) ==
+                QByteArray(reinterpret_cast<const char*>(header.data()), qsizetype(header.size())));
     const std::uint8_t firstHost = all ? 1 : 2;
     QCOMPARE(file.packets.size(), std::size_t(all ? 3 : 1));
     QVERIFY(file.packets.front().bytes == UdpFrom({{10, 0, 0, firstHost}}, firstHost));
@@ -836,7 +843,7 @@ void MainWindowTest::windowCombinationsDoNotReachTheList() {
     MainWindow& window = *test.window;
     for (std::uint8_t host = 1; host <= 3; ++host)
         window.HandleDatagram(UdpFrom({{10, 0, 0, host}}, host), Now());
-    window.RecordsPanel().Refresh();
+    window.RecordsView().Refresh();
     auto* list = window.Control<QTableView>(ControlId::RecordList);
     list->selectionModel()->setCurrentIndex(
         list->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -976,7 +983,7 @@ void MainWindowTest::maximisingWidensTheDumpAndRestoringNarrowsIt() {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.HandleDatagram(datagram, Now());
-    window.RecordsPanel().Refresh();
+    window.RecordsView().Refresh();
     auto* wide = window.Control<QCheckBox>(ControlId::WideDump);
     auto* dataView = window.Control<QPlainTextEdit>(ControlId::DataView);
     QCOMPARE(dataView->document()->blockCount(), 2);
@@ -1038,7 +1045,7 @@ void MainWindowTest::copyMenuFollowsTheKeyboardFocus() {
     QVERIFY(test.ShowActive());
     MainWindow& window = *test.window;
     window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 40), Now());
-    window.RecordsPanel().Refresh();
+    window.RecordsView().Refresh();
     auto* dataView = window.Control<QPlainTextEdit>(ControlId::DataView);
     if (selected)
         dataView->selectAll();
@@ -1076,7 +1083,7 @@ void MainWindowTest::dumpLinesNeverWrap() {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 100), Now());
-    window.RecordsPanel().Refresh();
+    window.RecordsView().Refresh();
     auto* wideDump = window.Control<QCheckBox>(ControlId::WideDump);
     if (wide)
         QTest::mouseClick(wideDump, Qt::LeftButton, {}, QPoint(5, wideDump->height() / 2));
