@@ -5,7 +5,7 @@
 // client of another user, and a UDP port that two programs take in turn.
 
 #include "BenchSupport.h"
-#include "records/RecordPanel.h"
+#include "records/RecordView.h"
 #include "support/ClientRounds.h"
 #include "support/EventLoop.h"
 
@@ -181,7 +181,7 @@ void Measure(const WindowProbe& probe, const TestNetwork& network, const Scenari
             verdict = {};
             records = 0;
             programs.clear();
-            const std::vector<Record> stored = StoredRecords(probe.RecordsPanel().Records());
+            const std::vector<Record> stored = StoredRecords(probe.RecordsView().Book());
             for (const auto& [program, exchanges] : sent) {
                 const NamingVerdict own = JudgeNaming(rounds, exchanges, stored, program);
                 verdict.right += own.right;

@@ -8,7 +8,7 @@
 #include "filtering/FilterDialog.h"
 #include "filtering/FilterFile.h"
 #include "filtering/PatternValidation.h"
-#include "records/RecordPanel.h"
+#include "records/RecordView.h"
 #include "support/TestNetwork.h"
 #include "ui/MainWindow.h"
 
@@ -58,7 +58,7 @@ std::uint16_t HoldUdpPort(int& socketFd) {
 }
 
 void Run(const char* name, const WindowProbe& probe, const std::vector<std::uint8_t>& datagram) {
-    const int recordsBefore = probe.RecordsPanel().Records().Count();
+    const int recordsBefore = probe.RecordsView().Book().Count();
     const double cpuBefore = ThreadCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const CaptureTime captured =
@@ -68,7 +68,7 @@ void Run(const char* name, const WindowProbe& probe, const std::vector<std::uint
         if (index % DatagramsPerLoopTurn == 0)
             QCoreApplication::processEvents();
     }
-    probe.RecordsPanel().Refresh();
+    probe.RecordsView().Refresh();
     QCoreApplication::processEvents();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -76,7 +76,7 @@ void Run(const char* name, const WindowProbe& probe, const std::vector<std::uint
     std::printf("%-34s %9.0f datagrams/s  %7.2f us/datagram (window thread cpu %7.2f us)  "
                 "records %d -> %d\n",
                 name, Datagrams / seconds, seconds * 1e6 / Datagrams, cpu * 1e6 / Datagrams,
-                recordsBefore, probe.RecordsPanel().Records().Count());
+                recordsBefore, probe.RecordsView().Book().Count());
 }
 
 void MeasureOwnerLookup(std::uint16_t port) {

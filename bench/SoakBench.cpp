@@ -5,7 +5,7 @@
 
 #include "WindowProcess.h"
 
-#include "records/RecordStore.h"
+#include "records/RecordBook.h"
 
 #include <algorithm>
 #include <chrono>
@@ -50,7 +50,7 @@ struct Sample {
 
 // Where memory is sampled: just after the rule's first clear, then every SampleEvery.
 std::vector<long> SamplePoints(int count) {
-    std::vector<long> points{RecordStore::Capacity + 1};
+    std::vector<long> points{RecordBook::Capacity + 1};
     for (long point = SampleEvery; point <= count; point += SampleEvery)
         points.push_back(point);
     return points;
@@ -123,7 +123,7 @@ int RunSoak(int count, int rate) {
                 YesNo(largest <= AllowedGrowthKiB), MiB(StatusKiB(window.Pid(), "VmHWM")));
     std::printf("status bar shows %ld, sent %d: equal: %s\n", end.shown, sent,
                 YesNo(end.shown == start.shown + sent));
-    const long expectedRecords = handed > 0 ? (handed - 1) % RecordStore::Capacity + 1 : 0;
+    const long expectedRecords = handed > 0 ? (handed - 1) % RecordBook::Capacity + 1 : 0;
     std::printf("lost: %d not sent, %ld kernel drops, %ld not handed over, %ld handed over but "
                 "not recorded; the list holds %ld records, the rule leaves %ld: nothing lost: "
                 "%s\n",
@@ -141,9 +141,9 @@ int main(int argc, char** argv) {
         return WindowProcess::Serve(argc, argv);
     const int count = argc >= 2 ? std::atoi(argv[1]) : DefaultCount;
     const int rate = argc >= 3 ? std::atoi(argv[2]) : DefaultRate;
-    if (argc > 3 || count <= RecordStore::Capacity || rate <= 0) {
+    if (argc > 3 || count <= RecordBook::Capacity || rate <= 0) {
         std::fprintf(stderr, "usage: soak_bench [datagrams, more than %d] [datagrams a second]\n",
-                     RecordStore::Capacity);
+                     RecordBook::Capacity);
         return 2;
     }
     return RunSoak(count, rate);

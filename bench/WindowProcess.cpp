@@ -2,7 +2,7 @@
 
 #include "BenchSupport.h"
 #include "app/MonitorApp.h"
-#include "records/RecordPanel.h"
+#include "records/RecordView.h"
 #include "ui/StatusBar.h"
 
 #include <QApplication>
@@ -43,7 +43,7 @@ long TrailingNumber(const QString& text) {
 
 std::string CountsLine(const WindowProbe& probe) {
     const auto statistics = probe.Session().Capture().CurrentStatistics();
-    const int records = probe.RecordsPanel().Records().Count();
+    const int records = probe.RecordsView().Book().Count();
     std::ostringstream line;
     line << probe.Session().DatagramTotal() << ' ' << probe.Session().DatagramBalance() - records
          << ' ' << (statistics ? statistics->dropped : 0) << ' '

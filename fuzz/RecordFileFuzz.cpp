@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     HexDump(record.payload, 16);
     HexDump(record.payload, 32);
-    RecordExportText(record);
+    RecordExportText(record.header, record.payload);
 
     std::string file = RecordFile::Encode(record.header);
     if (static_cast<std::uint8_t>(file[0]) != file.size())

@@ -21,6 +21,7 @@ constexpr std::uint32_t EnhancedPacketType = 6;
 constexpr std::uint32_t ByteOrderMagic = 0x1A2B3C4D;
 // Type, length, interface, time (two words), captured and original length.
 constexpr std::size_t PacketFixedPart = 28;
+constexpr std::size_t InterfaceOffset = 8;
 constexpr std::size_t TrailerLength = 4;
 
 constexpr std::uint16_t EndOfOptions = 0;
@@ -74,17 +75,21 @@ std::size_t OpenBlock(std::vector<std::uint8_t>& bytes, std::uint32_t type) {
     return start;
 }
 
+void Set32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes[offset + static_cast<std::size_t>(shift / 8)] =
+            static_cast<std::uint8_t>(value >> shift);
+}
+
 void CloseBlock(std::vector<std::uint8_t>& bytes, std::size_t start) {
     const auto length = static_cast<std::uint32_t>(bytes.size() + TrailerLength - start);
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes[start + 4 + static_cast<std::size_t>(shift / 8)] =
-            static_cast<std::uint8_t>(length >> shift);
+    Set32(bytes, start + 4, length);
     Put32(bytes, length);
 }
 
 } // namespace
 
-std::vector<std::uint8_t> FileHeader(std::string_view interfaceName) {
+std::vector<std::uint8_t> FileHeader(const std::vector<std::string>& interfaceNames) {
     std::vector<std::uint8_t> bytes;
     const std::size_t section = OpenBlock(bytes, SectionHeaderType);
     Put32(bytes, ByteOrderMagic);
@@ -95,17 +100,23 @@ std::vector<std::uint8_t> FileHeader(std::string_view interfaceName) {
     Put32(bytes, 0xFFFFFFFF);
     CloseBlock(bytes, section);
 
-    const std::size_t interface = OpenBlock(bytes, InterfaceType);
-    Put16(bytes, LinkTypeIpv4);
-    Put16(bytes, 0);
-    // The snap length: the largest datagram a block carries.
-    Put32(bytes, static_cast<std::uint32_t>(MaximumDatagram));
-    if (!interfaceName.empty()) {
-        PutOption(bytes, InterfaceNameOption, BytesOf(interfaceName));
-        PutOption(bytes, EndOfOptions, {});
+    for (const std::string& name : interfaceNames) {
+        const std::size_t interface = OpenBlock(bytes, InterfaceType);
+        Put16(bytes, LinkTypeIpv4);
+        Put16(bytes, 0);
+        // The snap length: the largest datagram a block carries.
+        Put32(bytes, static_cast<std::uint32_t>(MaximumDatagram));
+        if (!name.empty()) {
+            PutOption(bytes, InterfaceNameOption, BytesOf(name));
+            PutOption(bytes, EndOfOptions, {});
+        }
+        CloseBlock(bytes, interface);
     }
-    CloseBlock(bytes, interface);
     return bytes;
+}
+
+void SetPacketInterface(std::span<std::uint8_t> block, std::uint32_t interface) {
+    Set32(block, InterfaceOffset, interface);
 }
 
 void WritePacketBlock(const PacketBlock& block, std::vector<std::uint8_t>& bytes) {
@@ -138,7 +149,7 @@ std::optional<PacketBlock> ReadPacketBlock(std::span<const std::uint8_t> bytes) 
     const std::size_t size = bytes.size();
     if (size < PacketFixedPart + TrailerLength || size % 4 != 0 ||
         Get32(bytes, 0) != EnhancedPacketType || Get32(bytes, 4) != size ||
-        Get32(bytes, size - TrailerLength) != size || Get32(bytes, 8) != 0)
+        Get32(bytes, size - TrailerLength) != size || Get32(bytes, InterfaceOffset) != 0)
         return std::nullopt;
     const std::uint32_t captured = Get32(bytes, 20);
     const std::uint32_t original = Get32(bytes, 24);

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace talvane {
 
-// The pcapng blocks the program writes: a section header, one interface that carries IPv4
+// The pcapng blocks the program writes: a section header, the interfaces, which carry IPv4
 // datagrams without a link header, and an enhanced packet block per datagram with its capture
 // time, its direction, a comment naming its process and one with the process's id. Always
 // little-endian, times in microseconds, the format's default resolution.
@@ -31,14 +32,17 @@ struct PacketBlock {
     std::int32_t pid = 0;
 };
 
-// What a file holds before its packet blocks: the section header and the interface, which bears
-// the name given unless it is empty.
-std::vector<std::uint8_t> FileHeader(std::string_view interfaceName);
+// What a file holds before its packet blocks: the section header and one interface per name
+// given, numbered from 0 in that order, each bearing its name unless it is empty.
+std::vector<std::uint8_t> FileHeader(const std::vector<std::string>& interfaceNames);
 
 // Replaces bytes with the packet block of interface 0: the datagram (cut to the largest IPv4
 // datagram), the direction in its flags, the comment (cut to what an option holds) unless it is
 // empty, and the process id's comment behind it.
 void WritePacketBlock(const PacketBlock& block, std::vector<std::uint8_t>& bytes);
+
+// Makes the packet block in block one of interface number interface.
+void SetPacketInterface(std::span<std::uint8_t> block, std::uint32_t interface);
 
 // The packet block of interface 0 that fills bytes exactly, its comment and datagram viewing into
 // them; nullopt for any other bytes, so that what it accepts can be copied into a file as it is.

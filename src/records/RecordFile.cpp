@@ -1,5 +1,6 @@
 #include "RecordFile.h"
 
+#include "RecordTexts.h"
 #include "base/AllBytes.h"
 #include "base/PrivateFile.h"
 #include "base/UniqueFd.h"
@@ -62,6 +63,17 @@ bool WriteInPlace(int folder, const char* name, std::string_view headerBytes,
 } // namespace
 
 namespace RecordFile {
+
+RecordHeader Texts(const RecordEntry& entry) {
+    return {entry.owner ? entry.owner->name : std::string(),
+            entry.owner ? std::string(DirectionText(entry.direction)) : std::string(),
+            entry.source.Dotted(),
+            PortText(entry.sourcePort),
+            std::string(ProtocolText(entry.protocol)),
+            entry.destination.Dotted(),
+            PortText(entry.destinationPort),
+            RecordTimeText(entry.captured)};
+}
 
 std::string Encode(const RecordHeader& header) {
     const auto entries = Entries(header);

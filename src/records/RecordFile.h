@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordEntry.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -10,7 +12,7 @@
 
 namespace talvane {
 
-// The eight header entries, in file order.
+// The eight header entries, in file order: the texts of a record as its file holds them.
 struct RecordHeader {
     std::string processName;     // entry 0: owner of the local port, "" when none found
     std::string direction;       // entry 1: "send", "receive" or ""
@@ -41,6 +43,9 @@ inline constexpr std::size_t OtherEntryLimit = 23;
 
 // The largest file the writer makes: the IPv4 payload limit behind a full header.
 inline constexpr std::size_t MaximumFileSize = 65535 + 255;
+
+// The texts a record file holds of the entry.
+RecordHeader Texts(const RecordEntry& entry);
 
 // The header bytes only, texts cut as above at a UTF-8 character boundary.
 std::string Encode(const RecordHeader& header);

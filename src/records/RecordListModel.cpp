@@ -1,6 +1,7 @@
 #include "RecordListModel.h"
 
-#include "RecordStore.h"
+#include "RecordBook.h"
+#include "RecordTexts.h"
 #include "capture/UserNames.h"
 
 #include <QColor>
@@ -16,24 +17,42 @@ constexpr const char* ColumnTitles[RecordListModel::ColumnCount] = {
 const QColor SentRow(184, 218, 241);
 const QColor OtherRow(242, 216, 158);
 
-QVariant ProcessTip(const ProcessIdentity& process) {
-    if (process.pid == 0)
+QVariant ProcessTip(const std::optional<RecordOwner>& owner) {
+    if (!owner || owner->process.pid == 0)
         return {};
+    const ProcessIdentity& process = owner->process;
     QString tip = QString::fromUtf8("进程号 %1").arg(process.pid);
     if (process.uid)
         tip += QString::fromUtf8("，用户 %1").arg(QString::fromStdString(UserName(*process.uid)));
     return tip;
 }
 
+std::string CellText(const RecordEntry& entry, int column) {
+    switch (column) {
+    case RecordListModel::Index:
+        return std::to_string(entry.index);
+    case RecordListModel::SourceIp:
+        return entry.source.Dotted();
+    case RecordListModel::SourcePort:
+        return PortText(entry.sourcePort);
+    case RecordListModel::Protocol:
+        return std::string(ProtocolText(entry.protocol));
+    case RecordListModel::DestinationIp:
+        return entry.destination.Dotted();
+    case RecordListModel::DestinationPort:
+        return PortText(entry.destinationPort);
+    case RecordListModel::Time:
+        return TimeOfDay(RecordTimeText(entry.captured));
+    case RecordListModel::Process:
+        return entry.owner ? entry.owner->name : std::string();
+    }
+    return {};
+}
+
 } // namespace
 
-RecordListModel::RecordListModel(std::function<std::string()> localAddressText, QObject* parent)
-    : QAbstractTableModel(parent), localAddressText(std::move(localAddressText)) {
-    // Room for a full list at once: growing it would move every row to memory the system must
-    // first map in, page by page, again at each step.
-    rows.reserve(RecordStore::Capacity);
-    processes.reserve(RecordStore::Capacity);
-}
+RecordListModel::RecordListModel(const RecordBook& book, QObject* parent)
+    : QAbstractTableModel(parent), book(book) {}
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : publishedRows;
@@ -46,17 +65,16 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const Row& row = RowAt(index.row());
+    const RecordEntry& entry = book.Entry(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromStdString(row[static_cast<std::size_t>(index.column())]);
+        return QString::fromStdString(CellText(entry, index.column()));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     case Qt::BackgroundRole:
-        return row[SourceIp] == localAddressText() ? SentRow : OtherRow;
+        return entry.source == book.LocalAddress() ? SentRow : OtherRow;
     case Qt::ToolTipRole:
-        return index.column() == Process ? ProcessTip(processes[std::size_t(index.row())])
-                                         : QVariant();
+        return index.column() == Process ? ProcessTip(entry.owner) : QVariant();
     default:
         return {};
     }
@@ -75,13 +93,8 @@ QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, i
     }
 }
 
-void RecordListModel::Append(Row row, ProcessIdentity process) {
-    rows.push_back(std::move(row));
-    processes.push_back(process);
-}
-
 bool RecordListModel::Publish() {
-    const int stored = StoredRows();
+    const int stored = book.Count();
     if (stored == publishedRows)
         return false;
     beginInsertRows({}, publishedRows, stored - 1);
@@ -92,8 +105,6 @@ bool RecordListModel::Publish() {
 
 void RecordListModel::Clear() {
     beginResetModel();
-    rows.clear();
-    processes.clear();
     publishedRows = 0;
     endResetModel();
 }

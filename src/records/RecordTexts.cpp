@@ -1,25 +1,54 @@
 #include "RecordTexts.h"
 
-#include <optional>
-
 namespace talvane {
+
+namespace {
+
+// The owner and the direction, as the labels and the text export name them.
+std::string OwnerText(const RecordOwner& owner, const RecordEntry& entry) {
+    return owner.name + " " + std::string(DirectionText(entry.direction));
+}
+
+} // namespace
 
 std::string TotalCaptureText(std::uint32_t totalBytes) {
     return "total capture:" + std::to_string(totalBytes) + " bytes";
 }
 
-std::string CurrentCaptureText(int payloadLength, const std::string& processName,
-                               const std::string& direction) {
-    if (processName.empty())
+std::string CurrentCaptureText(int payloadLength, const RecordEntry& entry) {
+    if (!entry.owner)
         return "current capture:" + std::to_string(payloadLength) + " bytes";
-    return processName + " " + direction + ":" + std::to_string(payloadLength) + " bytes";
+    return OwnerText(*entry.owner, entry) + ":" + std::to_string(payloadLength) + " bytes";
 }
 
-std::string RecordLineText(const RecordHeader& header, int payloadLength) {
-    if (header.processName.empty())
+std::string RecordLineText(const RecordEntry& entry, int payloadLength) {
+    if (!entry.owner)
         return "current data length:" + std::to_string(payloadLength) + " bytes";
-    return header.processName + " " + header.direction + " data:" + std::to_string(payloadLength) +
-           " bytes";
+    return OwnerText(*entry.owner, entry) + " data:" + std::to_string(payloadLength) + " bytes";
+}
+
+std::string_view ProtocolText(IpProtocol protocol) {
+    switch (protocol) {
+    case IpProtocol::Icmp:
+        return "ICMP";
+    case IpProtocol::Igmp:
+        return "IGMP";
+    case IpProtocol::Tcp:
+        return "TCP";
+    case IpProtocol::Udp:
+        return "UDP";
+    }
+    return "";
+}
+
+std::string_view DirectionText(std::optional<RecordDirection> direction) {
+    if (!direction)
+        return "";
+    return *direction == RecordDirection::Send ? "send" : "receive";
+}
+
+std::string PortText(std::optional<std::uint16_t> port) {
+    return port ? std::to_string(*port) : std::string();
 }
 
 std::string RecordTimeText(std::time_t time) {
@@ -36,6 +65,11 @@ std::string RecordTimeText(std::time_t time) {
     lastTime = time;
     lastText.assign(text, length);
     return lastText;
+}
+
+std::string RecordTimeText(CaptureTime captured) {
+    return RecordTimeText(
+        std::chrono::floor<std::chrono::seconds>(captured).time_since_epoch().count());
 }
 
 std::string TimeOfDay(const std::string& timeText) {

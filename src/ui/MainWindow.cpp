@@ -7,6 +7,7 @@
 #include "WindowHandover.h"
 #include "capture/CaptureEngine.h"
 #include "capture/HostAddressList.h"
+#include "capture/PortOwnerLookup.h"
 #include "chrome/CStaticLink.h"
 #include "chrome/ImageToolBar.h"
 #include "dialogkit/DialogBuilder.h"
@@ -14,7 +15,8 @@
 #include "filtering/FilterDialog.h"
 #include "help/AboutDialog.h"
 #include "help/HelpWindow.h"
-#include "records/RecordPanel.h"
+#include "records/RecordBook.h"
+#include "records/RecordView.h"
 #include "res/Branding.h"
 #include "res/CommandIds.h"
 #include "res/ControlIds.h"
@@ -167,7 +169,7 @@ void MainWindow::OnInitDialog() {
     OpenAddressList();
     CreateRecordPanel();
     beat.Register([this] { TickClock(); });
-    beat.Register([this] { recordPanel->Refresh(); });
+    beat.Register([this] { recordView->Refresh(); });
     beat.Start(environment.startBeat);
     DressControls();
     UpdateCommandStates();
@@ -208,7 +210,6 @@ void MainWindow::OpenAddressList() {
 }
 
 void MainWindow::CreateRecordPanel() {
-    const Ipv4Address& selectedAddress = session.SelectedAddress();
     // Without a safe folder of its own the window keeps no record files.
     const RecordDirectory::Preparation preparation = recordDirectory.Prepare();
     const std::filesystem::path recordFiles =
@@ -216,19 +217,27 @@ void MainWindow::CreateRecordPanel() {
     if (const char* refusal = RecordFolderMessage(preparation.outcome))
         environment.showMessage(QString::fromUtf8(refusal) +
                                 QString::fromStdString(preparation.folder.string()));
-    recordPanel = new RecordPanel(
+    recordBook = std::make_unique<RecordBook>(recordFiles, std::make_unique<PortOwnerLookup>());
+    BindRecordBook();
+    recordView = new RecordView(
         {Control<QTableView>(ControlId::RecordList), Control<QPlainTextEdit>(ControlId::DataView),
          Control<QLabel>(ControlId::TotalReceived), Control<QLabel>(ControlId::CurrentReceived),
          Control<QCheckBox>(ControlId::WideDump)},
-        recordFiles, selectedAddress, environment.chooseFile, this);
-    connect(recordPanel, &RecordPanel::RecordWritesFailed, this,
+        *recordBook, environment.chooseFile, this);
+    connect(recordView, &RecordView::RecordWritesFailed, this,
             &MainWindow::ReportRecordWriteFailure);
-    connect(recordPanel, &RecordPanel::ExportFailed, this,
+    connect(recordView, &RecordView::ExportFailed, this,
             [this](const QString& message) { environment.showMessage(message); });
     connect(Control<QPushButton>(ControlId::SaveSelected), &QPushButton::clicked, this,
             [this] { RunCommand(CommandId::SaveSelected); });
     connect(Control<QPushButton>(ControlId::SaveAll), &QPushButton::clicked, this,
             [this] { RunCommand(CommandId::SaveAll); });
+}
+
+void MainWindow::BindRecordBook() {
+    if (recordBook)
+        recordBook->Bind(session.SelectedAddress(),
+                         HostAddressList::InterfaceHolding(session.SelectedAddress()).value_or(""));
 }
 
 // The data view's fixed font and grey ground, the tool tips and the banner.
@@ -307,6 +316,7 @@ void MainWindow::FillAddressList() {
 void MainWindow::BindCaptureSocket() {
     const std::optional<CaptureSource::Binding> binding =
         session.Bind(AddressCombo()->currentIndex());
+    BindRecordBook();
     // Without an address to monitor nothing can be captured.
     if (!binding || !binding->bound)
         environment.showMessage(QString::fromUtf8(MessageTexts::CreateSocketFail));
@@ -467,7 +477,7 @@ void MainWindow::OnSize(SizeType type, QSize clientSize) {
     if (!resizeLayout.Noted())
         return;
     Control<QCheckBox>(ControlId::WideDump)->setChecked(type == SizeType::Maximized);
-    recordPanel->ShowSelectedRecord();
+    recordView->ShowSelectedRecord();
     // A minimised window keeps its controls where they were.
     if (type != SizeType::Minimized)
         resizeLayout.Follow(clientSize);
@@ -488,12 +498,12 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureT
                                 const DatagramOwners& owners,
                                 std::optional<Ipv4Address> captureAddress) {
     // Before classification, so a full list is emptied even for a datagram then rejected.
-    if (recordPanel->Full())
+    if (recordBook->Full())
         ClearRecords();
     const PacketClass& lastPacket = session.Classify(datagram, captureAddress);
-    if (lastPacket.Verdict() == Classification::Accepted)
-        recordPanel->Store(
-            {lastPacket, lastPacket.PayloadOf(datagram), captured, datagram, owners});
+    if (lastPacket.Verdict() == Classification::Accepted &&
+        recordBook->Add({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram, owners}))
+        ReportRecordWriteFailure();
 }
 
 void MainWindow::ReportRecordWriteFailure() {
@@ -524,32 +534,32 @@ void MainWindow::CaptureEnded(const std::string& reason) {
 
 void MainWindow::ShowCounters() {
     statusBar->SetCounters(session.DatagramTotal(),
-                           session.DatagramBalance() - recordPanel->Records().Count());
+                           session.DatagramBalance() - recordBook->Count());
 }
 
 void MainWindow::ClearRecords() {
-    session.TakeOut(recordPanel->Clear());
+    session.TakeOut(recordView->Clear());
     ShowCounters();
 }
 
 void MainWindow::SaveSelected() {
-    recordPanel->SaveSelected();
+    recordView->SaveSelected();
 }
 
 void MainWindow::SaveAll() {
-    recordPanel->SaveAll();
+    recordView->SaveAll();
 }
 
 void MainWindow::ExportAllPcapng() {
-    recordPanel->ExportAllPcapng();
+    recordView->ExportAllPcapng();
 }
 
 void MainWindow::ExportSelectedPcapng() {
-    recordPanel->ExportSelectedPcapng();
+    recordView->ExportSelectedPcapng();
 }
 
 void MainWindow::CopyDump() {
-    recordPanel->CopySelection();
+    recordView->CopySelection();
 }
 
 void MainWindow::ShowHelp() {

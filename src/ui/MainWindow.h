@@ -27,7 +27,8 @@ class QMenuBar;
 namespace talvane {
 
 class HelpWindow;
-class RecordPanel;
+class RecordBook;
+class RecordView;
 class ImageToolBar;
 class StatusBar;
 class WindowHandover;
@@ -138,6 +139,8 @@ private:
     void OpenAddressList();
     void FillAddressList();
     void CreateRecordPanel();
+    // Tells the record book the address the capture is now on and the interface holding it.
+    void BindRecordBook();
     void DressControls();
     void LoadToolBarImages();
     void BindCaptureSocket();
@@ -176,7 +179,8 @@ private:
     std::map<int, QAction*> actions;
 
     RecordDirectory recordDirectory;
-    RecordPanel* recordPanel = nullptr;
+    std::unique_ptr<RecordBook> recordBook;
+    RecordView* recordView = nullptr;
     WindowHandover* handover;
     MonitorSession session;
     DisplayBeat beat;

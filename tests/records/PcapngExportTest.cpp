@@ -1,5 +1,6 @@
 #include "records/PcapngExport.h"
-#include "records/RecordStore.h"
+#include "capture/PortOwnerLookup.h"
+#include "records/RecordBook.h"
 #include "support/CaptureFileReader.h"
 #include "support/TinyDisk.h"
 
@@ -14,20 +15,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What one accepted datagram brings to the store, and what its block must say of it.
+const Ipv4Address Local{{192, 168, 0, 25}};
+const Ipv4Address Peer{{10, 1, 2, 3}};
+
+// What one accepted datagram brings to the book, and what its block must say of it.
 struct Arrival {
     const char* processName;
-    const char* direction;
+    std::optional<RecordDirection> direction;
     std::size_t datagramSize;
     std::string_view comment;
     Pcapng::Direction flags;
 };
 
 const Arrival Arrivals[] = {
-    {"curl", "receive", 20, "curl receive", Pcapng::Direction::Inbound},
-    {"firefox-esr", "send", 1501, "firefox-esr send", Pcapng::Direction::Outbound},
-    {"", "", 65535, "", Pcapng::Direction::Unknown},
-    {"sshd", "send", 22, "sshd send", Pcapng::Direction::Outbound},
+    {"curl", RecordDirection::Receive, 20, "curl receive", Pcapng::Direction::Inbound},
+    {"firefox-esr", RecordDirection::Send, 1501, "firefox-esr send", Pcapng::Direction::Outbound},
+    {"", {}, 65535, "", Pcapng::Direction::Unknown},
+    {"sshd", RecordDirection::Send, 22, "sshd send", Pcapng::Direction::Outbound},
 };
 
 std::vector<std::uint8_t> DatagramOf(std::size_t index, std::size_t size) {
@@ -41,37 +45,42 @@ std::int64_t TimeOf(std::size_t index) {
     return 1700000000000000 + std::int64_t(index) * 1000001;
 }
 
-struct StoreUnderTest {
+struct BookUnderTest {
     QTemporaryDir scratch;
     fs::path folder;
-    RecordStore store;
+    RecordBook store;
 
     // The records in folder, or in a folder of the test's own.
-    explicit StoreUnderTest(const fs::path& folderIn = {})
-        : folder(folderIn.empty() ? Scratch() : folderIn), store(folder) {}
+    explicit BookUnderTest(const fs::path& folderIn = {})
+        : folder(folderIn.empty() ? Scratch() : folderIn),
+          store(folder, std::make_unique<PortOwnerLookup>()) {
+        store.Bind(Local, "lo");
+    }
 
     fs::path Scratch() const { return scratch.path().toStdString(); }
     fs::path Log() const { return folder / "datagrams"; }
 
-    // Queues the record; whether a failure began when it was written.
+    // Adds the record, its owner named by the kernel; whether a failure began when it was written.
     bool Queue(std::size_t index, const Arrival& arrival) {
-        RecordHeader header;
-        header.processName = arrival.processName;
-        header.direction = arrival.direction;
+        PacketClass packet;
+        packet.protocol = IpProtocol::Udp;
+        packet.source = arrival.direction == RecordDirection::Send ? Local : Peer;
+        packet.destination = arrival.direction == RecordDirection::Receive ? Local : Peer;
+        packet.ports = TransportPorts{5000, 53};
+        const KernelOwner owner{KernelOwner::Source::Named, 0, 0, arrival.processName};
         const std::vector<std::uint8_t> datagram = DatagramOf(index, arrival.datagramSize);
-        return store
-            .Store(header, arrival.flags, std::span(datagram).subspan(20), datagram,
-                   CaptureTime(std::chrono::microseconds(TimeOf(index))))
-            .failureBegan;
+        return store.Add({packet, std::span(datagram).subspan(20),
+                          CaptureTime(std::chrono::microseconds(TimeOf(index))), datagram,
+                          DatagramOwners{owner, owner}});
     }
-    // Queues and writes the record at once.
+    // Adds the record and writes it at once.
     bool Store(std::size_t index, const Arrival& arrival) {
         const bool failureBegan = Queue(index, arrival);
         return store.Flush() || failureBegan;
     }
     CaptureFileReader Export(std::vector<int> indices) const {
         const fs::path file = Scratch() / "export.pcapng";
-        if (!ExportPcapng(file, "lo", store.Datagrams(), indices))
+        if (!ExportPcapng(file, store, indices))
             return {"not written", -1, {}};
         return CaptureFileReader::Read(file);
     }
@@ -90,20 +99,32 @@ private slots:
     void recordsWrittenTogetherKeepWhatFitsAFullDisk();
 };
 
-// In the order given, leaving out an index that holds no record.
+// In the order given, each block of the interface its record was captured on, as the address
+// bound then named it.
 void PcapngExportTest::libpcapReadsEveryChosenDatagram() {
-    StoreUnderTest test;
-    for (std::size_t index = 0; index < std::size(Arrivals); ++index)
+    BookUnderTest test;
+    for (std::size_t index = 0; index < std::size(Arrivals); ++index) {
+        if (index == 2)
+            test.store.Bind(Local, "eth9");
         QVERIFY(!test.Store(index, Arrivals[index]));
+    }
 
-    const CaptureFileReader file = test.Export({3, 4, 0, 1, 2});
+    const CaptureFileReader file = test.Export({3, 0, 1, 2});
     QCOMPARE(QString::fromStdString(file.error), QString());
     QCOMPARE(file.linkType, int(Pcapng::LinkTypeIpv4));
+    QFile exported(test.scratch.filePath("export.pcapng"));
+    const QByteArray bytes = exported.open(QIODevice::ReadOnly) ? exported.readAll() : QByteArray();
+    const std::vector<std::uint8_t> header = Pcapng::FileHeader({"eth9", "lo"});
+    std::size_t offset = header.size();
+    QVERIFY(bytes.startsWith(
+        QByteArray(reinterpret_cast<const char*>(header.data()), qsizetype(offset))));
     const std::size_t expected[] = {3, 0, 1, 2};
     QCOMPARE(file.packets.size(), std::size(expected));
     for (std::size_t at = 0; at < std::size(expected); ++at) {
         const std::size_t index = expected[at];
         const Arrival& arrival = Arrivals[index];
+        QCOMPARE(int(bytes[qsizetype(offset) + 8]), index < 2 ? 1 : 0);
+        offset += test.store.Datagrams().Block(int(index))->size();
         QCOMPARE(file.packets[at].time, TimeOf(index));
         QCOMPARE(file.packets[at].originalLength, arrival.datagramSize);
         QVERIFY(file.packets[at].bytes == DatagramOf(index, arrival.datagramSize));
@@ -117,7 +138,7 @@ void PcapngExportTest::libpcapReadsEveryChosenDatagram() {
 }
 
 void PcapngExportTest::clearEmptiesTheLog() {
-    StoreUnderTest test;
+    BookUnderTest test;
     for (std::size_t index = 0; index < 3; ++index)
         test.Store(index, Arrivals[index]);
     test.store.Clear();
@@ -129,7 +150,7 @@ void PcapngExportTest::clearEmptiesTheLog() {
     QCOMPARE(status.st_mode & 07777, mode_t{0600});
     QCOMPARE(std::size_t(status.st_size), test.store.Datagrams().Block(0)->size());
     QVERIFY(!test.store.Datagrams().Block(1));
-    const CaptureFileReader file = test.Export({0, 1, 2});
+    const CaptureFileReader file = test.Export({0});
     QCOMPARE(file.packets.size(), std::size_t{1});
     QCOMPARE(file.packets[0].time, TimeOf(7));
 }
@@ -150,7 +171,7 @@ void PcapngExportTest::unsafeOrFullLogKeepsNoPartOfADatagram() {
         if (!disk->Mounted())
             QSKIP("A full disk needs root and a mount namespace of the test's own.");
     }
-    StoreUnderTest test(disk ? disk->Path() : fs::path());
+    BookUnderTest test(disk ? disk->Path() : fs::path());
     const fs::path linked = test.Scratch() / "elsewhere";
     if (!disk) {
         std::ofstream(linked) << "kept";
@@ -161,7 +182,7 @@ void PcapngExportTest::unsafeOrFullLogKeepsNoPartOfADatagram() {
     QCOMPARE(test.Store(0, Arrivals[0]), !fullDisk);
     if (disk)
         disk->Fill("filler");
-    QCOMPARE(test.Store(1, Arrival{"curl", "receive", 60000, "", {}}), fullDisk);
+    QCOMPARE(test.Store(1, Arrival{"curl", RecordDirection::Receive, 60000, "", {}}), fullDisk);
     QCOMPARE(test.store.Count(), 2);
     QVERIFY(!test.store.Datagrams().Block(1));
 
@@ -182,7 +203,7 @@ void PcapngExportTest::recordsWrittenTogetherKeepWhatFitsAFullDisk() {
     TinyDisk disk(64 * 1024);
     if (!disk.Mounted())
         QSKIP("A full disk needs root and a mount namespace of the test's own.");
-    StoreUnderTest test(disk.Path());
+    BookUnderTest test(disk.Path());
     QVERIFY(!test.Queue(0, Arrivals[0]));
     QVERIFY(!test.Queue(1, Arrivals[2]));
     QVERIFY(!test.Queue(2, Arrivals[3]));

@@ -17,48 +17,46 @@ class RecordTextsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void captureTexts();
-    void recordLine_data();
-    void recordLine();
+    void ownerTexts_data();
+    void ownerTexts();
+    void totalText();
     void timeTexts();
 };
 
-void RecordTextsTest::captureTexts() {
-    QCOMPARE(Text(TotalCaptureText(0)), "total capture:0 bytes");
-    QCOMPARE(Text(TotalCaptureText(4294967295u)), "total capture:4294967295 bytes");
-    QCOMPARE(Text(CurrentCaptureText(1460, "", "")), "current capture:1460 bytes");
-    QCOMPARE(Text(CurrentCaptureText(1460, "", "send")), "current capture:1460 bytes");
-    QCOMPARE(Text(CurrentCaptureText(5, "browser.exe", "send")), "browser.exe send:5 bytes");
-    QCOMPARE(Text(CurrentCaptureText(0, "browser.exe", "receive")), "browser.exe receive:0 bytes");
-}
-
-void RecordTextsTest::recordLine_data() {
+void RecordTextsTest::ownerTexts_data() {
     QTest::addColumn<QString>("processName");
-    QTest::addColumn<QString>("direction");
+    QTest::addColumn<bool>("sent");
     QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("line");
 
-    QTest::newRow("no owner") << ""
-                              << "send" << 64 << "current data length:64 bytes";
-    QTest::newRow("sent") << "browser.exe"
-                          << "send" << 5 << "browser.exe send data:5 bytes";
-    QTest::newRow("received") << "mail"
-                              << "receive" << 0 << "mail receive data:0 bytes";
-    QTest::newRow("no direction") << "mail"
-                                  << "" << 7 << "mail  data:7 bytes";
+    QTest::newRow("no owner") << "" << true << 1460 << "current capture:1460 bytes"
+                              << "current data length:1460 bytes";
+    QTest::newRow("sent") << "browser.exe" << true << 5 << "browser.exe send:5 bytes"
+                          << "browser.exe send data:5 bytes";
+    QTest::newRow("received") << "mail" << false << 0 << "mail receive:0 bytes"
+                              << "mail receive data:0 bytes";
 }
 
-void RecordTextsTest::recordLine() {
+// The label of the newest record and the line above a record read back.
+void RecordTextsTest::ownerTexts() {
     QFETCH(QString, processName);
-    QFETCH(QString, direction);
+    QFETCH(bool, sent);
     QFETCH(int, length);
+    QFETCH(QString, current);
     QFETCH(QString, line);
 
-    RecordHeader header;
-    header.processName = processName.toStdString();
-    header.direction = direction.toStdString();
-    header.sourceIp = "10.1.2.3";
-    QCOMPARE(Text(RecordLineText(header, length)), line);
+    RecordEntry entry;
+    entry.direction = sent ? RecordDirection::Send : RecordDirection::Receive;
+    if (!processName.isEmpty())
+        entry.owner = RecordOwner{processName.toStdString(), {}};
+    QCOMPARE(Text(CurrentCaptureText(length, entry)), current);
+    QCOMPARE(Text(RecordLineText(entry, length)), line);
+}
+
+void RecordTextsTest::totalText() {
+    QCOMPARE(Text(TotalCaptureText(0)), "total capture:0 bytes");
+    QCOMPARE(Text(TotalCaptureText(4294967295u)), "total capture:4294967295 bytes");
 }
 
 void RecordTextsTest::timeTexts() {

@@ -3,7 +3,7 @@
 #include "records/RecordExport.h"
 #include "records/RecordFile.h"
 #include "records/RecordListModel.h"
-#include "records/RecordPanel.h"
+#include "records/RecordView.h"
 #include "res/CommandIds.h"
 #include "support/ClientRounds.h"
 #include "support/EventLoop.h"
@@ -110,7 +110,7 @@ struct Stored {
 
 // The records of the flow, read back from their files, in index order.
 std::vector<Stored> RecordsOf(const WindowProbe& probe, const Ends& ends) {
-    const RecordStore& store = probe.RecordsPanel().Records();
+    const RecordBook& store = probe.RecordsView().Book();
     std::vector<Stored> found;
     for (int index = 0; index < store.Count(); ++index) {
         std::optional<Record> record = store.Read(index);
@@ -128,10 +128,10 @@ int CountOf(const WindowProbe& probe, const Ends& ends) {
 // record's file holds, and the record's logged datagram ends in the file's payload and names its
 // owner; otherwise the first difference.
 QString ListMismatch(const WindowProbe& probe) {
-    RecordPanel& panel = probe.RecordsPanel();
-    panel.Refresh();
-    const RecordStore& store = panel.Records();
-    const RecordListModel& model = panel.Model();
+    RecordView& view = probe.RecordsView();
+    view.Refresh();
+    const RecordBook& store = view.Book();
+    const RecordListModel& model = view.Model();
     if (model.rowCount() != store.Count())
         return QStringLiteral("%1 rows for %2 records").arg(model.rowCount()).arg(store.Count());
     if (model.columnCount() != RecordListModel::ColumnCount)
@@ -387,7 +387,7 @@ void RecordsEndToEndTest::receivedUdpDatagramsAreRecordsOfTheReceivingProcess() 
         const std::size_t size = sequence < ShortCount ? ShortSize : LongSize;
         QCOMPARE(Bytes(record.payload), Bytes(PeerSender::Payload(std::uint32_t(sequence), size)));
     }
-    const RecordStore& store = probe.RecordsPanel().Records();
+    const RecordBook& store = probe.RecordsView().Book();
     const fs::path expectedFile = fs::path(environment->runtimeDirectory.path().toStdString()) /
                                   "talvane" / std::to_string(getpid()) /
                                   std::to_string(found.front().index);
@@ -463,7 +463,7 @@ void RecordsEndToEndTest::echoRequestAndReplyAreRecordsWithoutPortsOwnerOrPayloa
     const Ends reply = EchoFrom(Link().addressA, Link().addressB);
     QTRY_VERIFY_WITH_TIMEOUT(CountOf(probe, request) == 1 && CountOf(probe, reply) == 1,
                              GenerousWaitMs);
-    const RecordStore& store = probe.RecordsPanel().Records();
+    const RecordBook& store = probe.RecordsView().Book();
     for (const Ends& ends : {request, reply}) {
         const Stored stored = RecordsOf(probe, ends).front();
         const RecordHeader& header = stored.record.header;
@@ -495,13 +495,13 @@ void RecordsEndToEndTest::saveAllExportsEveryRecordAsReadBack() {
 
     QCOMPARE(environment->fileChoices.size(), 1);
     QCOMPARE(environment->fileChoices.front().mode, UserPrompts::FileChoice::Mode::Save);
-    const RecordStore& store = probe.RecordsPanel().Records();
+    const RecordBook& store = probe.RecordsView().Book();
     QVERIFY(store.Count() >= 4);
     std::string expected;
     for (int index = 0; index < store.Count(); ++index) {
         const std::optional<Record> record = store.Read(index);
         QVERIFY(record.has_value());
-        expected += RecordExportText(*record);
+        expected += RecordExportText(record->header, record->payload);
         expected += RecordSeparator;
     }
     const QByteArray saved = FileBytes(environment->chosenFile.toStdString());
@@ -527,13 +527,13 @@ void RecordsEndToEndTest::clearKeepsTheCountersAndStartsAgainAtIndexZero() {
     QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(4),
                               GenerousWaitMs);
     QCOMPARE(probe.Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
-    const RecordPanel& panel = probe.RecordsPanel();
-    QCOMPARE(panel.Records().Count(), 3);
+    const RecordView& view = probe.RecordsView();
+    QCOMPARE(view.Book().Count(), 3);
 
     probe.RunCommand(CommandId::ClearRecords);
 
-    QCOMPARE(panel.Records().Count(), 0);
-    QCOMPARE(panel.Model().rowCount(), 0);
+    QCOMPARE(view.Book().Count(), 0);
+    QCOMPARE(view.Model().rowCount(), 0);
     QCOMPARE(ListMismatch(probe), QString());
 
     // The counters drawn after the next datagram were taken after the clear.
@@ -541,15 +541,15 @@ void RecordsEndToEndTest::clearKeepsTheCountersAndStartsAgainAtIndexZero() {
     QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane), StreamText(5),
                               GenerousWaitMs);
     QCOMPARE(probe.Status()->PaneText(StatusBar::FilteredPane), FilteredText(1));
-    QCOMPARE(panel.Records().Count(), 1);
+    QCOMPARE(view.Book().Count(), 1);
     // The counters may be drawn before the beat that writes the record; its row comes after.
-    QTRY_COMPARE_WITH_TIMEOUT(panel.Model().rowCount(), 1, GenerousWaitMs);
-    const std::optional<Record> record = panel.Records().Read(0);
+    QTRY_COMPARE_WITH_TIMEOUT(view.Model().rowCount(), 1, GenerousWaitMs);
+    const std::optional<Record> record = view.Book().Read(0);
     QVERIFY(record.has_value());
     QCOMPARE(Text(record->header),
              Text(UdpFromPeer().Header(ProgramName(), "receive", record->header.timeText)));
     QCOMPARE(Bytes(record->payload), Bytes(PeerSender::Payload(3, PayloadSize)));
-    QCOMPARE(panel.Records().TotalBytes(), std::uint32_t{PayloadSize});
+    QCOMPARE(view.Book().TotalBytes(), std::uint32_t{PayloadSize});
     QCOMPARE(ListMismatch(probe), QString());
 }
 
@@ -578,7 +578,7 @@ void RecordsEndToEndTest::shortLivedClientsAreNamedOnEveryRecord() {
     QCOMPARE(int(exchanges.size()), 2 * rounds.rounds);
 
     const auto verdict = [&, &probe = probe] {
-        return JudgeNaming(rounds, exchanges, StoredRecords(probe.RecordsPanel().Records()),
+        return JudgeNaming(rounds, exchanges, StoredRecords(probe.RecordsView().Book()),
                            ProgramName());
     };
     QTRY_COMPARE_WITH_TIMEOUT(verdict().Missing(), 0, GenerousWaitMs);
@@ -741,10 +741,10 @@ void RecordsEndToEndTest::hostileDatagramsLeaveTheWellFormedOnesRecordedExactly(
     QTRY_COMPARE_WITH_TIMEOUT(probe.Status()->PaneText(StatusBar::StreamPane),
                               StreamText(int(cases.size())), GenerousWaitMs);
     QCOMPARE(probe.Status()->PaneText(StatusBar::FilteredPane), FilteredText(turnedAway));
-    const RecordStore& store = probe.RecordsPanel().Records();
+    const RecordBook& store = probe.RecordsView().Book();
     QCOMPARE(store.Count(), int(cases.size()) - turnedAway);
     // The counters can be drawn before the beat writes the records; their rows never are.
-    QTRY_COMPARE_WITH_TIMEOUT(probe.RecordsPanel().Model().rowCount(), store.Count(),
+    QTRY_COMPARE_WITH_TIMEOUT(probe.RecordsView().Model().rowCount(), store.Count(),
                               GenerousWaitMs);
     int index = 0;
     std::uint32_t totalBytes = 0;

@@ -243,7 +243,7 @@ NamingVerdict JudgeNaming(const ClientRounds& rounds, const std::vector<Exchange
     return verdict;
 }
 
-std::vector<Record> StoredRecords(const RecordStore& store) {
+std::vector<Record> StoredRecords(const RecordBook& store) {
     std::vector<Record> records;
     for (int index = 0; index < store.Count(); ++index) {
         if (std::optional<Record> record = store.Read(index))

@@ -2,8 +2,8 @@
 
 #include "capture/Ipv4Address.h"
 #include "capture/SocketOwner.h"
+#include "records/RecordBook.h"
 #include "records/RecordFile.h"
-#include "records/RecordStore.h"
 
 #include <atomic>
 #include <chrono>
@@ -78,6 +78,6 @@ NamingVerdict JudgeNaming(const ClientRounds& rounds, const std::vector<Exchange
                           const std::vector<Record>& records, const std::string& program);
 
 // Every record of the store, read back from its file.
-std::vector<Record> StoredRecords(const RecordStore& store);
+std::vector<Record> StoredRecords(const RecordBook& store);
 
 } // namespace talvane

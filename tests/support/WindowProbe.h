@@ -20,7 +20,7 @@ public:
     StatusBar* Status() const { return window.statusBar; }
     QWidget* ClientArea() const { return window.client; }
     MonitorSession& Session() const { return window.session; }
-    RecordPanel& RecordsPanel() const { return *window.recordPanel; }
+    RecordView& RecordsView() const { return *window.recordView; }
     // Null until the first Help.
     HelpWindow* Help() const { return window.helpWindow.get(); }
     InterfaceLibraryDialog& InterfaceLibrary() const { return window.interfaceLibrary; }

@@ -1,7 +1,8 @@
 #include "chrome/ImageToolBar.h"
 #include "filtering/FilterDialog.h"
 #include "filtering/FilterFile.h"
-#include "records/RecordPanel.h"
+#include "records/PcapngFormat.h"
+#include "records/RecordView.h"
 #include "res/CommandIds.h"
 #include "res/ControlIds.h"
 #include "res/FilterDialogTemplate.h"
@@ -79,7 +80,7 @@ struct WindowUnderTest : WindowEnvironment {
     void Record(std::initializer_list<std::size_t> payloadSizes) {
         for (const std::size_t size : payloadSizes)
             probe.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, size), Now());
-        probe.RecordsPanel().Refresh();
+        probe.RecordsView().Refresh();
     }
 };
 
@@ -629,8 +630,8 @@ void MainWindowTest::unsafeRecordDirectoryKeepsNoFiles() {
                          QString::fromStdString(OwnRecordFolder(runtime).parent_path().string())}));
 
     test.probe.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
-    QCOMPARE(test.probe.RecordsPanel().Records().Count(), 1);
-    QVERIFY(!test.probe.RecordsPanel().Records().Read(0));
+    QCOMPARE(test.probe.RecordsView().Book().Count(), 1);
+    QVERIFY(!test.probe.RecordsView().Book().Read(0));
     test.window->close();
     QVERIFY(fs::is_directory(OwnRecordFolder(elsewhere)) &&
             fs::is_empty(OwnRecordFolder(elsewhere)));
@@ -642,9 +643,9 @@ void MainWindowTest::oneBeatDrawsWhatTheDatagramsChanged() {
     WindowUnderTest test;
     for (int datagram = 0; datagram < 3; ++datagram)
         test.probe.HandleDatagram(UdpFrom({{10, 0, 0, 9}}, 5), Now());
-    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 0);
+    QCOMPARE(test.probe.RecordsView().Model().rowCount(), 0);
     test.Tick(1);
-    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 3);
+    QCOMPARE(test.probe.RecordsView().Model().rowCount(), 3);
     QVERIFY(!test.probe.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
 }
 
@@ -679,7 +680,7 @@ void MainWindowTest::failingRecordWritesAreToldOncePerSpell() {
     datagrams(3);
     QCOMPARE(test.messages, (QStringList{CreateSocketFail, failure, failure}));
 
-    const RecordStore& records = test.probe.RecordsPanel().Records();
+    const RecordBook& records = test.probe.RecordsView().Book();
     QCOMPARE(records.Count(), 10);
     QVERIFY(records.Read(6));
     QVERIFY(!records.Read(9));
@@ -720,22 +721,22 @@ void MainWindowTest::fullListIsClearedBeforeTheNextDatagram() {
     QFETCH(bool, nextAccepted);
     WindowUnderTest test;
     const std::vector<std::uint8_t> accepted = UdpFrom({{10, 0, 0, 9}}, 3);
-    for (int index = 0; index < RecordStore::Capacity; ++index)
+    for (int index = 0; index < RecordBook::Capacity; ++index)
         test.probe.HandleDatagram(accepted, Now());
-    test.probe.RecordsPanel().Refresh();
-    QCOMPARE(test.probe.RecordsPanel().Records().Count(), 9999);
-    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 9999);
+    test.probe.RecordsView().Refresh();
+    QCOMPARE(test.probe.RecordsView().Book().Count(), 9999);
+    QCOMPARE(test.probe.RecordsView().Model().rowCount(), 9999);
 
     const std::vector<std::uint8_t> next = nextAccepted ? UdpFrom({{10, 0, 0, 8}}, 7) : Rejected();
     test.probe.HandleDatagram(next, Now());
-    test.probe.RecordsPanel().Refresh();
+    test.probe.RecordsView().Refresh();
 
     const int expected = nextAccepted ? 1 : 0;
-    QCOMPARE(test.probe.RecordsPanel().Records().Count(), expected);
-    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), expected);
-    QCOMPARE(test.probe.Session().DatagramBalance(), -RecordStore::Capacity);
+    QCOMPARE(test.probe.RecordsView().Book().Count(), expected);
+    QCOMPARE(test.probe.RecordsView().Model().rowCount(), expected);
+    QCOMPARE(test.probe.Session().DatagramBalance(), -RecordBook::Capacity);
     if (nextAccepted) {
-        QCOMPARE(test.probe.RecordsPanel().Model().index(0, 1).data().toString(), "10.0.0.8");
+        QCOMPARE(test.probe.RecordsView().Model().index(0, 1).data().toString(), "10.0.0.8");
         QCOMPARE(test.probe.Control<QLabel>(ControlId::TotalReceived)->text(),
                  "total capture:7 bytes");
     } else {
@@ -755,7 +756,7 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
     WindowUnderTest test;
     QVERIFY(test.ShowActive());
     test.Record({5, 5, 5});
-    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 3);
+    QCOMPARE(test.probe.RecordsView().Model().rowCount(), 3);
 
     switch (Trigger(trigger)) {
     case Trigger::ToolButton:
@@ -769,8 +770,8 @@ void MainWindowTest::everyClearCommandEmptiesTheList() {
         break;
     }
 
-    QCOMPARE(test.probe.RecordsPanel().Model().rowCount(), 0);
-    QCOMPARE(test.probe.RecordsPanel().Records().Count(), 0);
+    QCOMPARE(test.probe.RecordsView().Model().rowCount(), 0);
+    QCOMPARE(test.probe.RecordsView().Book().Count(), 0);
     // The three records become part of the filtered figure's balance.
     QCOMPARE(test.probe.Session().DatagramBalance(), -3);
     QVERIFY(test.probe.Control<QPlainTextEdit>(ControlId::DataView)->toPlainText().isEmpty());
@@ -790,7 +791,7 @@ void MainWindowTest::pcapngExportsRunFromMenuAndKeys_data() {
 void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
     QFETCH(int, trigger);
     QFETCH(bool, all);
-    WindowUnderTest test;
+    WindowUnderTest test(std::vector<Ipv4Address>{{{127, 0, 0, 1}}});
     QVERIFY(test.ShowActive());
     test.Record({1, 2, 3});
     // Not by the view's own selectRow, which heeds the modifiers the last key left held.
@@ -811,6 +812,12 @@ void MainWindowTest::pcapngExportsRunFromMenuAndKeys() {
     QCOMPARE(test.fileChoices.front().nameFilter, "pcapng 文件(*.pcapng)");
     QCOMPARE(test.probe.Session().State().CurrentPhase(), MonitorState::Phase::Ready);
     const CaptureFileReader file = CaptureFileReader::Read(test.chosenFile.toStdString());
+    // The monitored address's interface, named as the address was bound.
+    QFile exported(test.chosenFile);
+    const std::vector<std::uint8_t> header = Pcapng::FileHeader({"lo"});
+    QVERIFY(exported.open(QIODevice::ReadOnly) &&
+            exported.read(qint64(header.size())) ==
+                QByteArray(reinterpret_cast<const char*>(header.data()), qsizetype(header.size())));
     QCOMPARE(file.packets.size(), std::size_t(all ? 3 : 1));
     QVERIFY(file.packets.front().bytes == UdpFrom({{10, 0, 0, 9}}, all ? 1 : 2));
 }

@@ -1,4 +1,4 @@
-#include "records/RecordHeaderRule.h"
+#include "records/RecordEntry.h"
 #include "records/RecordExport.h"
 
 #include <QtTest>
@@ -45,7 +45,7 @@ PacketClass Accepted(const QStringList& fields, int protocol) {
 
 } // namespace
 
-class RecordHeaderRuleTest : public QObject {
+class RecordEntryTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -59,7 +59,7 @@ private slots:
     void nameForgesNoExportLine();
 };
 
-void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd_data() {
+void RecordEntryTest::ownerAndDirectionFollowTheLocalEnd_data() {
     QTest::addColumn<QStringList>("fields");
     QTest::addColumn<int>("protocol");
     QTest::addColumn<int>("status");
@@ -108,7 +108,7 @@ void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd_data() {
         << "";
 }
 
-void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd() {
+void RecordEntryTest::ownerAndDirectionFollowTheLocalEnd() {
     QFETCH(QStringList, fields);
     QFETCH(int, protocol);
     QFETCH(int, status);
@@ -120,8 +120,8 @@ void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd() {
                             {}});
     const std::vector<std::uint8_t> payload{1, 2, 3};
 
-    const RecordHeader header =
-        MakeRecordHeader({Accepted(fields, protocol), payload, {}}, Local, owners);
+    const RecordHeader header = RecordFile::Texts(
+        MakeRecordEntry({Accepted(fields, protocol), payload, {}}, 0, Local, owners));
 
     QCOMPARE(owners.queries.size(), query.isEmpty() ? 0u : 1u);
     if (!query.isEmpty())
@@ -135,7 +135,7 @@ void RecordHeaderRuleTest::ownerAndDirectionFollowTheLocalEnd() {
     QCOMPARE(texts, fields);
 }
 
-void RecordHeaderRuleTest::kernelOwnerComesFirst_data() {
+void RecordEntryTest::kernelOwnerComesFirst_data() {
     QTest::addColumn<bool>("sent");
     QTest::addColumn<int>("source"); // of the owner on the datagram's way, the other is named
     QTest::addColumn<QString>("processName");
@@ -148,7 +148,7 @@ void RecordHeaderRuleTest::kernelOwnerComesFirst_data() {
 
 // The owner the kernel gives for the datagram's direction wins over the look-up, and a datagram
 // no socket carried names nobody, whoever holds the port now.
-void RecordHeaderRuleTest::kernelOwnerComesFirst() {
+void RecordEntryTest::kernelOwnerComesFirst() {
     QFETCH(bool, sent);
     QFETCH(int, source);
     QFETCH(QString, processName);
@@ -163,27 +163,26 @@ void RecordHeaderRuleTest::kernelOwnerComesFirst() {
         {},
         {}};
     packet.owners = sent ? DatagramOwners{onItsWay, other} : DatagramOwners{other, onItsWay};
-    ProcessIdentity process;
+    const RecordEntry entry = MakeRecordEntry(packet, 0, Local, owners);
 
-    const RecordHeader header = MakeRecordHeader(packet, Local, owners, &process);
-
-    QCOMPARE(QString::fromStdString(header.processName), processName);
-    QCOMPARE(process.pid, pid);
+    QCOMPARE(QString::fromStdString(RecordFile::Texts(entry).processName), processName);
+    QCOMPARE(entry.owner ? entry.owner->process.pid : 0, pid);
     QCOMPARE(owners.queries.size(), source == int(KernelOwner::Source::LookUp) ? 1u : 0u);
 }
 
-void RecordHeaderRuleTest::timeIsTheCaptureTime() {
+void RecordEntryTest::timeIsTheCaptureTime() {
     qputenv("TZ", "UTC");
     tzset();
     RecordingOwners owners({});
     // 14:07:09.999999 on 15 March 2009: the text keeps the second the datagram was seen in.
     const CaptureTime captured{std::chrono::microseconds(1237126029999999)};
-    const RecordHeader header = MakeRecordHeader(
-        {Accepted({"10.1.2.3", "", "ICMP", "192.168.0.25", ""}, 1), {}, captured}, Local, owners);
-    QCOMPARE(QString::fromStdString(header.timeText), QString("20090315 14:07:09"));
+    const RecordEntry entry =
+        MakeRecordEntry({Accepted({"10.1.2.3", "", "ICMP", "192.168.0.25", ""}, 1), {}, captured},
+                        0, Local, owners);
+    QCOMPARE(QString::fromStdString(RecordFile::Texts(entry).timeText), "20090315 14:07:09");
 }
 
-void RecordHeaderRuleTest::namesAreShownAsWhatTheyAre_data() {
+void RecordEntryTest::namesAreShownAsWhatTheyAre_data() {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("shown");
     const QByteArray replacement = "\xEF\xBF\xBD";
@@ -195,10 +194,13 @@ void RecordHeaderRuleTest::namesAreShownAsWhatTheyAre_data() {
     QTest::newRow("bidirectional controls")
         << QByteArray("\xE2\x80\xAEgpj.exe\xE2\x81\xA6\xE2\x80\x8F\xD8\x9C")
         << QByteArray("\\u202egpj.exe\\u2066\\u200f\\u061c");
-    QTest::newRow("line separator") << QByteArray("a\xE2\x80\xA8" "b") << QByteArray("a\\u2028b");
+    QTest::newRow("line separator") << QByteArray("a\xE2\x80\xA8"
+                                                  "b")
+                                    << QByteArray("a\\u2028b");
     QTest::newRow("a backslash cannot pass for an escape")
         << QByteArray("a\\x0a") << QByteArray("a\\\\x0a");
-    QTest::newRow("stray bytes") << QByteArray("a\x80\xFF" "b")
+    QTest::newRow("stray bytes") << QByteArray("a\x80\xFF"
+                                               "b")
                                  << QByteArray("a" + replacement + replacement + "b");
     QTest::newRow("character cut short")
         << QByteArray("a\xE6\x95") << QByteArray("a" + replacement);
@@ -209,37 +211,36 @@ void RecordHeaderRuleTest::namesAreShownAsWhatTheyAre_data() {
 }
 
 // Whether the kernel named the owner or the look-up found it, the record keeps its shown form.
-void RecordHeaderRuleTest::namesAreShownAsWhatTheyAre() {
+void RecordEntryTest::namesAreShownAsWhatTheyAre() {
     QFETCH(QByteArray, name);
     QFETCH(QByteArray, shown);
     const std::string raw(name.constData(), std::size_t(name.size()));
     RecordingOwners owners({OwnerAnswer::Status::Named, raw, {9, 1000}});
     AcceptedPacket packet{Accepted({"192.168.0.25", "5000", "UDP", "10.1.2.3", "53"}, 17), {}, {}};
 
-    const RecordHeader lookedUp = MakeRecordHeader(packet, Local, owners);
+    const RecordEntry lookedUp = MakeRecordEntry(packet, 0, Local, owners);
     packet.owners.sender = {KernelOwner::Source::Named, 41, 1001, raw};
-    const RecordHeader named = MakeRecordHeader(packet, Local, owners);
+    const RecordEntry named = MakeRecordEntry(packet, 0, Local, owners);
 
-    QCOMPARE(QByteArray::fromStdString(lookedUp.processName), shown);
-    QCOMPARE(QByteArray::fromStdString(named.processName), shown);
+    QCOMPARE(QByteArray::fromStdString(lookedUp.owner->name), shown);
+    QCOMPARE(QByteArray::fromStdString(named.owner->name), shown);
 }
 
 // A program named to write a line of its own writes none into the text export.
-void RecordHeaderRuleTest::nameForgesNoExportLine() {
+void RecordEntryTest::nameForgesNoExportLine() {
     RecordingOwners owners({OwnerAnswer::Status::Named,
                             "x\r\nsource ip=6.6.6.6,source port=1,protocol=UDP,",
                             {9, 1000}});
-    const RecordHeader header = MakeRecordHeader(
-        {Accepted({"10.1.2.3", "53", "UDP", "192.168.0.25", "5000"}, 17), {}, {}}, Local, owners);
-    // As the store writes it and the export reads it back.
-    const std::string file = RecordFile::Encode(header) + "A";
-    const Record record =
-        RecordFile::Decode({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()});
+    const RecordEntry entry =
+        MakeRecordEntry({Accepted({"10.1.2.3", "53", "UDP", "192.168.0.25", "5000"}, 17), {}, {}},
+                        0, Local, owners);
+    const std::vector<std::uint8_t> payload{'A'};
 
-    const QString text = QString::fromStdString(RecordExportText(record));
+    const QString text =
+        QString::fromStdString(RecordExportText(RecordFile::Texts(entry), payload));
     QCOMPARE(text.split(QRegularExpression("[\\r\\n\\x{2028}\\x{2029}]")).size(), 1);
     QVERIFY(text.startsWith("source ip=10.1.2.3,"));
 }
 
-QTEST_APPLESS_MAIN(RecordHeaderRuleTest)
-#include "RecordHeaderRuleTest.moc"
+QTEST_APPLESS_MAIN(RecordEntryTest)
+#include "RecordEntryTest.moc"
