@@ -41,11 +41,15 @@ void RecordBook::Bind(const Ipv4Address& address, const std::string& interfaceNa
     boundInterface = static_cast<std::size_t>(known - interfaces.begin());
     if (known == interfaces.end())
         interfaces.push_back(interfaceName);
+    std::erase_if(bindings, [&](const Binding& binding) { return binding.address == address; });
+    bindings.push_back({address, boundInterface});
 }
 
 bool RecordBook::Add(const AcceptedPacket& packet) {
-    RecordEntry made = MakeRecordEntry(packet, Count(), localAddress, *owners);
-    made.interface = boundInterface;
+    const Ipv4Address seenFrom = packet.capturedOn.value_or(localAddress);
+    RecordEntry made = MakeRecordEntry(packet, Count(), seenFrom, *owners);
+    const auto binding = std::ranges::find(bindings, seenFrom, &Binding::address);
+    made.interface = binding != bindings.end() ? binding->interface : boundInterface;
     const RecordEntry& entry = entries.emplace_back(std::move(made));
     newestPayload.assign(packet.payload.begin(), packet.payload.end());
     totalBytes += static_cast<std::uint32_t>(packet.payload.size());

@@ -48,7 +48,8 @@ public:
     // At most this much waits to be written: past it, Add writes what waits.
     static constexpr std::size_t QueueLimit = 1 << 20;
 
-    // Makes the entry of the next index and queues its file and its logged datagram. A record
+    // Makes the entry of the next index, seen from the address of the capture that took it and
+    // kept with that capture's interface, and queues its file and its logged datagram. A record
     // whose file or datagram fails is counted all the same, and reading back what failed finds
     // nothing. True when Add wrote what waited and a failure began; see Flush.
     bool Add(const AcceptedPacket& packet);
@@ -86,6 +87,13 @@ private:
     // Every interface bound so far, once each, and the one bound now.
     std::vector<std::string> interfaces{std::string()};
     std::size_t boundInterface = 0;
+    // The interface each address was last bound with: a datagram that an earlier capture took
+    // may come after the next bind.
+    struct Binding {
+        Ipv4Address address;
+        std::size_t interface;
+    };
+    std::vector<Binding> bindings;
 
     std::vector<RecordEntry> entries;
     std::vector<std::uint8_t> newestPayload;

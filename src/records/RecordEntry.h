@@ -22,6 +22,9 @@ struct AcceptedPacket {
     std::span<const std::uint8_t> datagram{};
     // Who the kernel says carried it, when it says.
     DatagramOwners owners{};
+    // The address of the capture that took it, which it was classified against; without one, the
+    // address the book is bound to.
+    std::optional<Ipv4Address> capturedOn{};
 };
 
 // Which way a datagram passed the local address.

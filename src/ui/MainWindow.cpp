@@ -502,7 +502,8 @@ void MainWindow::HandleDatagram(std::span<const std::uint8_t> datagram, CaptureT
         ClearRecords();
     const PacketClass& lastPacket = session.Classify(datagram, captureAddress);
     if (lastPacket.Verdict() == Classification::Accepted &&
-        recordBook->Add({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram, owners}))
+        recordBook->Add({lastPacket, lastPacket.PayloadOf(datagram), captured, datagram, owners,
+                         captureAddress}))
         ReportRecordWriteFailure();
 }
 

@@ -61,7 +61,8 @@ struct BookUnderTest {
     fs::path Log() const { return folder / "datagrams"; }
 
     // Adds the record, its owner named by the kernel; whether a failure began when it was written.
-    bool Queue(std::size_t index, const Arrival& arrival) {
+    bool Queue(std::size_t index, const Arrival& arrival,
+               std::optional<Ipv4Address> capturedOn = std::nullopt) {
         PacketClass packet;
         packet.protocol = IpProtocol::Udp;
         packet.source = arrival.direction == RecordDirection::Send ? Local : Peer;
@@ -71,11 +72,12 @@ struct BookUnderTest {
         const std::vector<std::uint8_t> datagram = DatagramOf(index, arrival.datagramSize);
         return store.Add({packet, std::span(datagram).subspan(20),
                           CaptureTime(std::chrono::microseconds(TimeOf(index))), datagram,
-                          DatagramOwners{owner, owner}});
+                          DatagramOwners{owner, owner}, capturedOn});
     }
     // Adds the record and writes it at once.
-    bool Store(std::size_t index, const Arrival& arrival) {
-        const bool failureBegan = Queue(index, arrival);
+    bool Store(std::size_t index, const Arrival& arrival,
+               std::optional<Ipv4Address> capturedOn = std::nullopt) {
+        const bool failureBegan = Queue(index, arrival, capturedOn);
         return store.Flush() || failureBegan;
     }
     CaptureFileReader Export(std::vector<int> indices) const {
@@ -93,6 +95,7 @@ class PcapngExportTest : public QObject {
 
 private slots:
     void libpcapReadsEveryChosenDatagram();
+    void datagramOfAnEarlierCaptureKeepsItsAddressAndInterface();
     void clearEmptiesTheLog();
     void unsafeOrFullLogKeepsNoPartOfADatagram_data();
     void unsafeOrFullLogKeepsNoPartOfADatagram();
@@ -135,6 +138,17 @@ void PcapngExportTest::libpcapReadsEveryChosenDatagram() {
         QCOMPARE(block->comment, arrival.comment);
         QCOMPARE(block->direction, arrival.flags);
     }
+}
+
+// Taken by the capture before the address changed, handed over after: seen from the address it
+// was captured on, in that capture's interface.
+void PcapngExportTest::datagramOfAnEarlierCaptureKeepsItsAddressAndInterface() {
+    BookUnderTest test;
+    test.store.Bind(Peer, "eth9");
+    QVERIFY(!test.Store(0, Arrivals[0], Local));
+    const RecordEntry& entry = test.store.Entry(0);
+    QCOMPARE(test.store.InterfaceName(entry.interface), "lo");
+    QCOMPARE(entry.direction, std::optional(Arrivals[0].direction));
 }
 
 void PcapngExportTest::clearEmptiesTheLog() {
