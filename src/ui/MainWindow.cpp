@@ -167,7 +167,7 @@ void MainWindow::OnInitDialog() {
     CreateControlBars();
     ConnectFilterSwitch();
     OpenAddressList();
-    CreateRecordPanel();
+    CreateRecords();
     beat.Register([this] { TickClock(); });
     beat.Register([this] { recordView->Refresh(); });
     beat.Start(environment.startBeat);
@@ -209,7 +209,7 @@ void MainWindow::OpenAddressList() {
     connect(AddressCombo(), &QComboBox::currentIndexChanged, this, &MainWindow::BindCaptureSocket);
 }
 
-void MainWindow::CreateRecordPanel() {
+void MainWindow::CreateRecords() {
     // Without a safe folder of its own the window keeps no record files.
     const RecordDirectory::Preparation preparation = recordDirectory.Prepare();
     const std::filesystem::path recordFiles =

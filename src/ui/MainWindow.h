@@ -138,7 +138,7 @@ private:
     void ConnectFilterSwitch();
     void OpenAddressList();
     void FillAddressList();
-    void CreateRecordPanel();
+    void CreateRecords();
     // Tells the record book the address the capture is now on and the interface holding it.
     void BindRecordBook();
     void DressControls();
