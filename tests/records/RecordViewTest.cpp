@@ -21,6 +21,7 @@
 #include <arpa/inet.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -488,7 +489,7 @@ void RecordViewTest::exportsReplaceOnlyARegularFileAndTellWhyNot() {
         std::ofstream(path) << "old";
     QSignalSpy failures(test.view.get(), &RecordView::ExportFailed);
 
-    (test.view.get()->*ExportCommands[command])();
+    std::invoke(ExportCommands[command], *test.view);
     const QString told = "导出目标是符号链接或不是普通文件，已拒绝写入: " + test.chosenFile;
     QCOMPARE(failures.size() == 1 && failures[0][0] == told, overFolder);
     if (overFolder)
