@@ -126,28 +126,23 @@ void RecordView::ShowContextMenu(const QPoint& position) {
 }
 
 void RecordView::SaveSelected() {
-    if (book.Count() == 0)
-        return;
-    const QString path = chooseFile({UserPrompts::FileChoice::Mode::Save, ExportFilter,
-                                     QStringLiteral("record"), QStringLiteral("txt")});
-    if (path.isEmpty())
-        return;
-    WriteRecords();
-    if (const auto outcome = ExportRecordText(path.toStdString(), book, ChosenRow()))
-        TellExportFailure(*outcome, path);
+    Export(
+        {UserPrompts::FileChoice::Mode::Save, ExportFilter, QStringLiteral("record"),
+         QStringLiteral("txt")},
+        [this](const std::filesystem::path& path) {
+            // A record whose file is gone writes nothing, and nothing is told.
+            return ExportRecordText(path, book, ChosenRow()).value_or(FileReplacement::Outcome{});
+        });
 }
 
 void RecordView::SaveAll() {
     // Rows stored while the dialog is open are not exported.
     const int rowCount = book.Count();
-    if (rowCount == 0)
-        return;
-    const QString path = chooseFile({UserPrompts::FileChoice::Mode::Save, ExportFilter,
-                                     QStringLiteral("allrecords"), QStringLiteral("txt")});
-    if (path.isEmpty())
-        return;
-    WriteRecords();
-    TellExportFailure(ExportRecordTexts(path.toStdString(), book, rowCount), path);
+    Export({UserPrompts::FileChoice::Mode::Save, ExportFilter, QStringLiteral("allrecords"),
+            QStringLiteral("txt")},
+           [this, rowCount](const std::filesystem::path& path) {
+               return ExportRecordTexts(path, book, rowCount);
+           });
 }
 
 void RecordView::ExportAllPcapng() {
@@ -168,18 +163,25 @@ void RecordView::ExportSelectedPcapng() {
 
 // The rows are taken before the dialog opens: rows stored while it is open are not exported.
 void RecordView::ExportRowsAsPcapng(const std::vector<int>& rows) {
-    if (book.Count() == 0)
-        return;
-    const QString path = chooseFile({UserPrompts::FileChoice::Mode::Save, PcapngFilter,
-                                     QStringLiteral("records.pcapng"), QStringLiteral("pcapng")});
-    if (path.isEmpty())
-        return;
-    WriteRecords();
-    TellExportFailure(ExportPcapng(path.toStdString(), book, rows), path);
+    Export({UserPrompts::FileChoice::Mode::Save, PcapngFilter, QStringLiteral("records.pcapng"),
+            QStringLiteral("pcapng")},
+           [this, &rows](const std::filesystem::path& path) {
+               return ExportPcapng(path, book, rows);
+           });
 }
 
-void RecordView::TellExportFailure(FileReplacement::Outcome outcome, const QString& path) {
-    const std::string failure = MessageTexts::ExportFailure(outcome, path.toStdString());
+void RecordView::Export(
+    const UserPrompts::FileChoice& choice,
+    const std::function<FileReplacement::Outcome(const std::filesystem::path&)>& write) {
+    if (book.Count() == 0)
+        return;
+    const QString path = chooseFile(choice);
+    if (path.isEmpty())
+        return;
+    // What waits is written first, so that the export finds every record's file.
+    WriteRecords();
+    const std::string failure =
+        MessageTexts::ExportFailure(write(path.toStdString()), path.toStdString());
     if (!failure.empty())
         emit ExportFailed(QString::fromStdString(failure));
 }

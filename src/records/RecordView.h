@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <functional>
 #include <vector>
 
 class QCheckBox;
@@ -71,7 +72,9 @@ private:
     // Writes the records that wait; every reader of a record file or the log does so first.
     void WriteRecords();
     void ExportRowsAsPcapng(const std::vector<int>& rows);
-    void TellExportFailure(FileReplacement::Outcome outcome, const QString& path);
+    // Without records nothing; else asks where to write, writes there and tells a failure.
+    void Export(const UserPrompts::FileChoice& choice,
+                const std::function<FileReplacement::Outcome(const std::filesystem::path&)>& write);
 
     Widgets widgets;
     // The list's vertical bar, which the list owns.
