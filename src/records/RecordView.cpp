@@ -51,6 +51,11 @@ RecordView::RecordView(Widgets widgetsIn, RecordBook& book, UserPrompts::ChooseF
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->verticalHeader()->hide();
+    // Rows are redrawn at every beat that brings records: text that needs no shaping, as in
+    // nearly every script, is not shaped.
+    QFont rowFont = list->font();
+    rowFont.setStyleStrategy(QFont::PreferNoShaping);
+    list->setFont(rowFont);
     // A row is a line of the list's font and a little air, as a report list draws it; the style's
     // own default is more than twice that.
     QHeaderView* rows = list->verticalHeader();

@@ -245,6 +245,8 @@ void MainWindow::DressControls() {
     auto* dataView = Control<QPlainTextEdit>(ControlId::DataView);
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(MainWindowTemplate.fontPointSize);
+    // The dump is redrawn with every new record; shaping its plain ASCII only costs time.
+    fixed.setStyleStrategy(QFont::PreferNoShaping);
     dataView->setFont(fixed);
     QPalette dataPalette = dataView->palette();
     dataPalette.setColor(QPalette::Base, QColor(200, 200, 200));
