@@ -196,23 +196,26 @@ void RecordView::WriteRecords() {
         emit RecordWritesFailed();
 }
 
-void RecordView::Refresh() {
+bool RecordView::Refresh() {
     // A row is shown once its file is written.
     WriteRecords();
     // The new rows widen the range, then the list goes to its end: the bar is judged where it
     // ends, and at the end of a long list it looks the same.
     rowsBar->Hold();
+    const int shownBefore = model.rowCount();
     const bool added = model.Publish();
     if (added)
         widgets.list->scrollToBottom();
     rowsBar->Release();
     if (!added)
-        return;
+        return false;
     const std::span<const std::uint8_t> newest = book.NewestPayload();
     widgets.totalText->setText(Text(TotalCaptureText(book.TotalBytes())));
     widgets.currentText->setText(
         Text(CurrentCaptureText(static_cast<int>(newest.size()), book.Entry(book.Count() - 1))));
     widgets.dataView->setPlainText(Text(HexDump(newest, DumpWidth())));
+    const int rowHeight = widgets.list->verticalHeader()->defaultSectionSize();
+    return model.rowCount() - shownBefore > widgets.list->viewport()->height() / rowHeight;
 }
 
 } // namespace talvane

@@ -50,8 +50,9 @@ public:
     void ExportAllPcapng();
     void ExportSelectedPcapng();
 
-    // Writes the records that wait and draws what the records since the last refresh changed.
-    void Refresh();
+    // Writes the records that wait and draws what the records since the last refresh changed;
+    // true when they replaced every row in sight.
+    bool Refresh();
 
     const RecordBook& Book() const { return book; }
     const RecordListModel& Model() const { return model; }

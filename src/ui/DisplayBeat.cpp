@@ -1,6 +1,7 @@
 #include "DisplayBeat.h"
 
 #include <QTimer>
+#include <utility>
 
 namespace talvane {
 
@@ -24,9 +25,15 @@ void DisplayBeat::Stop() {
     ticks.reset();
 }
 
-void DisplayBeat::Tick() const {
+void DisplayBeat::Tick() {
+    if (std::exchange(resting, false))
+        return;
     for (const std::function<void()>& draw : draws)
         draw();
+}
+
+void DisplayBeat::Rest() {
+    resting = true;
 }
 
 } // namespace talvane

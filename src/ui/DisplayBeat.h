@@ -21,10 +21,13 @@ public:
     void Start(const TickSource& source);
     void Stop();
     // One beat, now.
-    void Tick() const;
+    void Tick();
+    // The next beat draws nothing: what it would draw waits for the one after.
+    void Rest();
 
 private:
     std::vector<std::function<void()>> draws;
+    bool resting = false;
     std::unique_ptr<QObject> ticks;
 };
 
