@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 
 namespace talvane {
@@ -134,9 +133,11 @@ void WritePacketBlock(const PacketBlock& block, std::vector<std::uint8_t>& bytes
     if (!block.comment.empty())
         PutOption(bytes, CommentOption, BytesOf(block.comment));
     if (block.pid > 0) {
+        // Written for every datagram: no formatting call.
         char pidText[16];
-        const int length = std::snprintf(pidText, sizeof pidText, "%s%d", PidPrefix, block.pid);
-        PutOption(bytes, CommentOption, BytesOf({pidText, std::size_t(length)}));
+        const std::size_t prefix = std::string_view(PidPrefix).copy(pidText, sizeof pidText);
+        const char* end = std::to_chars(pidText + prefix, std::end(pidText), block.pid).ptr;
+        PutOption(bytes, CommentOption, BytesOf({pidText, std::size_t(end - pidText)}));
     }
     const auto flags = static_cast<std::uint32_t>(block.direction);
     const std::uint8_t flagBytes[] = {static_cast<std::uint8_t>(flags), 0, 0, 0};
