@@ -12,8 +12,9 @@ namespace {
 constexpr int KernelBufferBytes = 32 * 1024 * 1024;
 // Without immediate mode the kernel hands frames over in blocks, at the latest after this. Their
 // owners come with them from the kernel, so a block may wait: each wake-up of the helper, the
-// worker and the window costs more than the frames it brings at ordinary rates.
-constexpr int ReadTimeoutMs = 50;
+// worker and the window costs more than the frames it brings at ordinary rates. A block waits no
+// longer than one beat of the display, which shows it at the next.
+constexpr int ReadTimeoutMs = 100;
 
 std::string Failure(pcap_t* pcap, const char* step) {
     return std::string(step) + ": " + pcap_geterr(pcap);
